@@ -1,0 +1,31 @@
+// Vendor profile: the sandbox. Its hosts live under the reserved .test domain and are served by
+// the sandbox download server (tools/sandbox) inside a network namespace of the test run.
+// A vendor ships by copying this file to profiles/<vendor>.h, filling in its own values and
+// configuring with -DVELMORA_PROFILE=<vendor>.
+#pragma once
+
+#include "app/vendor_profile_values.h"
+#include "sample_package_digest.h"
+
+namespace velmora {
+
+consteval VendorProfileValues ActiveVendorProfile() {
+  return VendorProfileValues{
+      .downloadHosts = {"downloads.velmora.test", "cdn.velmora.test", "archive.velmora.test",
+                        "mirror.velmora.test", "legacy.velmora.test"},
+      .manifestUrl = "https://downloads.velmora.test/installer/manifest.json",
+      .versionKey = "productVersion",
+      .packageUrlKey = "packageUrl",
+      .packageSha256Key = "packageSha256",
+      // SPKI SHA-256 of the sandbox intermediate CA (tools/sandbox/pki); print it with
+      // tools/pin_tool.sh.
+      .serverKeyPin = "0000000000000000000000000000000000000000000000000000000000000000",
+      .builtInVersion = "1.1.7",
+      .builtInPackageUrl = "https://downloads.velmora.test/downloads/Velmora-Setup-1.1.7-x64.msi",
+      .builtInPackageSha256 = VELMORA_SAMPLE_PACKAGE_SHA256,
+      .builtInExeSize = 36547584,
+      .messageHost = "downloads.velmora.test",
+  };
+}
+
+}  // namespace velmora

@@ -1,0 +1,59 @@
+// The state the worker and the window share, and the operations through which the worker
+// changes it. The worker never waits for the window: every notification is a posted message,
+// and StatusLock is held only while a text is copied.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace velmora {
+
+using WindowHandle = void*;
+
+enum class Operation : std::int32_t { None = 0, Install = 1, Update = 2, Repair = 3, UpToDate = 4 };
+enum class Outcome : std::int32_t { Pending = 0, UpToDate = 2, Installed = 3, InstallFailed = 4, Failed = 5 };
+
+constexpr std::uint32_t kWmApp = 0x8000;
+constexpr std::uint32_t WM_SETUP_STATUS = kWmApp + 1;
+constexpr std::uint32_t WM_SETUP_PROGRESS = kWmApp + 2;
+constexpr std::uint32_t WM_SETUP_CLOSE = kWmApp + 3;
+constexpr std::uint32_t WM_SETUP_FINISH = kWmApp + 4;
+
+extern std::wstring StatusText;
+extern std::wstring ErrorText;
+extern std::mutex StatusLock;
+extern std::atomic<Operation> SetupOperation;
+extern std::atomic<Outcome> SetupOutcome;
+extern std::atomic<bool> SetupBusy;
+extern WindowHandle SetupWindowHandle;
+extern std::int32_t ProgressPercent;
+extern bool ForceFallbackManifest;
+
+// Posts a message to a window; PostMessageW in the Windows build. The result is not used.
+void PostSetupMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam);
+
+void SetStatus(const std::wstring& text);
+void PostProgress(int percent);
+void FailSetup(const std::wstring& message);
+void FinishSetup(Outcome outcome);
+void CloseSetup(Outcome outcome);
+
+std::wstring CopyStatusText();
+std::wstring CopyErrorText();
+
+// Bytes done and bytes announced (0 when the server announced none).
+using DownloadProgress = std::function<void(std::uint64_t, std::uint64_t)>;
+
+// The download progress line, cut to 255 units so that it always fits the window's 256-unit
+// buffer with its terminator, however long the offered version text is.
+std::wstring FormatDownloadStatus(const std::wstring& version, int percent, std::uint64_t done,
+                                  std::uint64_t total);
+
+// Turns byte counts into at most one percentage and status line per whole percent. lastPercent
+// outlives one download attempt, so a retry does not post a value again.
+DownloadProgress MakeDownloadProgressReporter(int& lastPercent, const std::wstring& version);
+
+}  // namespace velmora

@@ -1,0 +1,24 @@
+// Run-time access to the active vendor profile. Scrambled texts are formed on first use and
+// then kept for the rest of the run (function-local statics: thread-safe, once).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+constexpr int kAllowedDownloadHostCount = 5;
+
+const std::string& AllowedDownloadHost(int index);  // 0 .. kAllowedDownloadHostCount - 1
+const std::string& DefaultManifestUrl();
+const std::string& ManifestVersionKey();
+const std::string& ManifestPackageUrlKey();
+const std::string& ManifestPackageSha256Key();
+const std::string& BuiltInPackageUrl();
+const std::wstring& MessageHost();
+const char* ServerKeyPin();
+const char* BuiltInVersion();
+const char* BuiltInPackageSha256();
+std::uint64_t BuiltInExeSize();
+
+}  // namespace velmora

@@ -1,0 +1,98 @@
+#include "product/version.h"
+
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+bool IsManifestWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::vector<std::int32_t> ParseVersionParts(const std::wstring& text) {
+  std::vector<std::int32_t> parts;
+  std::size_t position = 0;
+  while (true) {
+    const std::size_t dot = position < text.size() ? text.find(L'.', position) : std::wstring::npos;
+    const std::size_t end = dot == std::wstring::npos ? text.size() : dot;
+    if (end <= position) return {};
+    std::size_t digit = position;
+    while (digit < end && !IsDigit(text[digit])) ++digit;
+    if (digit == end) return {};
+    std::int64_t value = 0;
+    for (std::size_t i = digit; i < end && IsDigit(text[i]); ++i) {
+      value = value * 10 + (text[i] - L'0');
+      if (value > 2147483647) return {};
+    }
+    parts.push_back(static_cast<std::int32_t>(value));
+    if (dot == std::wstring::npos) return parts;
+    position = dot + 1;
+  }
+}
+
+}  // namespace
+
+std::vector<std::int32_t> ParseVersion(const std::wstring& text) {
+  try {
+    return ParseVersionParts(text);
+  } catch (...) {
+    return {};
+  }
+}
+
+bool IsNewerVersion(const std::wstring& candidate, const std::wstring& reference) {
+  if (candidate.empty()) return false;
+  if (reference.empty()) return true;
+  const std::vector<std::int32_t> a = ParseVersion(candidate);
+  const std::vector<std::int32_t> b = ParseVersion(reference);
+  if (a.empty() || b.empty()) return false;
+  const std::size_t count = std::max(a.size(), b.size());
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int32_t x = i < a.size() ? a[i] : 0;
+    const std::int32_t y = i < b.size() ? b[i] : 0;
+    if (x != y) return x > y;
+  }
+  return false;
+}
+
+std::string NormalizeSha256Text(std::string text) {
+  std::size_t begin = 0;
+  while (begin < text.size() && IsManifestWhitespace(text[begin])) ++begin;
+  std::size_t end = text.size();
+  while (end > begin && IsManifestWhitespace(text[end - 1])) --end;
+  text = text.substr(begin, end - begin);
+  static const char kPrefix[] = "sha256:";
+  if (text.size() >= 8) {
+    bool prefixed = true;
+    for (std::size_t i = 0; i < 7 && prefixed; ++i) {
+      char c = text[i];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      prefixed = c == kPrefix[i];
+    }
+    if (prefixed) text.erase(0, 7);
+  }
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+InstalledBuildClassification ClassifyInstalledBuild(const std::wstring& installedVersion,
+                                                    const std::wstring& installedProductCode,
+                                                    const std::wstring& offeredVersion,
+                                                    bool installedExeMatches) {
+  const bool installedValid = !installedVersion.empty() && !ParseVersion(installedVersion).empty();
+  const bool installedNewer = installedValid && IsNewerVersion(installedVersion, offeredVersion);
+  const bool sameVersion =
+      installedValid && !installedNewer && !IsNewerVersion(offeredVersion, installedVersion);
+  const bool cleanFirst = !installedValid && !installedProductCode.empty();
+
+  if (installedNewer) return {InstalledBuildVerdict::Current, false};
+  if (sameVersion && installedExeMatches) return {InstalledBuildVerdict::Current, false};
+  if (cleanFirst) return {InstalledBuildVerdict::CleanReinstall, true};
+  if (!installedVersion.empty() && sameVersion) return {InstalledBuildVerdict::SameVersionReinstall, true};
+  if (!installedVersion.empty()) return {InstalledBuildVerdict::Update, false};
+  return {InstalledBuildVerdict::FreshInstall, false};
+}
+
+}  // namespace velmora

@@ -1,0 +1,24 @@
+#include "captured_log.h"
+
+#include <cstdarg>
+
+#include "app/bootstrap_log.h"
+#include "app/log_line.h"
+
+namespace velmora {
+
+std::vector<std::string>& CapturedLog() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+
+void LogMessage(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  CapturedLog().push_back(FormatLogMessage(format, args));
+  va_end(args);
+}
+
+std::wstring GetLogFilePath() { return {}; }
+
+}  // namespace velmora
