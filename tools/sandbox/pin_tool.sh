@@ -1,0 +1,1 @@
+../pin_tool.sh
