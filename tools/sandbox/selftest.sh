@@ -154,10 +154,13 @@ override_file() {
   local overrides=$docroot/_behaviour.json
   printf '{"/installer/manifest.json": "status=302,date=none"}' >"$overrides.tmp" && mv "$overrides.tmp" "$overrides"
   fetch "$base/installer/manifest.json"
-  expect "status with override" "$code" 302 && expect Date "$(header Date)" "" || { rm -f "$overrides"; return 1; }
+  local with_file=$code with_file_date
+  with_file_date=$(header Date)
   fetch "$base/_/status=200/installer/manifest.json"
-  expect "status with prefix over override" "$code" 200 || { rm -f "$overrides"; return 1; }
+  local with_prefix=$code
   rm -f "$overrides"
+  expect "status with override" "$with_file" 302 && expect "Date with override" "$with_file_date" "" &&
+    expect "status with prefix over override" "$with_prefix" 200 || return 1
   fetch "$base/installer/manifest.json"
   expect "status after removal" "$code" 200
 }
@@ -314,6 +317,7 @@ left_nothing() {   # NAME
 
 exit_status_passes() {
   local status
+  # shellcheck disable=SC2016 # expanded by the inner shell
   "$wrapper" -- sh -c 'echo "$VELMORA_SANDBOX_NETNS" >"$0"; exit 7' "$tmp/name" >/dev/null 2>&1
   status=$?
   expect "exit status" "$status" 7 && left_nothing "$(cat "$tmp/name")"
@@ -331,6 +335,7 @@ setup_failure() {
 interrupt_cleans_up() {
   local pid status name
   # A session of its own, as a terminal would have: Ctrl-C reaches the whole group.
+  # shellcheck disable=SC2016 # expanded by the inner shell
   env --default-signal=INT setsid "$wrapper" -- sh -c 'echo "$VELMORA_SANDBOX_NETNS" >"$0"; exec sleep 30' \
     "$tmp/name" >/dev/null 2>&1 &
   pid=$!

@@ -41,9 +41,9 @@ server_pid_of() {
 }
 
 stop_server() {
-  local pid=$1 i
+  local pid=$1
   kill -TERM "$pid" 2>/dev/null || return 0
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     kill -0 "$pid" 2>/dev/null || return 0
     sleep 0.05
   done
