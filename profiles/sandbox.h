@@ -14,9 +14,9 @@ consteval VendorProfileValues ActiveVendorProfile() {
       .downloadHosts = {"downloads.velmora.test", "cdn.velmora.test", "archive.velmora.test",
                         "mirror.velmora.test", "legacy.velmora.test"},
       .manifestUrl = "https://downloads.velmora.test/installer/manifest.json",
-      .versionKey = "productVersion",
-      .packageUrlKey = "packageUrl",
-      .packageSha256Key = "packageSha256",
+      .versionKey = "releaseVersion",
+      .packageUrlKey = "installerUrl",
+      .packageSha256Key = "installerSha256",
       // SPKI SHA-256 of the sandbox intermediate CA (tools/sandbox/pki); print it with
       // tools/pin_tool.sh.
       .serverKeyPin = "0000000000000000000000000000000000000000000000000000000000000000",

@@ -1,0 +1,149 @@
+#include "app/bootstrap_log.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "win_test_support.h"
+
+namespace velmora {
+namespace {
+
+using test::ChildRun;
+using test::ScopedEnvironmentVariable;
+using test::TempFolder;
+
+class BootstrapLogTest : public ::testing::Test {
+ protected:
+  std::wstring LogPath() const { return programData / L"Velmora\\Setup\\bootstrapper.log"; }
+  std::string LogText() const { return test::ReadWholeFile(LogPath()); }
+
+  // Logs the lines from a child process that this test debugs, with the same ProgramData.
+  ChildRun LogFromChild(const std::wstring& arguments) {
+    ChildRun run;
+    EXPECT_TRUE(test::RunCollectingDebugOutput(
+        L"\"" + test::TestBinaryFolder() + L"\\win_log_child.exe\" " + arguments, run));
+    return run;
+  }
+
+  TempFolder programData;
+  ScopedEnvironmentVariable variable{L"ProgramData", programData.Path()};
+};
+
+TEST_F(BootstrapLogTest, FirstLineCreatesBothFoldersAndLaterLinesAppend) {
+  ASSERT_FALSE(test::PathExists(programData / L"Velmora"));
+  LogMessage("Setup started (PID %lu).", 42ul);
+  EXPECT_TRUE(test::PathExists(programData / L"Velmora\\Setup"));
+  LogMessage("second %ls %s", L"wide", "narrow");
+  const std::string text = LogText();
+  const std::regex twoLines(
+      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Setup started \(PID 42\)\.\n)"
+      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d second wide narrow\n)");
+  EXPECT_TRUE(std::regex_match(text, twoLines)) << text;
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+}
+
+TEST_F(BootstrapLogTest, TimeStampIsTheLocalTime) {
+  SYSTEMTIME before = {};
+  GetLocalTime(&before);
+  LogMessage("stamp");
+  char expectedDate[16] = {};
+  std::snprintf(expectedDate, sizeof expectedDate, "%04u-%02u-%02u ", before.wYear, before.wMonth,
+                before.wDay);
+  EXPECT_EQ(LogText().substr(0, 11), expectedDate);
+  EXPECT_EQ(LogText().substr(19), " stamp\n");
+}
+
+TEST_F(BootstrapLogTest, LongMessageIsCutAndStillOneLine) {
+  LogMessage("%s", std::string(3000, 'm').c_str());
+  const std::string text = LogText();
+  ASSERT_EQ(text.size(), 20u + 2047u + 1u);
+  EXPECT_EQ(text.substr(20), std::string(2047, 'm') + "\n");
+}
+
+TEST_F(BootstrapLogTest, GetLogFilePathFormsThePathFromProgramDataUnchanged) {
+  EXPECT_EQ(GetLogFilePath(), programData.Path() + L"\\Velmora\\Setup\\bootstrapper.log");
+  ScopedEnvironmentVariable trailing(L"ProgramData", programData.Path() + L"\\");
+  EXPECT_EQ(GetLogFilePath(), programData.Path() + L"\\\\Velmora\\Setup\\bootstrapper.log");
+  ScopedEnvironmentVariable unset(L"ProgramData", std::nullopt);
+  EXPECT_EQ(GetLogFilePath(), L"");
+}
+
+TEST_F(BootstrapLogTest, SharedWriterDoesNotStopAppendingButAnExclusiveLockDoes) {
+  LogMessage("one");
+  {
+    const HANDLE shared = CreateFileW(LogPath().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(shared, INVALID_HANDLE_VALUE);
+    LogMessage("two");
+    CloseHandle(shared);
+  }
+  {
+    const HANDLE exclusive = CreateFileW(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    LogMessage("three");
+    CloseHandle(exclusive);
+  }
+  LogMessage("four");
+  const std::string text = LogText();
+  EXPECT_NE(text.find(" one\n"), std::string::npos);
+  EXPECT_NE(text.find(" two\n"), std::string::npos);
+  EXPECT_EQ(text.find(" three\n"), std::string::npos);
+  EXPECT_NE(text.find(" four\n"), std::string::npos);
+}
+
+TEST_F(BootstrapLogTest, EveryLineReachesTheDebuggerAndTheFile) {
+  const ChildRun run = LogFromChild(L"alpha beta");
+  ASSERT_EQ(run.debugStrings.size(), 2u);
+  EXPECT_TRUE(std::regex_match(run.debugStrings[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d alpha\n)")))
+      << run.debugStrings[0];
+  EXPECT_EQ(run.debugStrings[1].substr(19), " beta\n");
+  EXPECT_EQ(LogText(), run.debugStrings[0] + run.debugStrings[1]);
+}
+
+TEST_F(BootstrapLogTest, WithoutProgramDataOnlyTheDebuggerGetsTheLine) {
+  ScopedEnvironmentVariable unset(L"ProgramData", std::nullopt);
+  const ChildRun run = LogFromChild(L"nowhere");
+  ASSERT_EQ(run.debugStrings.size(), 1u);
+  EXPECT_EQ(run.debugStrings[0].substr(19), " nowhere\n");
+  EXPECT_FALSE(test::PathExists(programData / L"Velmora"));
+}
+
+// An ordinary user may plant any part of the log path as a link; the elevated setup must then
+// write nowhere but the debugger.
+TEST_F(BootstrapLogTest, PlantedFolderLinksAreNeverWrittenThrough) {
+  struct Case {
+    const wchar_t* linkedPart;
+    const wchar_t* precreate;
+  };
+  for (const Case& c : {Case{L"Velmora", nullptr}, Case{L"Velmora\\Setup", L"Velmora"}}) {
+    TempFolder victim;
+    TempFolder data;
+    ScopedEnvironmentVariable pointed(L"ProgramData", data.Path());
+    if (c.precreate) CreateDirectoryW((data / c.precreate).c_str(), nullptr);
+    ASSERT_TRUE(test::MakeUnixSymlink(victim.Path(), data / c.linkedPart)) << test::Narrow(c.linkedPart);
+    if (std::wstring(c.linkedPart) == L"Velmora") CreateDirectoryW((victim / L"Setup").c_str(), nullptr);
+
+    const ChildRun run = LogFromChild(L"planted");
+    ASSERT_EQ(run.debugStrings.size(), 1u);
+    EXPECT_EQ(run.debugStrings[0].substr(19), " planted\n");
+    EXPECT_FALSE(test::PathExists(victim / L"Setup\\bootstrapper.log")) << test::Narrow(c.linkedPart);
+    EXPECT_FALSE(test::PathExists(victim / L"bootstrapper.log")) << test::Narrow(c.linkedPart);
+    DeleteFileW((data / c.linkedPart).c_str());
+    RemoveDirectoryW((data / c.linkedPart).c_str());
+  }
+}
+
+TEST_F(BootstrapLogTest, PlantedHardLinkedLogFileIsNeverWrittenThrough) {
+  TempFolder victim;
+  const std::wstring precious = victim / L"precious.txt";
+  test::WriteWholeFile(precious, "keep me");
+  CreateDirectoryW((programData / L"Velmora").c_str(), nullptr);
+  CreateDirectoryW((programData / L"Velmora\\Setup").c_str(), nullptr);
+  ASSERT_TRUE(CreateHardLinkW(LogPath().c_str(), precious.c_str(), nullptr));
+  LogMessage("attack");
+  EXPECT_EQ(test::ReadWholeFile(precious), "keep me");
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,182 @@
+#include "win_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace velmora::test {
+namespace {
+
+constexpr wchar_t kInstallerKey[] = L"Software\\Velmora\\Installer";
+
+std::optional<std::wstring> ReadVariable(const wchar_t* name) {
+  std::vector<wchar_t> buffer(32768, L'\0');
+  const DWORD length = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+  return std::wstring(buffer.data(), length);
+}
+
+}  // namespace
+
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name,
+                                                     std::optional<std::wstring> value)
+    : name_(name), previous_(ReadVariable(name)) {
+  SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
+}
+
+ScopedEnvironmentVariable::~ScopedEnvironmentVariable() {
+  SetEnvironmentVariableW(name_.c_str(), previous_ ? previous_->c_str() : nullptr);
+}
+
+TempFolder::TempFolder() {
+  static std::atomic<unsigned> counter{0};
+  wchar_t base[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, base);
+  path_ = std::wstring(base) + L"velmora-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+          std::to_wstring(counter++);
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedInstallerKey::ScopedInstallerKey() {
+  DeleteInstallerKey();
+  HKEY key = nullptr;
+  EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kInstallerKey, 0, nullptr, 0,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+ScopedInstallerKey::~ScopedInstallerKey() { DeleteInstallerKey(); }
+
+void ScopedInstallerKey::SetString(const wchar_t* name, const std::wstring& value, DWORD type) {
+  SetRaw(name, type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+void ScopedInstallerKey::SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kInstallerKey, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes), ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+void DeleteInstallerKey() {
+  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_WOW64_64KEY, 0);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  std::ifstream file(std::filesystem::path(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc) << bytes;
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(static_cast<char>(c));
+  return out;
+}
+
+}  // namespace velmora::test
+
+namespace velmora::test {
+
+std::wstring TestBinaryFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
+  using UnixName = char* (*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (toUnix == nullptr) return false;
+  const std::string unixTarget = toUnix(target.c_str());
+  const std::string unixLink = toUnix(link.c_str());
+  std::wstring command = L"Z:\\bin\\ln -s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  // A Unix child is not tracked to its end by Wine: wait for the link itself.
+  for (int i = 0; i < 100; ++i) {
+    WIN32_FIND_DATAW found = {};
+    const HANDLE search = FindFirstFileW(link.c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      return true;
+    }
+    Sleep(50);
+  }
+  return false;
+}
+
+bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {
+  std::wstring command = commandLine;
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
+                      nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  bool running = true;
+  while (running) {
+    DEBUG_EVENT event = {};
+    if (!WaitForDebugEvent(&event, 30000)) break;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case OUTPUT_DEBUG_STRING_EVENT: {
+        const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+        std::string text(info.nDebugStringLength, '\0');
+        SIZE_T read = 0;
+        ReadProcessMemory(process.hProcess, info.lpDebugStringData, text.data(), text.size(), &read);
+        text.resize(read);
+        while (!text.empty() && text.back() == '\0') text.pop_back();
+        run.debugStrings.push_back(text);
+        break;
+      }
+      case EXIT_PROCESS_DEBUG_EVENT:
+        run.exitCode = event.u.ExitProcess.dwExitCode;
+        running = false;
+        break;
+      default:
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return !running;
+}
+
+}  // namespace velmora::test

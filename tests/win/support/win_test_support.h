@@ -1,0 +1,76 @@
+// Real-system fixtures for the Wine tests: each sets up what a test uses and removes it after.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::test {
+
+// Sets (or, with nullopt, removes) an environment variable and restores it afterwards.
+class ScopedEnvironmentVariable {
+ public:
+  ScopedEnvironmentVariable(const wchar_t* name, std::optional<std::wstring> value);
+  ~ScopedEnvironmentVariable();
+  ScopedEnvironmentVariable(const ScopedEnvironmentVariable&) = delete;
+  ScopedEnvironmentVariable& operator=(const ScopedEnvironmentVariable&) = delete;
+
+ private:
+  std::wstring name_;
+  std::optional<std::wstring> previous_;
+};
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring& Path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+// HKLM\Software\Velmora\Installer in the 64-bit view, created empty and deleted afterwards.
+class ScopedInstallerKey {
+ public:
+  ScopedInstallerKey();
+  ~ScopedInstallerKey();
+  ScopedInstallerKey(const ScopedInstallerKey&) = delete;
+  ScopedInstallerKey& operator=(const ScopedInstallerKey&) = delete;
+  void SetString(const wchar_t* name, const std::wstring& value, DWORD type = REG_SZ);
+  void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD bytes);
+};
+
+void DeleteInstallerKey();
+std::string ReadWholeFile(const std::wstring& path);
+void WriteWholeFile(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
+std::wstring Widen(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
+}  // namespace velmora::test
+
+namespace velmora::test {
+
+// Makes a Unix symbolic link (Wine cannot make Windows ones); Wine shows a link to a folder
+// as a reparse point. Both paths are Windows paths inside the prefix.
+bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link);
+
+// The folder holding the running test binary and its helper programs.
+std::wstring TestBinaryFolder();
+
+struct ChildRun {
+  DWORD exitCode = 0;
+  std::vector<std::string> debugStrings;
+};
+
+// Runs a program as its debugger and collects what it passes to OutputDebugStringA.
+bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run);
+
+}  // namespace velmora::test
