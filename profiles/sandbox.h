@@ -19,7 +19,7 @@ consteval VendorProfileValues ActiveVendorProfile() {
       .packageSha256Key = "installerSha256",
       // SPKI SHA-256 of the sandbox intermediate CA (tools/sandbox/pki); print it with
       // tools/pin_tool.sh.
-      .serverKeyPin = "0000000000000000000000000000000000000000000000000000000000000000",
+      .serverKeyPin = "8e4ac4f49265215379663b3cc74c601e5f7aa3b37f59513cf616e69ac4aac203",
       .builtInVersion = "1.1.7",
       .builtInPackageUrl = "https://downloads.velmora.test/downloads/Velmora-Setup-1.1.7-x64.msi",
       .builtInPackageSha256 = VELMORA_SAMPLE_PACKAGE_SHA256,
