@@ -1,0 +1,141 @@
+#include "workflow/install_execution.h"
+
+#include "app/bootstrap_log.h"
+#include "app/setup_state.h"
+#include "net/text_encoding.h"
+#include "workflow/manifest_acquisition.h"
+
+namespace velmora {
+namespace {
+
+constexpr wchar_t kDownloadFailurePrefix[] =
+    L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
+    L"shield, allow Velmora Setup and try again. ";
+
+std::wstring ReadValue(const WorkerPlatform& platform, const wchar_t* name) {
+  std::wstring value;
+  return platform.readInstallerValue(name, &value) ? value : std::wstring();
+}
+
+Operation OperationFor(InstalledBuildVerdict verdict) {
+  switch (verdict) {
+    case InstalledBuildVerdict::Current: return Operation::UpToDate;
+    case InstalledBuildVerdict::CleanReinstall:
+    case InstalledBuildVerdict::SameVersionReinstall: return Operation::Repair;
+    case InstalledBuildVerdict::Update: return Operation::Update;
+    case InstalledBuildVerdict::FreshInstall: break;
+  }
+  return Operation::Install;
+}
+
+// Two pinned attempts sharing one progress reporter, then the system downloader. True with
+// the package at path; false once the run has failed with the download message.
+bool DownloadPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
+                     const std::wstring& offeredVersion, const std::wstring& path) {
+  int lastPercent = -1;
+  std::string error;
+  for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
+    if (attempt > 1) platform.sleep(kRetryPauseMilliseconds);
+    error.clear();
+    if (platform.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
+                               MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
+      return true;
+    }
+    LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
+    platform.deleteFile(path);
+  }
+
+  SetStatus(L"Downloading with Windows network settings...");
+  std::string systemError;
+  if (platform.systemDownload(manifest.packageUrl, path, &systemError)) {
+    LogMessage("Windows downloader completed the installer download.");
+    PostProgress(100);
+    return true;
+  }
+  LogMessage("Windows downloader failed: %s.", systemError.c_str());
+  if (!systemError.empty()) error = systemError;
+  LogMessage("Installer download failed: %s.", error.c_str());
+  platform.deleteFile(path);
+  FailSetup(kDownloadFailurePrefix + WidenAscii(error));
+  return false;
+}
+
+// The MSI signature, then the manifest's digest, byte for byte.
+bool VerifyPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
+                   const std::wstring& path) {
+  if (!platform.isMsiPackage(path)) {
+    LogMessage("Downloaded file is not an MSI.");
+    platform.deleteFile(path);
+    FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
+    return false;
+  }
+  std::string actual;
+  if (!platform.computeFileSha256Hex(path, &actual) || actual != manifest.packageSha256) {
+    LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.",
+               manifest.packageSha256.c_str(), actual.c_str());
+    platform.deleteFile(path);
+    FailSetup(L"The downloaded installer failed its integrity check.");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
+                                      const InstallerManifest& manifest) {
+  const std::wstring installed = ReadValue(platform, L"Version");
+  const std::wstring productCode = ReadValue(platform, L"ProductCode");
+  const std::wstring offered = WidenAscii(manifest.productVersion);
+  // Evaluated whatever the verdict, because the log line reports it.
+  const bool exeMatches = platform.installedExeMatchesSize(manifest.exeSize);
+  const InstalledBuildClassification classification =
+      ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
+  const InstallDecisionResult result{classification.verdict, classification.removeFirst,
+                                     exeMatches};
+  LogMessage("Installed version=%ls expected_exe_size=%llu app_matches=%d.", installed.c_str(),
+             static_cast<unsigned long long>(manifest.exeSize), result.exeMatches ? 1 : 0);
+
+  if (result.verdict == InstalledBuildVerdict::Current) {
+    LogMessage("Installed build is current; opening Velmora.");
+    SetupOperation.exchange(Operation::UpToDate);
+    return result;
+  }
+  SetupOperation.exchange(OperationFor(result.verdict));
+  if (result.verdict == InstalledBuildVerdict::CleanReinstall) {
+    LogMessage("Installed version is missing; cleaning the previous product before installation.");
+  } else if (result.verdict == InstalledBuildVerdict::SameVersionReinstall) {
+    LogMessage("Same version but installed EXE does not match; reinstalling.");
+  }
+  return result;
+}
+
+void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
+                    const std::wstring& tempFolder) {
+  const InstallDecisionResult decision = InstallDecision(platform, manifest);
+  if (decision.verdict == InstalledBuildVerdict::Current) {
+    FinishSetup(Outcome::UpToDate);
+    return;
+  }
+  const std::wstring offered = WidenAscii(manifest.productVersion);
+  SetStatus(L"Downloading Velmora " + offered + L"...");
+  const std::wstring package =
+      tempFolder + L"Velmora-Setup-" + std::to_wstring(platform.processId()) + L".msi";
+  platform.deleteFile(package);
+  if (!DownloadPackage(platform, manifest, offered, package)) return;
+  if (!VerifyPackage(platform, manifest, package)) return;
+
+  LogMessage("Installer downloaded to %ls.", package.c_str());
+  PostProgress(100);
+  SetStatus(L"Download complete. Starting the Velmora installer...");
+  const bool installed = platform.runInstallStrategy(package, decision.removeFirst);
+  platform.deleteFile(package);
+  if (installed) {
+    SetStatus(L"Install complete.");
+    FinishSetup(Outcome::Installed);
+  } else {
+    CloseSetup(Outcome::InstallFailed);
+  }
+}
+
+}  // namespace velmora

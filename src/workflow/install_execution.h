@@ -1,0 +1,30 @@
+// The second half of a setup run: decide what the installed build needs, fetch and verify the
+// package, run the install strategy, and make the run's one final report.
+#pragma once
+
+#include <string>
+
+#include "product/version.h"
+#include "workflow/installer_manifest.h"
+#include "workflow/worker_platform.h"
+
+namespace velmora {
+
+constexpr int kPackageHttpsAttempts = 2;
+constexpr std::uint64_t kPackageMaxBytes = 536870912;
+
+struct InstallDecisionResult {
+  InstalledBuildVerdict verdict = InstalledBuildVerdict::FreshInstall;
+  bool removeFirst = false;
+  bool exeMatches = false;
+};
+
+// Classifies the installed build against the manifest, logs it and stores SetupOperation.
+InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
+                                      const InstallerManifest& manifest);
+
+// Runs the decision and whatever it calls for, ending with exactly one final report.
+void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
+                    const std::wstring& tempFolder);
+
+}  // namespace velmora

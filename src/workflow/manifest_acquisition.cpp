@@ -1,0 +1,74 @@
+#include "workflow/manifest_acquisition.h"
+
+#include "app/bootstrap_log.h"
+#include "app/setup_state.h"
+#include "app/vendor_profile.h"
+
+namespace velmora {
+namespace {
+
+// Up to three pinned downloads of the manifest; true with its text.
+bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& path,
+                          std::string& text) {
+  std::string error;
+  for (int attempt = 1; attempt <= kManifestAttempts; ++attempt) {
+    if (attempt > 1) platform.sleep(kRetryPauseMilliseconds);
+    error.clear();
+    if (platform.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(),
+                               &error)) {
+      if (platform.readManifestFile(path, text)) {
+        platform.deleteFile(path);
+        return true;
+      }
+      error = "Could not read the installer manifest.";
+    } else if (error.empty()) {
+      error = "Could not reach the update server.";
+    }
+    LogMessage("Manifest download attempt %d failed: %s.", attempt, error.c_str());
+  }
+  return false;
+}
+
+}  // namespace
+
+bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
+                     std::wstring& tempFolder) {
+  SetStatus(L"Checking for the latest Velmora installer...");
+  const unsigned long pid = platform.processId();
+  LogMessage("Setup started (PID %lu).", pid);
+  if (!platform.tempFolder(tempFolder)) {
+    FailSetup(L"Windows could not provide a temporary folder.");
+    return false;
+  }
+  const std::wstring manifestPath =
+      tempFolder + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
+
+  bool chosen = false;
+  std::string text;
+  if (ForceFallbackManifest) {
+    LogMessage("Manifest download skipped by diagnostic fallback flag.");
+  } else if (DownloadManifestText(platform, manifestPath, text)) {
+    manifest = ParseManifest(text);
+    chosen = IsValidManifest(manifest);
+    if (!chosen) {
+      LogMessage("Installer manifest is invalid. version='%s' url='%s'.",
+                 manifest.productVersion.c_str(), manifest.packageUrl.c_str());
+    }
+  }
+  if (!chosen) {
+    LogMessage("Using built-in installer manifest fallback.");
+    manifest = BuiltInManifest();
+  }
+  if (!IsValidManifest(manifest)) {
+    LogMessage("Installer metadata is invalid. version='%s' url='%s'.",
+               manifest.productVersion.c_str(), manifest.packageUrl.c_str());
+    FailSetup(L"The installer manifest is invalid.");
+    return false;
+  }
+  LogMessage("Manifest version=%s url=%s sha256=%s fallback=%d.", manifest.productVersion.c_str(),
+             manifest.packageUrl.c_str(), manifest.packageSha256.c_str(),
+             manifest.fromFallback ? 1 : 0);
+  return true;
+}
+
+}  // namespace velmora

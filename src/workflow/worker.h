@@ -1,0 +1,17 @@
+// One whole setup run on the worker thread: manifest, decision, package, install, and exactly
+// one final report through the setup state.
+#pragma once
+
+#include "workflow/worker_platform.h"
+
+namespace velmora {
+
+void RunSetup(const WorkerPlatform& platform);
+
+// The worker thread's function: RunSetup on the real machine.
+void Worker();
+
+// The real downloaders, registry, integrity checks and install strategy.
+WorkerPlatform SystemWorkerPlatform();
+
+}  // namespace velmora

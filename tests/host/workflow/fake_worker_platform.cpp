@@ -1,0 +1,92 @@
+#include "fake_worker_platform.h"
+
+#include "app/vendor_profile.h"
+
+namespace velmora::test {
+
+std::wstring FakeMachine::ManifestPath() const {
+  return tempFolder + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
+}
+
+std::wstring FakeMachine::PackagePath() const {
+  return tempFolder + L"Velmora-Setup-" + std::to_wstring(pid) + L".msi";
+}
+
+WorkerPlatform FakeMachine::Platform() {
+  WorkerPlatform p;
+  p.tempFolder = [this](std::wstring& folder) {
+    if (tempFolderAvailable) folder = tempFolder;
+    return tempFolderAvailable;
+  };
+  p.processId = [this] { return pid; };
+  p.sleep = [this](unsigned long ms) { events.push_back("sleep " + std::to_string(ms)); };
+  p.httpsDownload = [this](const std::string& url, const std::wstring& path, std::uint64_t limit,
+                           const DownloadProgress& progress, std::string* error) {
+    events.push_back("https " + url + " " + std::to_string(limit));
+    ScriptedDownload next{false, "", "Update server returned HTTP 404", {}};
+    if (!httpsDownloads.empty()) {
+      next = httpsDownloads.front();
+      httpsDownloads.pop_front();
+    }
+    for (const auto& [done, total] : next.progress) {
+      if (progress) progress(done, total);
+    }
+    if (next.ok) {
+      files[path] = next.body;
+    } else if (error) {
+      *error = next.error;
+    }
+    return next.ok;
+  };
+  p.systemDownload = [this](const std::string& url, const std::wstring& path, std::string* error) {
+    events.push_back("system " + url);
+    files.erase(path);
+    if (systemDownload.ok) {
+      files[path] = systemDownload.body;
+    } else if (error) {
+      *error = systemDownload.error;
+    }
+    return systemDownload.ok;
+  };
+  p.readManifestFile = [this](const std::wstring& path, std::string& text) {
+    const auto found = files.find(path);
+    if (found == files.end()) return false;
+    text = found->second;
+    return true;
+  };
+  p.deleteFile = [this](const std::wstring& path) { files.erase(path); };
+  p.readInstallerValue = [this](const wchar_t* name, std::wstring* value) {
+    const auto found = registry.find(name);
+    if (found == registry.end()) return false;
+    *value = found->second;
+    return true;
+  };
+  p.installedExeMatchesSize = [this](std::uint64_t size) { return size == 0 || exeMatches; };
+  p.isMsiPackage = [this](const std::wstring& path) {
+    const auto found = files.find(path);
+    return found != files.end() && found->second.rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
+  };
+  p.computeFileSha256Hex = [this](const std::wstring& path, std::string* hex) {
+    const auto found = files.find(path);
+    if (found == files.end()) return false;
+    const auto digest = digests.find(found->second);
+    *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
+    return true;
+  };
+  p.runInstallStrategy = [this](const std::wstring& path, bool removeFirst) {
+    events.push_back("install");
+    strategyCalls.emplace_back(path, removeFirst);
+    packagePresentAtInstall = files.count(path) == 1;
+    return installSucceeds;
+  };
+  return p;
+}
+
+std::string ManifestText(const std::string& version, const std::string& url,
+                         const std::string& digest, const std::string& exeSizeField) {
+  return "{ \"" + ManifestVersionKey() + "\": \"" + version + "\", \"" + ManifestPackageUrlKey() +
+         "\": \"" + url + "\", \"" + ManifestPackageSha256Key() + "\": \"" + digest + "\"" +
+         exeSizeField + " }";
+}
+
+}  // namespace velmora::test
