@@ -1,0 +1,24 @@
+// What the Finish button does: the selected post-install actions, then the window closes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace velmora {
+
+// The two post-install actions the Finish sequence runs, as callables so that the entry wires
+// the real ones and tests can watch the sequence.
+struct FinishActions {
+  std::function<bool()> createDesktopShortcut;  // true when the link was saved
+  std::function<void()> launchInstalledApp;     // reports its own failures
+};
+
+// The actions RequestFinish runs; the entry sets them before the window can reach Finish.
+extern FinishActions FinishActionsInUse;
+
+// Shows the busy button before the slow steps, makes the shortcut before the application
+// starts, and destroys the window last. Does nothing before the finish screen or twice.
+void RequestFinish(HWND window);
+
+}  // namespace velmora

@@ -1,0 +1,7 @@
+#include "ui/setup_window_state.h"
+
+namespace velmora {
+
+SetupWindowState WindowState;
+
+}  // namespace velmora
