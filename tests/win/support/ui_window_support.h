@@ -1,0 +1,106 @@
+// Fixtures for the setup-window tests: a real setup window on the test's display, message
+// pumping, captures of what the window shows, and PNG screenshots kept as test artefacts.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win_test_support.h"
+
+namespace velmora::test {
+
+// GDI+ started for the test's life, as the program's entry starts it for the process.
+class GdiplusSession {
+ public:
+  GdiplusSession();
+  ~GdiplusSession();
+  GdiplusSession(const GdiplusSession&) = delete;
+  GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+ private:
+  ULONG_PTR token_ = 0;
+};
+
+// The setup state as the program starts it: fresh window state, busy, nothing posted yet.
+void ResetWindowAndSetupState();
+
+// The real setup window, registered, created and shown as the entry does; destroyed afterwards
+// if the test has not closed it. The log goes to a ProgramData folder of the test's own.
+class SetupWindowFixture {
+ public:
+  SetupWindowFixture();
+  ~SetupWindowFixture();
+  SetupWindowFixture(const SetupWindowFixture&) = delete;
+  SetupWindowFixture& operator=(const SetupWindowFixture&) = delete;
+
+  HWND Window() const { return window_; }
+  bool Alive() const { return IsWindow(window_) != FALSE; }
+  SIZE ClientSize() const;
+  RECT WindowRect() const;
+
+  // Posts like the worker or the system would, then lets the window handle everything queued.
+  void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // The worker's final report that switches to the finish screen.
+  void ShowFinishScreen();
+  // The mouse moved to (x, y) of the client area: the pointer is put there and the move posted.
+  void MoveMouse(int x, int y);
+  void ReleaseLeftButton(int x, int y);
+  void PressKey(WPARAM key);
+
+  // The log lines written since the fixture began, without their time stamps.
+  std::vector<std::string> LogLines() const;
+
+ private:
+  GdiplusSession gdiplus_;
+  TempFolder programData_;
+  ScopedEnvironmentVariable variable_{L"ProgramData", programData_.Path()};
+  HWND window_ = nullptr;
+};
+
+// Handles every message waiting for this thread, painting included. True when WM_QUIT was seen.
+bool PumpMessages();
+
+// A picture of a DC's area, 32 bits a pixel, top row first.
+class Capture {
+ public:
+  Capture() = default;
+  Capture(int width, int height, std::vector<std::uint32_t> pixels)
+      : width_(width), height_(height), pixels_(std::move(pixels)) {}
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // 0xRRGGBB of the pixel; 0xFF000000 (no colour) outside the picture.
+  std::uint32_t At(int x, int y) const;
+  // How many pixels of the area (x, y, width, height) are not white.
+  int InkPixels(int x, int y, int width, int height) const;
+  const std::vector<std::uint32_t>& Pixels() const { return pixels_; }
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<std::uint32_t> pixels_;
+};
+
+// The client area as the window shows it now, after a synchronous repaint.
+Capture CaptureClient(HWND window);
+
+// The whole window, frame and caption included, as it stands on the screen.
+Capture CaptureWholeWindow(HWND window);
+
+// Writes the picture as <folder>\<name>.png; returns its path, empty on failure.
+std::wstring SaveScreenshot(const Capture& capture, const std::wstring& folder, const std::wstring& name);
+
+// The Windows name (drive Z:) of a path of the build machine.
+std::wstring WindowsPathOf(const std::string& unixPath);
+
+#ifdef VELMORA_BINARY_DIR
+// Where a test run keeps its screenshots: <build>/win/artifacts.
+inline std::wstring ArtifactsFolder() { return WindowsPathOf(VELMORA_BINARY_DIR "/artifacts"); }
+#endif
+
+// An 0xRRGGBB colour of the palette's 0xAARRGGBB value.
+constexpr std::uint32_t Rgb(std::uint32_t argb) { return argb & 0xFFFFFFu; }
+
+}  // namespace velmora::test
