@@ -1,0 +1,38 @@
+// The texts and numbers of the msiexec runs: the program's path, the verbose log paths, the
+// install and uninstall command lines and which exit codes mean success. Pure, so that every
+// quoting and code rule is checked natively.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace velmora {
+
+// The runner's result when msiexec did not start or was stopped after its time-out.
+constexpr std::uint32_t kMsiexecNoExitCode = 0xFFFFFFFF;
+constexpr std::uint32_t kMsiexecTimeoutMilliseconds = 300000;
+constexpr std::uint32_t kMsiexecTimeoutSeconds = kMsiexecTimeoutMilliseconds / 1000;
+constexpr std::uint32_t kMsiexecTerminatedWaitMilliseconds = 5000;
+// The system and temporary folders are asked for with buffers of this many characters.
+constexpr std::uint32_t kFolderBufferUnits = 260;
+
+// Whether GetSystemDirectoryW's result is a whole folder: 0 and lengths that did not fit
+// the buffer are failures.
+bool IsUsableSystemFolderLength(std::uint32_t length);
+
+std::wstring MsiexecPath(const std::wstring& systemFolder);
+
+// The temporary folder ends with its separator; an empty one leaves the bare file name.
+std::wstring InstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId);
+std::wstring UninstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId);
+
+// The package path and the product code are passed whole, inside quotes, exactly as given.
+std::wstring InstallCommandLine(const std::wstring& msiPath, const std::wstring& logPath);
+std::wstring UninstallCommandLine(const std::wstring& productCode, const std::wstring& logPath);
+
+// 0, 1641 (restart started) and 3010 (restart required); uninstall also takes 1605 (the
+// product is not installed), since a product that is gone is what the uninstall wants.
+bool IsInstallSuccessCode(std::uint32_t exitCode);
+bool IsUninstallSuccessCode(std::uint32_t exitCode);
+
+}  // namespace velmora
