@@ -1,0 +1,24 @@
+#include "msi/install_package.h"
+
+#include "app/bootstrap_log.h"
+#include "msi/msiexec_runner.h"
+#include "msi/stop_running_copies.h"
+
+namespace velmora {
+
+bool InstallPackage(const std::wstring& msiPath, const MsiexecHost& host) {
+  std::wstring systemFolder;
+  if (!GetSystemFolder(host, systemFolder)) {
+    LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
+    host.showError(L"Windows Installer could not be found.");
+    return false;
+  }
+  // Every attempt of one run writes the same log, so the last attempt's log is what stays.
+  const std::wstring logPath = InstallLogPath(GetTemporaryFolder(), GetCurrentProcessId());
+  const std::wstring msiexecPath = host.msiexecPath(systemFolder);
+  StopRunningCopies();
+  const DWORD exitCode = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), host);
+  return IsInstallSuccessCode(exitCode);
+}
+
+}  // namespace velmora

@@ -1,0 +1,15 @@
+// Installs a downloaded MSI package over whatever is installed, through msiexec /i; whether
+// that upgrades an installed version is the package's own rule.
+#pragma once
+
+#include <string>
+
+#include "msi/msiexec_host.h"
+
+namespace velmora {
+
+// True on exit code 0, 1641 or 3010. Without a system folder it shows an error box and
+// starts nothing; any other failure is only logged, the caller decides what follows.
+bool InstallPackage(const std::wstring& msiPath, const MsiexecHost& host = MsiexecHost());
+
+}  // namespace velmora

@@ -1,0 +1,45 @@
+#include "msi/stop_running_copies.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "app/bootstrap_log.h"
+#include "app/scoped_handle.h"
+#include "msi/application_image_name.h"
+
+namespace velmora {
+namespace {
+
+constexpr DWORD kStopAccess = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+constexpr DWORD kEndWaitMilliseconds = 5000;
+// One pause after the whole scan, so the system lets go of the stopped copies' files.
+constexpr DWORD kSettleMilliseconds = 100;
+
+// True when the copy was opened and told to end; its end is awaited but not examined.
+bool StopCopy(DWORD processId) {
+  const ScopedHandle process(OpenProcess(kStopAccess, FALSE, processId));
+  if (!process) return false;
+  LogMessage("Stopping existing Velmora process %lu.", processId);
+  TerminateProcess(process.Get(), 0);
+  WaitForSingleObject(process.Get(), kEndWaitMilliseconds);
+  return true;
+}
+
+}  // namespace
+
+void StopRunningCopies() {
+  ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return;
+  const DWORD self = GetCurrentProcessId();
+  bool stoppedAny = false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ProcessID == self || !IsApplicationImageName(entry.szExeFile)) continue;
+    if (StopCopy(entry.th32ProcessID)) stoppedAny = true;
+  }
+  snapshot.Close();
+  if (stoppedAny) Sleep(kSettleMilliseconds);
+}
+
+}  // namespace velmora

@@ -1,0 +1,12 @@
+// Removes the registered product through msiexec /x with the product code from its record.
+#pragma once
+
+#include "msi/msiexec_host.h"
+
+namespace velmora {
+
+// True when the product is gone or was never registered (no product code, or exit code 0,
+// 1605, 1641 or 3010). Never shows anything to the user.
+bool UninstallProduct(const MsiexecHost& host = MsiexecHost());
+
+}  // namespace velmora

@@ -1,0 +1,285 @@
+#include "msi_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "msi/msiexec_command.h"
+#include "product/product_record.h"
+
+namespace velmora::test::msi {
+namespace {
+
+constexpr DWORD kReadyWaitMilliseconds = 10000;
+constexpr DWORD kPollMilliseconds = 50;
+// A real msiexec run of the sample packages takes well under a second; a run still going
+// after a minute has hung, and failing then beats waiting for the test's own time limit.
+constexpr DWORD kLongestRealRunMilliseconds = 60000;
+
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string ValueAfter(const std::vector<std::string>& lines, const std::string& key) {
+  for (const std::string& line : lines) {
+    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+  }
+  return {};
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+}  // namespace
+
+std::wstring HostPath(const std::string& unixPath) {
+  std::wstring path = L"Z:" + Widen(unixPath);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
+std::wstring SystemFolderPath() {
+  wchar_t folder[MAX_PATH] = {};
+  GetSystemDirectoryW(folder, MAX_PATH);
+  return folder;
+}
+
+std::wstring TemporaryFolderPath() {
+  wchar_t folder[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, folder);
+  return folder;
+}
+
+SetupLogCapture::SetupLogCapture() : variable_(L"ProgramData", programData_.Path()) {}
+
+std::vector<std::string> SetupLogCapture::Messages() const {
+  std::vector<std::string> messages;
+  // Each line is "YYYY-MM-DD hh:mm:ss " and the message.
+  for (const std::string& line : SplitLines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"))) {
+    messages.push_back(line.size() >= 20 ? line.substr(20) : line);
+  }
+  return messages;
+}
+
+int SetupLogCapture::Find(const std::string& message) const {
+  const std::vector<std::string> messages = Messages();
+  for (std::size_t i = 0; i < messages.size(); ++i) {
+    if (messages[i] == message) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+RunningCopy::RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess) {
+  const std::wstring folder = FolderOf(path);
+  const std::wstring report = folder + L"\\velmora-sample-report.txt";
+  // A second copy of one file starts the file already there, which its first copy holds open.
+  if (!PathExists(path)) {
+    EXPECT_TRUE(CopyFileW(executable.c_str(), path.c_str(), TRUE)) << Narrow(path);
+  }
+  WriteWholeFile(folder + L"\\velmora-sample-mode.txt", "report\nnowindow\n");
+
+  SECURITY_DESCRIPTOR descriptor = {};
+  ACL emptyList = {};
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+
+  std::wstring commandLine = L"\"" + path + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(path.c_str(), commandLine.data(), refuseAccess ? &attributes : nullptr, nullptr, FALSE, 0,
+                      nullptr, folder.c_str(), &startup, &info)) {
+    ADD_FAILURE() << "cannot start " << Narrow(path) << " (code " << GetLastError() << ")";
+    return;
+  }
+  CloseHandle(info.hThread);
+  process_ = ScopedHandle(info.hProcess);
+  pid_ = info.dwProcessId;
+  const std::string ready = "pid=" + std::to_string(pid_) + "\n";
+  for (DWORD waited = 0; waited < kReadyWaitMilliseconds; waited += kPollMilliseconds) {
+    if (ReadWholeFile(report).find(ready) != std::string::npos) return;
+    if (HasEnded()) break;
+    Sleep(kPollMilliseconds);
+  }
+  ADD_FAILURE() << Narrow(path) << " did not come up (exit code " << ExitCode() << ")";
+}
+
+RunningCopy::~RunningCopy() {
+  if (process_ && !HasEnded()) {
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), 5000);
+  }
+}
+
+bool RunningCopy::HasEnded() const { return WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; }
+
+DWORD RunningCopy::ExitCode() const {
+  WaitForSingleObject(process_.Get(), 10000);
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process_.Get(), &code);
+  return code;
+}
+
+MsiexecStandIn::MsiexecStandIn(const std::wstring& plan)
+    : folder_(L"VELMORA_STANDIN_FOLDER", records_.Path()), plan_(L"VELMORA_STANDIN_PLAN", plan) {}
+
+std::wstring MsiexecStandIn::Program() const { return TestBinaryFolder() + L"\\win_msiexec_standin.exe"; }
+
+std::vector<MsiexecStandIn::Run> MsiexecStandIn::Runs() const {
+  std::vector<Run> runs;
+  for (unsigned n = 1;; ++n) {
+    const std::wstring record = records_ / (L"run-" + std::to_wstring(n) + L".txt");
+    if (!PathExists(record)) break;
+    const std::vector<std::string> lines = SplitLines(ReadWholeFile(record));
+    Run run{ValueAfter(lines, "command_line"), ValueAfter(lines, "current_directory"), {}};
+    std::istringstream ids(ValueAfter(lines, "velmora_running"));
+    for (std::string id; std::getline(ids, id, ',');) run.velmoraRunning.push_back(std::stoul(id));
+    runs.push_back(run);
+  }
+  return runs;
+}
+
+MsiexecHost MsiexecStandIn::Host() const {
+  MsiexecHost host;
+  host.msiexecPath = [program = Program()](const std::wstring&) { return program; };
+  return host;
+}
+
+std::vector<SeenDialog> DialogAnswerer::AnswerOpenDialogs(DWORD processId) {
+  struct Search {
+    DWORD processId;
+    std::vector<HWND> found;
+  } search{processId, {}};
+  EnumWindows(
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == search->processId && IsWindowVisible(window) && ClassOf(window) == L"#32770") {
+          search->found.push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  std::vector<SeenDialog> seen;
+  for (HWND dialog : search.found) {
+    if (!answered_.insert(dialog).second) continue;
+    SeenDialog box{WindowText(dialog), {}, GetWindow(dialog, GW_OWNER), nullptr};
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM context) -> BOOL {
+          auto* box = reinterpret_cast<SeenDialog*>(context);
+          if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && ClassOf(child) == L"Static") {
+            box->icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+          }
+          const std::wstring text = WindowText(child);
+          if (!text.empty()) box->texts.push_back(text);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&box));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    seen.push_back(box);
+  }
+  return seen;
+}
+
+DWORD MsiexecWatch::Wait(HANDLE process, DWORD milliseconds) {
+  if (milliseconds == kMsiexecTimeoutMilliseconds && onRunStart) onRunStart();
+  const ULONGLONG start = GetTickCount64();
+  const ULONGLONG limit = milliseconds < kLongestRealRunMilliseconds ? milliseconds : kLongestRealRunMilliseconds;
+  for (;;) {
+    const DWORD result = WaitForSingleObject(process, kPollMilliseconds);
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    if (result != WAIT_TIMEOUT) {
+      runSeconds.push_back(static_cast<double>(elapsed) / 1000.0);
+      return result;
+    }
+    if (elapsed >= limit) return WAIT_TIMEOUT;
+    for (SeenDialog& dialog : answerer_.AnswerOpenDialogs(GetProcessId(process))) dialogs.push_back(dialog);
+  }
+}
+
+MsiexecHost MsiexecWatch::Host() {
+  MsiexecHost host;
+  host.waitForProcess = [this](HANDLE process, DWORD milliseconds) { return Wait(process, milliseconds); };
+  return host;
+}
+
+namespace {
+
+void RemoveSampleProduct() {
+  const std::wstring productCode = InstalledValue(L"ProductCode");
+  if (!productCode.empty()) {
+    RunProgram(SystemFolderPath() + L"\\msiexec.exe", L"msiexec.exe /x \"" + productCode + L"\" /qn");
+  }
+  DeleteInstallerKey();
+  wchar_t programFiles[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"ProgramFiles", programFiles, MAX_PATH);
+  std::error_code ignored;
+  std::filesystem::remove_all(std::wstring(programFiles) + L"\\Velmora", ignored);
+}
+
+}  // namespace
+
+SampleProductCleanup::SampleProductCleanup() { RemoveSampleProduct(); }
+SampleProductCleanup::~SampleProductCleanup() { RemoveSampleProduct(); }
+
+std::wstring InstalledValue(const wchar_t* name) {
+  std::wstring value;
+  ReadInstallerValue(name, &value);
+  return value;
+}
+
+void WriteInstallerValue(const wchar_t* name, const std::wstring& value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Installer", 0, nullptr, 0,
+                            KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+}
+
+DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine) {
+  std::wstring writable = commandLine;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info)) {
+    ADD_FAILURE() << "cannot start " << Narrow(program) << " (code " << GetLastError() << ")";
+    return STILL_ACTIVE;
+  }
+  const ScopedHandle thread(info.hThread);
+  const ScopedHandle process(info.hProcess);
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process.Get(), kLongestRealRunMilliseconds) == WAIT_TIMEOUT) {
+    TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), 5000);
+    return STILL_ACTIVE;
+  }
+  GetExitCodeProcess(process.Get(), &code);
+  return code;
+}
+
+}  // namespace velmora::test::msi

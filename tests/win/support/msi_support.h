@@ -1,0 +1,154 @@
+// Fixtures of the Windows Installer tests: the setup log of the test, running copies of the
+// sample application, the msiexec stand-in, a wait that answers msiexec's dialogs the way a
+// person would, and the removal of whatever sample product a test installed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/scoped_handle.h"
+#include "msi/msiexec_host.h"
+#include "win_test_support.h"
+
+namespace velmora::test::msi {
+
+// The Windows name (drive Z:) of a path of the build machine.
+std::wstring HostPath(const std::string& unixPath);
+
+#ifdef VELMORA_BINARY_DIR
+// A sample package as the build made it, e.g. SamplePackage(L"1.1.7").
+inline std::wstring SamplePackage(const std::wstring& version) {
+  return HostPath(VELMORA_BINARY_DIR "/packages/Velmora-Setup-") + version + L"-x64.msi";
+}
+// The small sample executable (version 1.0.0), copied by the tests under other names.
+inline std::wstring SampleExecutable() { return HostPath(VELMORA_BINARY_DIR "/sample/1.0.0/Velmora.exe"); }
+#endif
+
+// GetSystemDirectoryW's folder, and GetTempPathW's with its trailing backslash.
+std::wstring SystemFolderPath();
+std::wstring TemporaryFolderPath();
+
+// The bootstrap log lines written while it lives, by this process and by children that
+// inherit its environment, kept in a ProgramData folder of the test's own.
+class SetupLogCapture {
+ public:
+  SetupLogCapture();
+  // The messages without their time stamps, in order.
+  std::vector<std::string> Messages() const;
+  // The position of a message, or -1.
+  int Find(const std::string& message) const;
+
+ private:
+  TempFolder programData_;
+  ScopedEnvironmentVariable variable_;
+};
+
+// A copy of an executable started under the given path; with a sample Velmora.exe its control
+// file makes it stay up without a window. The constructor returns once the copy runs its own
+// code (it has written its report). A copy still running when the test ends is terminated.
+class RunningCopy {
+ public:
+  // refuseAccess: the copy's process carries an empty access list, so that nobody else can
+  // open it; this object keeps the full-access handle of its creation.
+  RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess = false);
+  ~RunningCopy();
+  RunningCopy(const RunningCopy&) = delete;
+  RunningCopy& operator=(const RunningCopy&) = delete;
+
+  DWORD Pid() const { return pid_; }
+  bool Started() const { return process_.Valid(); }
+  bool HasEnded() const;
+  // Waits up to 10 seconds for the end; STILL_ACTIVE when it did not come.
+  DWORD ExitCode() const;
+
+ private:
+  ScopedHandle process_;
+  DWORD pid_ = 0;
+};
+
+// Stands in for msiexec with exit codes or a hang taken from a plan ("0,1603" or "hang"); each
+// run writes down what it saw.
+class MsiexecStandIn {
+ public:
+  explicit MsiexecStandIn(const std::wstring& plan);
+  MsiexecStandIn(const MsiexecStandIn&) = delete;
+  MsiexecStandIn& operator=(const MsiexecStandIn&) = delete;
+
+  std::wstring Program() const;
+
+  struct Run {
+    std::string commandLine;
+    std::string currentDirectory;
+    std::vector<DWORD> velmoraRunning;  // Velmora.exe processes alive as the run started
+  };
+  std::vector<Run> Runs() const;
+
+  // A host whose msiexec is this stand-in.
+  MsiexecHost Host() const;
+
+ private:
+  TempFolder records_;
+  ScopedEnvironmentVariable folder_;
+  ScopedEnvironmentVariable plan_;
+};
+
+// What a dialog box showed: its title, the texts of its controls, its owner and its icon.
+struct SeenDialog {
+  std::wstring title;
+  std::vector<std::wstring> texts;
+  HWND owner = nullptr;
+  HICON icon = nullptr;
+};
+
+// Finds the visible dialog boxes of a process not answered before, notes what they show and
+// chooses their OK button.
+class DialogAnswerer {
+ public:
+  std::vector<SeenDialog> AnswerOpenDialogs(DWORD processId);
+
+ private:
+  std::set<HWND> answered_;
+};
+
+// A wait for msiexec that does what a person at the screen would: it answers every dialog
+// box that msiexec shows with OK. It also notes how long each run took, and calls onRunStart
+// as each run's wait begins.
+class MsiexecWatch {
+ public:
+  DWORD Wait(HANDLE process, DWORD milliseconds);
+  // A host of the real system whose waits go through this watch.
+  MsiexecHost Host();
+
+  std::function<void()> onRunStart;
+  std::vector<SeenDialog> dialogs;
+  std::vector<double> runSeconds;
+
+ private:
+  DialogAnswerer answerer_;
+};
+
+// Removes the sample product a test installed: the registered product through msiexec, the
+// record key and the install folder. Also done on construction, after an aborted run.
+class SampleProductCleanup {
+ public:
+  SampleProductCleanup();
+  ~SampleProductCleanup();
+  SampleProductCleanup(const SampleProductCleanup&) = delete;
+  SampleProductCleanup& operator=(const SampleProductCleanup&) = delete;
+};
+
+// A value of the product record, empty when absent.
+std::wstring InstalledValue(const wchar_t* name);
+
+// Writes a REG_SZ value of the product record, creating the key; SampleProductCleanup removes it.
+void WriteInstallerValue(const wchar_t* name, const std::wstring& value);
+
+// Runs a program with a command line and returns its full exit code, or STILL_ACTIVE when it
+// did not end within a minute (it is then terminated).
+DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine);
+
+}  // namespace velmora::test::msi
