@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "app/setup_state.h"
+#include "ui/drawing.h"
+#include "ui/finish_screen_targets.h"
 #include "ui/finish_sequence.h"
 #include "ui/setup_window.h"
 #include "ui/setup_window_state.h"
@@ -88,6 +90,8 @@ void ResetWindowAndSetupState() {
 
 SetupWindowFixture::SetupWindowFixture() {
   ResetWindowAndSetupState();
+  // The display outlives each test: a pointer left over the window by an earlier one would hover.
+  SetCursorPos(1, 1);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const bool registered = RegisterSetupWindowClass(instance);
   EXPECT_TRUE(registered || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
@@ -116,9 +120,9 @@ RECT SetupWindowFixture::WindowRect() const {
   return rect;
 }
 
-void SetupWindowFixture::Post(UINT message, WPARAM wParam, LPARAM lParam) {
+std::optional<int> SetupWindowFixture::Post(UINT message, WPARAM wParam, LPARAM lParam) {
   PostMessageW(window_, message, wParam, lParam);
-  PumpMessages();
+  return PumpMessages();
 }
 
 void SetupWindowFixture::ShowFinishScreen() {
@@ -133,9 +137,11 @@ void SetupWindowFixture::MoveMouse(int x, int y) {
   Post(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
-void SetupWindowFixture::ReleaseLeftButton(int x, int y) { Post(WM_LBUTTONUP, 0, MAKELPARAM(x, y)); }
+std::optional<int> SetupWindowFixture::ReleaseLeftButton(int x, int y) {
+  return Post(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
 
-void SetupWindowFixture::PressKey(WPARAM key) { Post(WM_KEYDOWN, key, 1); }
+std::optional<int> SetupWindowFixture::PressKey(WPARAM key) { return Post(WM_KEYDOWN, key, 1); }
 
 std::vector<std::string> SetupWindowFixture::LogLines() const {
   std::istringstream text(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"));
@@ -146,11 +152,11 @@ std::vector<std::string> SetupWindowFixture::LogLines() const {
   return lines;
 }
 
-bool PumpMessages() {
-  bool quit = false;
+std::optional<int> PumpMessages() {
+  std::optional<int> quit;
   MSG message = {};
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) quit = true;
+    if (message.message == WM_QUIT) quit = static_cast<int>(message.wParam);
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
@@ -173,6 +179,23 @@ int Capture::InkPixels(int x, int y, int width, int height) const {
   return count;
 }
 
+int Capture::PixelsOf(std::uint32_t rgb, int x, int y, int width, int height) const {
+  int count = 0;
+  for (int row = y; row < y + height; ++row) {
+    for (int column = x; column < x + width; ++column) count += At(column, row) == rgb ? 1 : 0;
+  }
+  return count;
+}
+
+Capture Capture::Crop(int x, int y, int width, int height) const {
+  std::vector<std::uint32_t> area;
+  area.reserve(static_cast<std::size_t>(width) * height);
+  for (int row = y; row < y + height; ++row) {
+    for (int column = x; column < x + width; ++column) area.push_back(At(column, row));
+  }
+  return Capture(width, height, std::move(area));
+}
+
 Capture CaptureClient(HWND window) {
   UpdateWindow(window);
   RECT client = {};
@@ -180,6 +203,30 @@ Capture CaptureClient(HWND window) {
   const HDC dc = GetDC(window);
   Capture capture = CaptureDc(dc, 0, 0, client.right, client.bottom);
   ReleaseDC(window, dc);
+  return capture;
+}
+
+Capture RenderFinishButton(const wchar_t* label, std::uint32_t argb, int width, int height) {
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  Gdiplus::GpGraphics* graphics = nullptr;
+  if (gdip::GdipCreateFromHDC(memory, &graphics) == Gdiplus::Ok) {
+    gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
+    gdip::GdipSetTextRenderingHint(graphics, Gdiplus::TextRenderingHintClearTypeGridFit);
+    gdip::GdipGraphicsClear(graphics, 0xFFFFFFFF);
+    const TargetRect button = FinishButtonRect(static_cast<float>(width), static_cast<float>(height));
+    FillRoundedRectangle(graphics, button, 10.0f, argb);
+    DrawTextLine(graphics, label, button, 14.0f, 0xFFFFFFFF, Gdiplus::FontStyleBold,
+                 Gdiplus::StringAlignmentCenter, Gdiplus::StringAlignmentCenter);
+    gdip::GdipDeleteGraphics(graphics);
+  }
+  Capture capture = CaptureDc(memory, 0, 0, width, height);
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
   return capture;
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,14 +42,15 @@ class SetupWindowFixture {
   SIZE ClientSize() const;
   RECT WindowRect() const;
 
-  // Posts like the worker or the system would, then lets the window handle everything queued.
-  void Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  // Posts like the worker or the system would, then lets the window handle everything queued;
+  // the exit code of the WM_QUIT that a destroyed window left.
+  std::optional<int> Post(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
   // The worker's final report that switches to the finish screen.
   void ShowFinishScreen();
   // The mouse moved to (x, y) of the client area: the pointer is put there and the move posted.
   void MoveMouse(int x, int y);
-  void ReleaseLeftButton(int x, int y);
-  void PressKey(WPARAM key);
+  std::optional<int> ReleaseLeftButton(int x, int y);
+  std::optional<int> PressKey(WPARAM key);
 
   // The log lines written since the fixture began, without their time stamps.
   std::vector<std::string> LogLines() const;
@@ -60,8 +62,9 @@ class SetupWindowFixture {
   HWND window_ = nullptr;
 };
 
-// Handles every message waiting for this thread, painting included. True when WM_QUIT was seen.
-bool PumpMessages();
+// Handles every message waiting for this thread, painting included; the exit code of a
+// WM_QUIT among them.
+std::optional<int> PumpMessages();
 
 // A picture of a DC's area, 32 bits a pixel, top row first.
 class Capture {
@@ -75,7 +78,11 @@ class Capture {
   std::uint32_t At(int x, int y) const;
   // How many pixels of the area (x, y, width, height) are not white.
   int InkPixels(int x, int y, int width, int height) const;
+  // How many pixels of the area have exactly this 0xRRGGBB colour.
+  int PixelsOf(std::uint32_t rgb, int x, int y, int width, int height) const;
+  Capture Crop(int x, int y, int width, int height) const;
   const std::vector<std::uint32_t>& Pixels() const { return pixels_; }
+  bool operator==(const Capture&) const = default;
 
  private:
   int width_ = 0;
@@ -85,6 +92,10 @@ class Capture {
 
 // The client area as the window shows it now, after a synchronous repaint.
 Capture CaptureClient(HWND window);
+
+// The Finish button alone, as the finish screen of a W x H client draws it with this label and
+// colour, on a white client of that size.
+Capture RenderFinishButton(const wchar_t* label, std::uint32_t argb, int width, int height);
 
 // The whole window, frame and caption included, as it stands on the screen.
 Capture CaptureWholeWindow(HWND window);
