@@ -1,0 +1,243 @@
+#include "launch_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <sstream>
+
+namespace velmora::test {
+namespace {
+
+constexpr wchar_t kShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kLnkinfo[] = L"Z:\\usr\\bin\\lnkinfo";
+constexpr wchar_t kShell[] = L"Z:\\bin\\sh";
+constexpr size_t kStampLength = 20;  // "YYYY-MM-DD HH:MM:SS "
+constexpr DWORD kHelperWaitMs = 20000;
+constexpr DWORD kEndWaitMs = 10000;
+
+std::wstring SampleExecutable() {
+  const std::wstring relative = TestBinaryFolder() + L"\\..\\sample\\1.1.8\\Velmora.exe";
+  wchar_t full[MAX_PATH] = {};
+  GetFullPathNameW(relative.c_str(), MAX_PATH, full, nullptr);
+  return full;
+}
+
+std::wstring UniqueName(const wchar_t* what) {
+  static std::atomic<unsigned> counter{0};
+  return std::wstring(L"Local\\VelmoraTest-") + what + L"-" + std::to_wstring(GetCurrentProcessId()) +
+         L"-" + std::to_wstring(counter++);
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::string UnixPath(const std::wstring& windowsPath) {
+  using UnixName = char* (*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (toUnix == nullptr) return {};
+  char* name = toUnix(windowsPath.c_str());
+  if (name == nullptr) return {};
+  std::string path(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return path;
+}
+
+}  // namespace
+
+LaunchLog::LaunchLog() : variable_(L"ProgramData", programData_.Path()) {}
+
+std::vector<std::string> LaunchLog::Messages() const {
+  std::vector<std::string> messages;
+  std::istringstream lines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"));
+  for (std::string line; std::getline(lines, line);) {
+    messages.push_back(line.size() >= kStampLength ? line.substr(kStampLength) : line);
+  }
+  return messages;
+}
+
+bool LaunchLog::Has(const std::string& message) const {
+  for (const std::string& line : Messages()) {
+    if (line == message) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> LaunchLog::StartingWith(const std::string& prefix) const {
+  std::vector<std::string> found;
+  for (const std::string& line : Messages()) {
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  }
+  return found;
+}
+
+SampleInstall::SampleInstall() : folder_(temp_ / L"Velmora App") {
+  CreateDirectoryW(folder_.c_str(), nullptr);
+  EXPECT_TRUE(CopyFileW(SampleExecutable().c_str(), ExePath().c_str(), FALSE))
+      << "the sample " << Narrow(SampleExecutable()) << " could not be copied: " << GetLastError();
+  record_.SetString(L"InstallFolder", folder_);
+}
+
+SampleInstall::~SampleInstall() = default;
+
+void SampleInstall::SetControl(const std::string& lines) const {
+  WriteWholeFile(folder_ + L"\\velmora-sample-mode.txt", lines + "\n");
+}
+
+std::map<std::string, std::string> SampleInstall::Report() const {
+  std::map<std::string, std::string> report;
+  std::istringstream lines(ReadWholeFile(folder_ + L"\\velmora-sample-report.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return report;
+}
+
+void SampleInstall::EndLaunched(const LaunchLog& log) {
+  const std::string prefix = "Velmora process started with PID ";
+  for (const std::string& line : log.StartingWith(prefix)) {
+    const DWORD pid = std::stoul(line.substr(prefix.size()));
+    const ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (!process) continue;
+    TerminateProcess(process.Get(), 0);
+    WaitForSingleObject(process.Get(), kEndWaitMs);
+  }
+}
+
+ShellWindowOwner::ShellWindowOwner() {
+  const std::wstring readyName = UniqueName(L"shell-ready");
+  const std::wstring quitName = UniqueName(L"shell-quit");
+  const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+  quit_ = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
+  std::wstring command = L"\"" + TestBinaryFolder() + L"\\win_launch_shell_window.exe\" " +
+                         readyName + L" " + quitName;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!ready || !quit_ ||
+      !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    ADD_FAILURE() << "the shell window helper could not be started: " << GetLastError();
+    return;
+  }
+  CloseHandle(process.hThread);
+  process_ = ScopedHandle(process.hProcess);
+  pid_ = process.dwProcessId;
+  // The helper sets the event once its window is the shell window, or exits when it cannot be.
+  const HANDLE waits[] = {ready.Get(), process_.Get()};
+  ready_ = WaitForMultipleObjects(2, waits, FALSE, kHelperWaitMs) == WAIT_OBJECT_0;
+}
+
+ShellWindowOwner::~ShellWindowOwner() {
+  if (!process_) return;
+  SetEvent(quit_.Get());
+  if (WaitForSingleObject(process_.Get(), kEndWaitMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), kEndWaitMs);
+  }
+}
+
+LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes) {
+  LaunchCalls calls;
+  calls.messageBox = [&boxes](HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+    boxes.push_back({owner, text, caption, style});
+    return IDOK;
+  };
+  return calls;
+}
+
+RedirectedDesktop::RedirectedDesktop(const std::wstring& folder) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "User Shell Folders could not be opened";
+    return;
+  }
+  const ScopedRegistryKey owned(key);
+  DWORD bytes = 0;
+  if (RegQueryValueExW(key, L"Desktop", nullptr, &previousType_, nullptr, &bytes) == ERROR_SUCCESS) {
+    previous_.resize(bytes);
+    hadPrevious_ = RegQueryValueExW(key, L"Desktop", nullptr, &previousType_, previous_.data(),
+                                    &bytes) == ERROR_SUCCESS;
+  }
+  EXPECT_EQ(RegSetValueExW(key, L"Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                           static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+RedirectedDesktop::~RedirectedDesktop() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+  const ScopedRegistryKey owned(key);
+  if (hadPrevious_) {
+    RegSetValueExW(key, L"Desktop", 0, previousType_, previous_.data(),
+                   static_cast<DWORD>(previous_.size()));
+  } else {
+    RegDeleteValueW(key, L"Desktop");
+  }
+}
+
+bool ReadWithLnkinfo(const std::wstring& linkPath, LnkinfoResult& result, std::string& error) {
+  if (GetFileAttributesW(kLnkinfo) == INVALID_FILE_ATTRIBUTES) {
+    error = "/usr/bin/lnkinfo is missing: install Debian's liblnk-utils";
+    return false;
+  }
+  const TempFolder work;
+  const std::wstring script = work / L"read_link.sh";
+  const std::wstring output = work / L"lnkinfo.txt";
+  // Wine does not follow a Unix child to its end, so the script publishes the output under
+  // its final name only once lnkinfo has finished.
+  WriteWholeFile(script,
+                 "/usr/bin/lnkinfo \"$1\" > \"$2.part\" 2>&1\n"
+                 "echo \"lnkinfo exit status: $?\" >> \"$2.part\"\n"
+                 "mv \"$2.part\" \"$2\"\n");
+  const std::string unixScript = UnixPath(script);
+  const std::string unixLink = UnixPath(linkPath);
+  const std::string unixOutput = UnixPath(output);
+  if (unixScript.empty() || unixLink.empty() || unixOutput.empty()) {
+    error = "no Unix names for the paths (wine_get_unix_file_name)";
+    return false;
+  }
+  std::wstring command = L"\"" + std::wstring(kShell) + L"\" \"" + Widen(unixScript) + L"\" \"" +
+                         Widen(unixLink) + L"\" \"" + Widen(unixOutput) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(kShell, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    error = "/bin/sh could not be started: " + std::to_string(GetLastError());
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (DWORD waited = 0; !PathExists(output); waited += 50) {
+    if (waited >= kHelperWaitMs) {
+      error = "lnkinfo wrote no output";
+      return false;
+    }
+    Sleep(50);
+  }
+  result.output = ReadWholeFile(output);
+  std::istringstream lines(result.output);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t colon = line.find(':');
+    if (colon != std::string::npos) result.fields[Trim(line.substr(0, colon))] = Trim(line.substr(colon + 1));
+  }
+  if (result.fields["lnkinfo exit status"] != "0") {
+    error = "lnkinfo failed: " + result.output;
+    return false;
+  }
+  return true;
+}
+
+bool ProcessIsRunning(DWORD pid) {
+  const ScopedHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  return process && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
+}  // namespace velmora::test

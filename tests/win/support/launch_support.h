@@ -1,0 +1,112 @@
+// Fixtures of the launch and shortcut tests: the setup log of the test, a sample Velmora.exe
+// placed in an install folder that the product record names, a real shell window owned by a
+// helper process, the message boxes the launch showed, a redirected desktop, and lnkinfo.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/scoped_handle.h"
+#include "launch/launch_installed_app.h"
+#include "win_test_support.h"
+
+namespace velmora::test {
+
+// The bootstrap log kept in a ProgramData folder of the test's own, read back as messages
+// without their time stamps.
+class LaunchLog {
+ public:
+  LaunchLog();
+  std::vector<std::string> Messages() const;
+  bool Has(const std::string& message) const;
+  // Every message that starts with the prefix.
+  std::vector<std::string> StartingWith(const std::string& prefix) const;
+
+ private:
+  TempFolder programData_;
+  ScopedEnvironmentVariable variable_;
+};
+
+// The sample Velmora.exe copied into "<temp>\Velmora App", which the product record names as
+// the install folder. Processes the launch started are ended afterwards by the identifiers the
+// log gives for them.
+class SampleInstall {
+ public:
+  SampleInstall();
+  ~SampleInstall();
+  SampleInstall(const SampleInstall&) = delete;
+  SampleInstall& operator=(const SampleInstall&) = delete;
+
+  const std::wstring& Folder() const { return folder_; }
+  std::wstring ExePath() const { return folder_ + L"\\Velmora.exe"; }
+  // Writes the sample's control file ("window", "nowindow", "exit N", "report").
+  void SetControl(const std::string& lines) const;
+  // The sample's report (command_line, current_directory, version, pid); empty if none.
+  std::map<std::string, std::string> Report() const;
+  // Ends what the launch started (closing windows, then by process identifier) and waits.
+  void EndLaunched(const LaunchLog& log);
+
+ private:
+  TempFolder temp_;
+  std::wstring folder_;
+  ScopedInstallerKey record_;
+};
+
+// A helper process that owns the desktop's shell window while this lives.
+class ShellWindowOwner {
+ public:
+  ShellWindowOwner();
+  ~ShellWindowOwner();
+  ShellWindowOwner(const ShellWindowOwner&) = delete;
+  ShellWindowOwner& operator=(const ShellWindowOwner&) = delete;
+  [[nodiscard]] bool Ready() const { return ready_; }
+  DWORD Pid() const { return pid_; }
+
+ private:
+  ScopedHandle quit_;
+  ScopedHandle process_;
+  DWORD pid_ = 0;
+  bool ready_ = false;
+};
+
+// What one message box of the launch would have shown.
+struct RecordedBox {
+  HWND owner = nullptr;
+  std::wstring text;
+  std::wstring caption;
+  UINT style = 0;
+};
+
+// Launch calls whose message boxes are recorded instead of shown (answered with IDOK).
+LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes);
+
+// Points the current user's desktop folder (User Shell Folders "Desktop") at a folder while
+// this lives, and restores the previous value afterwards.
+class RedirectedDesktop {
+ public:
+  explicit RedirectedDesktop(const std::wstring& folder);
+  ~RedirectedDesktop();
+  RedirectedDesktop(const RedirectedDesktop&) = delete;
+  RedirectedDesktop& operator=(const RedirectedDesktop&) = delete;
+
+ private:
+  std::vector<BYTE> previous_;
+  DWORD previousType_ = 0;
+  bool hadPrevious_ = false;
+};
+
+// A .lnk file as Debian's lnkinfo reads it: each "name : value" line of its output, and the
+// whole text for failure messages. False with `error` when lnkinfo could not be run.
+struct LnkinfoResult {
+  std::map<std::string, std::string> fields;
+  std::string output;
+};
+bool ReadWithLnkinfo(const std::wstring& linkPath, LnkinfoResult& result, std::string& error);
+
+// Whether the process is still running.
+bool ProcessIsRunning(DWORD pid);
+
+}  // namespace velmora::test
