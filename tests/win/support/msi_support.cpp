@@ -243,6 +243,12 @@ void RemoveSampleProduct() {
 SampleProductCleanup::SampleProductCleanup() { RemoveSampleProduct(); }
 SampleProductCleanup::~SampleProductCleanup() { RemoveSampleProduct(); }
 
+std::uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 std::wstring InstalledValue(const wchar_t* name) {
   std::wstring value;
   ReadInstallerValue(name, &value);

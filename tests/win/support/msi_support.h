@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,8 +25,10 @@ std::wstring HostPath(const std::string& unixPath);
 inline std::wstring SamplePackage(const std::wstring& version) {
   return HostPath(VELMORA_BINARY_DIR "/packages/Velmora-Setup-") + version + L"-x64.msi";
 }
-// The small sample executable (version 1.0.0), copied by the tests under other names.
-inline std::wstring SampleExecutable() { return HostPath(VELMORA_BINARY_DIR "/sample/1.0.0/Velmora.exe"); }
+// The sample executable of a version; the small 1.0.0 one is what tests copy under other names.
+inline std::wstring SampleExecutable(const std::wstring& version = L"1.0.0") {
+  return HostPath(VELMORA_BINARY_DIR "/sample/") + version + L"\\Velmora.exe";
+}
 #endif
 
 // GetSystemDirectoryW's folder, and GetTempPathW's with its trailing backslash.
@@ -140,6 +143,9 @@ class SampleProductCleanup {
   SampleProductCleanup(const SampleProductCleanup&) = delete;
   SampleProductCleanup& operator=(const SampleProductCleanup&) = delete;
 };
+
+// The size of a file in bytes, 0 when it cannot be read.
+std::uint64_t FileSize(const std::wstring& path);
 
 // A value of the product record, empty when absent.
 std::wstring InstalledValue(const wchar_t* name);

@@ -1,0 +1,209 @@
+#include "msi/uninstall_product.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "msi/msiexec_command.h"
+#include "msi_support.h"
+#include "product/product_record.h"
+
+namespace velmora {
+namespace {
+
+using test::Narrow;
+using test::TempFolder;
+using test::msi::InstalledValue;
+using test::msi::MsiexecStandIn;
+using test::msi::MsiexecWatch;
+using test::msi::RunningCopy;
+using test::msi::SampleExecutable;
+using test::msi::SamplePackage;
+using test::msi::SetupLogCapture;
+using test::msi::SystemFolderPath;
+using test::msi::TemporaryFolderPath;
+using test::msi::WriteInstallerValue;
+
+constexpr wchar_t kNotInstalledCode[] = L"{7E5B1C2A-0000-4000-8000-000000000001}";
+
+std::wstring UninstallLog() { return UninstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()); }
+
+std::string UninstallingLine(const std::wstring& productCode) {
+  return "Uninstalling broken product " + Narrow(productCode) + ".";
+}
+
+class UninstallProductTest : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteFileW(UninstallLog().c_str()); }
+  void TearDown() override {
+    for (double seconds : watch.runSeconds) std::printf("msiexec run: %.3f s\n", seconds);
+  }
+
+  // Installs a sample package without the code under test.
+  void InstallSample(const std::wstring& version) {
+    ASSERT_EQ(test::msi::RunProgram(MsiexecPath(SystemFolderPath()),
+                                    L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
+              0u);
+  }
+
+  SetupLogCapture log;
+  test::msi::SampleProductCleanup cleanup;
+  MsiexecWatch watch;
+};
+
+TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
+  InstallSample(L"1.1.7");
+  const std::wstring productCode = InstalledValue(L"ProductCode");
+  ASSERT_FALSE(productCode.empty());
+
+  EXPECT_TRUE(UninstallProduct(watch.Host()));
+
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
+  std::wstring ignored;
+  EXPECT_FALSE(ReadInstallerValue(L"ProductCode", &ignored));
+  EXPECT_FALSE(test::PathExists(L"C:\\Program Files\\Velmora\\Velmora.exe"));
+  EXPECT_FALSE(test::ReadWholeFile(UninstallLog()).empty());
+}
+
+TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
+  WriteInstallerValue(L"ProductCode", kNotInstalledCode);
+  EXPECT_TRUE(UninstallProduct(watch.Host()));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{UninstallingLine(kNotInstalledCode), "Uninstall exit code: 1605."}));
+}
+
+// Passed unchanged, msiexec takes a text that is no product code for a package that it cannot
+// open; its exit code is none of the four success codes.
+TEST_F(UninstallProductTest, RealCodeThatMsiexecRejectsFails) {
+  WriteInstallerValue(L"ProductCode", L"not a product code");
+  EXPECT_FALSE(UninstallProduct(watch.Host()));
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0], UninstallingLine(L"not a product code"));
+  unsigned long code = 0;
+  ASSERT_EQ(std::sscanf(messages[1].c_str(), "Uninstall exit code: %lu.", &code), 1) << messages[1];
+  EXPECT_FALSE(IsUninstallSuccessCode(code)) << code;
+}
+
+TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStopped) {
+  TempFolder folder;
+  RunningCopy copy(SampleExecutable(), folder / L"Velmora.exe");
+  ASSERT_FALSE(HasFailure());
+  const MsiexecStandIn standIn(L"0");
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;
+  };
+  const Case cases[] = {
+      {"no record", [] {}},
+      {"record without the value", [] { WriteInstallerValue(L"Version", L"1.1.7"); }},
+      {"empty value", [] { WriteInstallerValue(L"ProductCode", L""); }},
+      {"value starting with NUL", [] { WriteInstallerValue(L"ProductCode", std::wstring(L"\0{AB}", 5)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::DeleteInstallerKey();
+    c.arrange();
+    EXPECT_TRUE(UninstallProduct(standIn.Host()));
+    EXPECT_EQ(log.Messages().back(), "No installed product code; skipping uninstall.");
+  }
+  EXPECT_EQ(log.Messages().size(), 4u);
+  EXPECT_TRUE(standIn.Runs().empty());
+  EXPECT_FALSE(copy.HasEnded());
+}
+
+TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
+  TempFolder folder;
+  RunningCopy copy(SampleExecutable(), folder / L"velmora.exe");
+  ASSERT_FALSE(HasFailure());
+  const std::wstring oddCode = L"odd code {not braced}";
+  WriteInstallerValue(L"ProductCode", oddCode);
+  const MsiexecStandIn standIn(L"0");
+
+  EXPECT_TRUE(UninstallProduct(standIn.Host()));
+
+  const auto runs = standIn.Runs();
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].commandLine, "msiexec.exe /x \"odd code {not braced}\" /qb /norestart /l*v \"" +
+                                     Narrow(TemporaryFolderPath()) + "Velmora-Uninstall-" +
+                                     std::to_string(GetCurrentProcessId()) + ".log\"");
+  EXPECT_EQ(runs[0].currentDirectory, Narrow(SystemFolderPath()));
+  EXPECT_TRUE(runs[0].velmoraRunning.empty());
+  EXPECT_TRUE(copy.HasEnded());
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                "Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".",
+                                UninstallingLine(oddCode), "Uninstall exit code: 0."}));
+}
+
+TEST_F(UninstallProductTest, FourSuccessCodesAtSeam) {
+  struct Case {
+    DWORD code;
+    bool success;
+  };
+  const Case cases[] = {{0, true},     {1605, true},  {1641, true}, {3010, true},
+                        {1603, false}, {1618, false}, {1, false},   {1602, false}};
+  WriteInstallerValue(L"ProductCode", kNotInstalledCode);
+  const MsiexecStandIn standIn(L"0,1605,1641,3010,1603,1618,1,1602");
+  for (const Case& c : cases) {
+    EXPECT_EQ(UninstallProduct(standIn.Host()), c.success) << c.code;
+    EXPECT_EQ(log.Messages().back(), "Uninstall exit code: " + std::to_string(c.code) + ".");
+  }
+}
+
+TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
+  WriteInstallerValue(L"ProductCode", kNotInstalledCode);
+  const MsiexecStandIn standIn(L"hang");
+  std::vector<DWORD> waits;
+  HANDLE kept = nullptr;
+  MsiexecHost host = standIn.Host();
+  host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
+    waits.push_back(milliseconds);
+    if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return WaitForSingleObject(process, 200);
+  };
+
+  EXPECT_FALSE(UninstallProduct(host));
+
+  EXPECT_EQ(waits, (std::vector<DWORD>{300000, 5000}));
+  ASSERT_NE(kept, nullptr);
+  const ScopedHandle child(kept);
+  DWORD exitCode = 0;
+  EXPECT_TRUE(GetExitCodeProcess(child.Get(), &exitCode));
+  EXPECT_EQ(exitCode, 1u);
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(kNotInstalledCode),
+                                                      "Uninstall timed out after 300 seconds."}));
+}
+
+TEST_F(UninstallProductTest, UninstallThatCannotStartFailsWithTheSystemCodeAtSeam) {
+  WriteInstallerValue(L"ProductCode", kNotInstalledCode);
+  TempFolder empty;
+  MsiexecHost host;
+  host.msiexecPath = [&empty](const std::wstring&) { return empty / L"msiexec.exe"; };
+  EXPECT_FALSE(UninstallProduct(host));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(kNotInstalledCode),
+                                                      "Could not start msiexec uninstall: 2."}));
+}
+
+// Without a system folder the uninstall fails silently: no line, no box, no copy stopped.
+TEST_F(UninstallProductTest, WithoutSystemFolderNothingHappensAtSeam) {
+  TempFolder folder;
+  RunningCopy copy(SampleExecutable(), folder / L"Velmora.exe");
+  ASSERT_FALSE(HasFailure());
+  WriteInstallerValue(L"ProductCode", kNotInstalledCode);
+  const MsiexecStandIn standIn(L"0");
+  std::vector<std::wstring> boxes;
+  for (UINT length : {0u, 260u}) {
+    MsiexecHost host = standIn.Host();
+    host.getSystemDirectory = [length](LPWSTR, UINT) { return length; };
+    host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
+    EXPECT_FALSE(UninstallProduct(host)) << length;
+  }
+  EXPECT_TRUE(log.Messages().empty());
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_TRUE(standIn.Runs().empty());
+  EXPECT_FALSE(copy.HasEnded());
+}
+
+}  // namespace
+}  // namespace velmora
