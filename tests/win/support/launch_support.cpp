@@ -8,8 +8,10 @@
 namespace velmora::test {
 namespace {
 
-constexpr wchar_t kShellFoldersKey[] =
+constexpr wchar_t kUserShellFoldersKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr wchar_t kLnkinfo[] = L"Z:\\usr\\bin\\lnkinfo";
 constexpr wchar_t kShell[] = L"Z:\\bin\\sh";
 constexpr size_t kStampLength = 20;  // "YYYY-MM-DD HH:MM:SS "
@@ -152,33 +154,42 @@ LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes) {
 }
 
 RedirectedDesktop::RedirectedDesktop(const std::wstring& folder) {
+  for (const wchar_t* keyPath : {kUserShellFoldersKey, kShellFoldersKey}) {
+    SavedValue value{keyPath};
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+      const ScopedRegistryKey owned(key);
+      DWORD bytes = 0;
+      if (RegQueryValueExW(key, L"Desktop", nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
+        value.data.resize(bytes);
+        value.present = RegQueryValueExW(key, L"Desktop", nullptr, &value.type, value.data.data(),
+                                         &bytes) == ERROR_SUCCESS;
+      }
+    }
+    saved_.push_back(std::move(value));
+  }
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFoldersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
     ADD_FAILURE() << "User Shell Folders could not be opened";
     return;
   }
   const ScopedRegistryKey owned(key);
-  DWORD bytes = 0;
-  if (RegQueryValueExW(key, L"Desktop", nullptr, &previousType_, nullptr, &bytes) == ERROR_SUCCESS) {
-    previous_.resize(bytes);
-    hadPrevious_ = RegQueryValueExW(key, L"Desktop", nullptr, &previousType_, previous_.data(),
-                                    &bytes) == ERROR_SUCCESS;
-  }
   EXPECT_EQ(RegSetValueExW(key, L"Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                            static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
             ERROR_SUCCESS);
 }
 
 RedirectedDesktop::~RedirectedDesktop() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-  const ScopedRegistryKey owned(key);
-  if (hadPrevious_) {
-    RegSetValueExW(key, L"Desktop", 0, previousType_, previous_.data(),
-                   static_cast<DWORD>(previous_.size()));
-  } else {
-    RegDeleteValueW(key, L"Desktop");
+  for (const SavedValue& value : saved_) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, value.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+    const ScopedRegistryKey owned(key);
+    if (value.present) {
+      RegSetValueExW(key, L"Desktop", 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    } else {
+      RegDeleteValueW(key, L"Desktop");
+    }
   }
 }
 

@@ -84,7 +84,8 @@ struct RecordedBox {
 LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes);
 
 // Points the current user's desktop folder (User Shell Folders "Desktop") at a folder while
-// this lives, and restores the previous value afterwards.
+// this lives. Afterwards it restores that value and the "Shell Folders" copy that the shell
+// writes once it has resolved the folder.
 class RedirectedDesktop {
  public:
   explicit RedirectedDesktop(const std::wstring& folder);
@@ -93,9 +94,13 @@ class RedirectedDesktop {
   RedirectedDesktop& operator=(const RedirectedDesktop&) = delete;
 
  private:
-  std::vector<BYTE> previous_;
-  DWORD previousType_ = 0;
-  bool hadPrevious_ = false;
+  struct SavedValue {
+    const wchar_t* key;
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+  };
+  std::vector<SavedValue> saved_;
 };
 
 // A .lnk file as Debian's lnkinfo reads it: each "name : value" line of its output, and the
