@@ -88,6 +88,32 @@ TEST_F(ScreenPixelsTest, StatusSetByTheWorkerIsDrawnOnTheNextPaint) {
   EXPECT_EQ(after.Crop(0, 0, W(), 60), before.Crop(0, 0, W(), 60));
 }
 
+// Status lines as the worker may set them, and which lines of the status box they ink. Wine's
+// GDI+ does not stop a wrapped block at the bottom of its layout rectangle, so the height limit
+// is not probed here; the width is.
+TEST_F(ScreenPixelsTest, StatusWrapsAtLineFeedsAndAtTheBoxWidth) {
+  const struct {
+    const wchar_t* status;
+    bool secondLineInked;
+  } cases[] = {
+      {L"Installing Velmora...", false},
+      {L"Installing Velmora...\nThis can take a minute.", true},
+      {L"A status sentence long enough to need several lines: it goes on well past the width of "
+       L"the status box, so it wraps at word boundaries.",
+       true},
+  };
+  // 12.5-pixel lines: the first from y 64, the second from about y 80.
+  for (const auto& c : cases) {
+    std::thread worker([&] { SetStatus(c.status); });
+    worker.join();
+    test::PumpMessages();
+    const Capture capture = Client();
+    EXPECT_GT(capture.InkPixels(32, 64, W() - 64, 14), 20) << test::Narrow(c.status);
+    EXPECT_EQ(capture.InkPixels(32, 82, W() - 64, 12) > 0, c.secondLineInked) << test::Narrow(c.status);
+    EXPECT_EQ(capture.InkPixels(W() - 30, 0, 30, H()), 0) << test::Narrow(c.status);
+  }
+}
+
 TEST_F(ScreenPixelsTest, ProgressScreenScreenshot) {
   std::thread worker([] {
     SetStatus(L"Downloading Velmora 1.1.7... 42%  (15.4 of 36.6 MB)");
