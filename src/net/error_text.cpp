@@ -1,0 +1,18 @@
+#include "net/error_text.h"
+
+#include <cstdio>
+
+namespace velmora {
+
+std::string AppendErrorCode(const std::string& message, std::uint32_t code) {
+  return message + " (code " + std::to_string(code) + ")";
+}
+
+std::string FormatHresult(std::int32_t result) {
+  char text[32] = {};
+  std::snprintf(text, sizeof text, "0x%08lX",
+                static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
+  return text;
+}
+
+}  // namespace velmora

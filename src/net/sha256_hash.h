@@ -1,0 +1,30 @@
+// SHA-256 through CNG, for the key pin and the package digest. Owns the provider and the hash
+// object and releases them in that pairing's order (hash first) on every path.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstddef>
+#include <string>
+
+namespace velmora {
+
+class Sha256Hash {
+ public:
+  Sha256Hash();  // opens "SHA256" (default implementation) and creates the hash; see Valid()
+  ~Sha256Hash();
+  Sha256Hash(const Sha256Hash&) = delete;
+  Sha256Hash& operator=(const Sha256Hash&) = delete;
+
+  bool Valid() const { return hash_ != nullptr; }
+  bool Update(const unsigned char* bytes, std::size_t count);
+  // The 32-byte digest as 64 lower-case hex digits; false when finishing fails.
+  bool FinishHex(std::string& hex);
+
+ private:
+  BCRYPT_ALG_HANDLE provider_ = nullptr;
+  BCRYPT_HASH_HANDLE hash_ = nullptr;
+};
+
+}  // namespace velmora

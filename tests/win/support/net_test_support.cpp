@@ -1,0 +1,169 @@
+#include "net_test_support.h"
+
+#include <atomic>
+#include <filesystem>
+#include <sstream>
+#include <vector>
+
+#include "sandbox_docroot.h"
+#include "win_test_support.h"
+
+namespace velmora::test {
+namespace {
+
+template <typename Function>
+Function WineExport(const char* name) {
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
+}
+
+std::string UniqueSuffix() {
+  static std::atomic<unsigned> counter{0};
+  return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+}
+
+}  // namespace
+
+const char kOutsideSandbox[] =
+    "VELMORA_SANDBOX_DOCROOT is not set: run the Windows tests inside tools/sandbox/with_sandbox.sh "
+    "(tools/run_tests.sh does)";
+
+std::wstring DosPathOf(const std::string& unixPath) {
+  const auto toDos = WineExport<wchar_t* (*)(const char*)>("wine_get_dos_file_name");
+  if (toDos == nullptr) return {};
+  wchar_t* dos = toDos(unixPath.c_str());
+  if (dos == nullptr) return {};
+  std::wstring path(dos);
+  HeapFree(GetProcessHeap(), 0, dos);
+  return path;
+}
+
+std::string UnixPathOf(const std::wstring& windowsPath) {
+  const auto toUnix = WineExport<char* (*)(const wchar_t*)>("wine_get_unix_file_name");
+  if (toUnix == nullptr) return {};
+  char* unix = toUnix(windowsPath.c_str());
+  if (unix == nullptr) return {};
+  std::string path(unix);
+  HeapFree(GetProcessHeap(), 0, unix);
+  return path;
+}
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs) {
+  const TempFolder folder;
+  const std::string dir = UnixPathOf(folder.Path());
+  if (dir.empty()) return false;
+  WriteWholeFile(folder / L"run.sh",
+                 "{\n" + script + "\n} >" + ShellQuote(dir + "/out") + " 2>" + ShellQuote(dir + "/err") +
+                     "\necho $? >" + ShellQuote(dir + "/status.part") + " && mv " +
+                     ShellQuote(dir + "/status.part") + " " + ShellQuote(dir + "/status") + "\n");
+  std::wstring command = L"Z:\\bin\\sh \"" + Widen(dir) + L"/run.sh\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!PathExists(folder / L"status")) {
+    if (GetTickCount64() > deadline) return false;
+    Sleep(20);
+  }
+  run.exitStatus = std::stoi(ReadWholeFile(folder / L"status"));
+  run.output = ReadWholeFile(folder / L"out");
+  run.errors = ReadWholeFile(folder / L"err");
+  return true;
+}
+
+bool RunNetProbe(const std::wstring& folder, const std::string& environment,
+                 const std::string& arguments, std::map<std::string, std::string>& values) {
+  std::wstring program = TestBinaryFolder() + L"\\win_net_probe.exe";
+  if (!folder.empty()) {
+    const std::wstring copy = folder + L"\\win_net_probe.exe";
+    if (!CopyFileW(program.c_str(), copy.c_str(), FALSE)) return false;
+    program = copy;
+  }
+  UnixRun run;
+  if (!RunUnixScript("env " + environment + " /usr/lib/wine/wine64 " +
+                         ShellQuote(UnixPathOf(program)) + " " + arguments,
+                     run) ||
+      run.exitStatus != 0) {
+    return false;
+  }
+  std::istringstream lines(run.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return true;
+}
+
+PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath) {
+  const std::string pem = ReadWholeFile(pemPath);
+  DWORD size = 0;
+  if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                            nullptr, &size, nullptr, nullptr)) {
+    return nullptr;
+  }
+  std::vector<BYTE> der(size);
+  if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                            der.data(), &size, nullptr, nullptr)) {
+    return nullptr;
+  }
+  return CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(), size);
+}
+
+ScopedFileLock::ScopedFileLock(const std::wstring& path)
+    : file_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  EXPECT_NE(file_, INVALID_HANDLE_VALUE) << Narrow(path);
+}
+
+ScopedFileLock::~ScopedFileLock() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+::testing::AssertionResult FileHolds(const std::wstring& path, const std::string& expected) {
+  if (!PathExists(path)) return ::testing::AssertionFailure() << Narrow(path) << " does not exist";
+  const std::string actual = ReadWholeFile(path);
+  if (actual == expected) return ::testing::AssertionSuccess();
+  std::size_t first = 0;
+  while (first < actual.size() && first < expected.size() && actual[first] == expected[first]) ++first;
+  return ::testing::AssertionFailure() << Narrow(path) << " holds " << actual.size() << " bytes, expected "
+                                       << expected.size() << "; first difference at offset " << first;
+}
+
+std::string PatternedBytes(std::size_t size, std::uint32_t seed) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = seed * 2654435761u + 1;
+  for (std::size_t i = 0; i < size; ++i) {
+    state = state * 1664525u + 1013904223u;  // a 32-bit LCG; the top byte is well mixed
+    bytes[i] = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+SandboxFolder::SandboxFolder() : root_(SandboxDocroot()), folder_("net-" + UniqueSuffix()) {}
+
+SandboxFolder::~SandboxFolder() {
+  if (!Valid()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(root_) / Widen(folder_), ignored);
+}
+
+std::string SandboxFolder::Publish(const std::string& name, const std::string& bytes) {
+  const std::string relative = folder_ + "/" + name;
+  EXPECT_TRUE(PublishFile(Widen(folder_ + "\\" + name), bytes)) << relative;
+  return "/" + relative;
+}
+
+}  // namespace velmora::test
