@@ -1,0 +1,203 @@
+// Key pinning against the sandbox server's real chains, and the pin tool's agreement with the
+// program's own SPKI digest.
+#include "net/server_key_pin.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/scoped_handle.h"
+#include "app/vendor_profile.h"
+#include "net/https_downloader.h"
+#include "net_test_support.h"
+#include "win_test_support.h"
+
+namespace velmora {
+namespace {
+
+const std::string kPki = std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The release engineers' pin tool, run on a file of the test PKI.
+std::vector<std::string> PinToolPins(const std::string& pemName) {
+  test::UnixRun run;
+  const bool ran = test::RunUnixScript(test::ShellQuote(std::string(VELMORA_SOURCE_DIR) + "/tools/pin_tool.sh") +
+                                           " " + test::ShellQuote(kPki + pemName),
+                                       run);
+  EXPECT_TRUE(ran && run.exitStatus == 0) << pemName << ": " << run.errors;
+  return Lines(run.output);
+}
+
+struct CertificateTraits {
+  using Value = PCCERT_CONTEXT;
+  static bool Valid(PCCERT_CONTEXT c) { return c != nullptr; }
+  static void Close(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
+};
+using ScopedCertificate = Scoped<CertificateTraits>;
+
+ScopedCertificate PkiCertificate(const std::string& pemName) {
+  return ScopedCertificate(test::LoadPemCertificate(test::DosPathOf(kPki + pemName)));
+}
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+TEST(ComputeSpkiSha256Hex, AgreesWithThePinToolForEveryCertificateOfTheTestPki) {
+  for (const char* name : {"root.pem", "intermediate.pem", "server.pem", "other-root.pem", "mirror.pem"}) {
+    SCOPED_TRACE(name);
+    const std::vector<std::string> pins = PinToolPins(name);
+    ASSERT_EQ(pins.size(), 1u);
+    const ScopedCertificate certificate = PkiCertificate(name);
+    ASSERT_TRUE(certificate.Valid());
+    std::string hex;
+    ASSERT_TRUE(ComputeSpkiSha256Hex(certificate.Get(), &hex));
+    EXPECT_EQ(hex, pins[0]);
+  }
+}
+
+TEST(ComputeSpkiSha256Hex, ProfilePinIsTheIntermediatesAsThePinToolPrintsIt) {
+  const std::vector<std::string> chain = PinToolPins("server-chain.pem");
+  ASSERT_EQ(chain.size(), 2u);  // leaf, intermediate
+  EXPECT_EQ(chain[1], ServerKeyPin());
+  EXPECT_TRUE(test::FileHolds(test::DosPathOf(kPki + "intermediate.pin"), chain[1] + "\n"));
+}
+
+TEST(ComputeSpkiSha256Hex, FailsWithoutCertificateOrOutputAndLeavesTheOutputAlone) {
+  const ScopedCertificate certificate = PkiCertificate("server.pem");
+  ASSERT_TRUE(certificate.Valid());
+  std::string hex = "unchanged";
+  EXPECT_FALSE(ComputeSpkiSha256Hex(nullptr, &hex));
+  EXPECT_EQ(hex, "unchanged");
+  EXPECT_FALSE(ComputeSpkiSha256Hex(certificate.Get(), nullptr));
+  CERT_CONTEXT withoutInfo = *certificate.Get();
+  withoutInfo.pCertInfo = nullptr;
+  EXPECT_FALSE(ComputeSpkiSha256Hex(&withoutInfo, &hex));
+  EXPECT_EQ(hex, "unchanged");
+}
+
+// A download with the given pin in place of the profile's.
+struct PinnedFetch {
+  bool ok;
+  std::string error;
+};
+
+class SandboxPinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Valid()) << test::kOutsideSandbox;
+    path = server.Publish("manifest.json", "{\"releaseVersion\":\"1.1.8\"}");
+  }
+  PinnedFetch Fetch(const std::string& host, const std::string& pin,
+                    const WinHttpApi& (*api)() = &GetWinHttpApi) const {
+    DownloadSeams seams;
+    seams.winHttpApi = api;
+    seams.serverKeyPin = pin.c_str();
+    PinnedFetch f{};
+    f.ok = HttpsDownloader("https://" + host + path).Download(seams, local / L"m.json", 65536, {}, &f.error);
+    return f;
+  }
+
+  test::SandboxFolder server;
+  test::TempFolder local;
+  std::string path;
+};
+
+TEST_F(SandboxPinTest, LeafIntermediateAndRootEachPassWhenPinnedInEitherCase) {
+  for (const char* name : {"server.pem", "intermediate.pem", "root.pem"}) {
+    const std::vector<std::string> pins = PinToolPins(name);
+    ASSERT_EQ(pins.size(), 1u);
+    for (const std::string& pin : {pins[0], Upper(pins[0])}) {
+      SCOPED_TRACE(std::string(name) + " " + pin);
+      const PinnedFetch f = Fetch("downloads.velmora.test", pin);
+      EXPECT_TRUE(f.ok) << f.error;
+      // The same pin does not carry over to a chain without that key.
+      EXPECT_EQ(Fetch("mirror.velmora.test", pin).error, "SPKI pin mismatch");
+    }
+  }
+}
+
+TEST_F(SandboxPinTest, PinOfAnotherLengthNeverMatches) {
+  const std::string pin = PinToolPins("intermediate.pem").at(0);
+  for (const std::string& wrong : {pin.substr(0, 63), pin + "0", pin + pin, std::string("1")}) {
+    SCOPED_TRACE(wrong);
+    EXPECT_EQ(Fetch("downloads.velmora.test", wrong).error, "SPKI pin mismatch");
+  }
+}
+
+TEST_F(SandboxPinTest, ChainWithoutThePinnedKeyFailsThoughItsOwnRootIsTrusted) {
+  const PinnedFetch f = Fetch("mirror.velmora.test", ServerKeyPin());
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, "SPKI pin mismatch");
+  // Its own root pinned, the same chain passes: trust was never the issue.
+  EXPECT_TRUE(Fetch("mirror.velmora.test", PinToolPins("other-root.pem").at(0)).ok);
+}
+
+// The table's WinHttpQueryOption is wrapped at the seam, to count the certificate queries or
+// to refuse them; everything else is the real WinHTTP.
+int certificateQueries = 0;
+bool refuseCertificate = false;
+
+BOOL WINAPI WatchedQueryOption(HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD length) {
+  if (option == WINHTTP_OPTION_SERVER_CERT_CONTEXT) {
+    ++certificateQueries;
+    if (refuseCertificate) {
+      SetLastError(ERROR_WINHTTP_INCORRECT_HANDLE_STATE);
+      return FALSE;
+    }
+  }
+  return GetWinHttpApi().WinHttpQueryOption(handle, option, buffer, length);
+}
+
+const WinHttpApi& WatchedApi() {
+  static const WinHttpApi api = [] {
+    WinHttpApi copy = GetWinHttpApi();
+    copy.WinHttpQueryOption = &WatchedQueryOption;
+    return copy;
+  }();
+  return api;
+}
+
+TEST_F(SandboxPinTest, AllZeroPinFailsWithoutQueryingTheCertificateAtSeam) {
+  certificateQueries = 0;
+  const PinnedFetch zero = Fetch("downloads.velmora.test", std::string(64, '0'), &WatchedApi);
+  EXPECT_FALSE(zero.ok);
+  EXPECT_EQ(zero.error, "SPKI pin is not configured");
+  EXPECT_EQ(certificateQueries, 0);
+
+  const PinnedFetch pinned = Fetch("downloads.velmora.test", ServerKeyPin(), &WatchedApi);
+  EXPECT_TRUE(pinned.ok) << pinned.error;
+  EXPECT_EQ(certificateQueries, 1);
+}
+
+TEST_F(SandboxPinTest, RefusedCertificateQueryAtSeamFailsTheDownloadBeforeTheFile) {
+  refuseCertificate = true;
+  test::WriteWholeFile(local / L"m.json", "previous");
+  const PinnedFetch f = Fetch("downloads.velmora.test", ServerKeyPin(), &WatchedApi);
+  refuseCertificate = false;
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, "Server certificate context unavailable");
+  EXPECT_TRUE(test::FileHolds(local / L"m.json", "previous"));
+}
+
+TEST_F(SandboxPinTest, ProgramSeamsPinTheProfileKey) {
+  std::string error;
+  EXPECT_TRUE(HttpsDownloader("https://downloads.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error))
+      << error;
+  EXPECT_FALSE(HttpsDownloader("https://mirror.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error));
+  EXPECT_EQ(error, "SPKI pin mismatch");
+}
+
+}  // namespace
+}  // namespace velmora
