@@ -5,6 +5,7 @@
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
 //   win_net_probe download URL DESTINATION   HttpsDownloader with the program's seams
+//   win_net_probe system URL DESTINATION     DownloadWithSystemDownloader
 #include <windows.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "net/https_downloader.h"
+#include "net/system_downloader.h"
 #include "net/winhttp_api.h"
 
 namespace {
@@ -69,6 +71,13 @@ int Download(const wchar_t* url, const wchar_t* destination) {
   return 0;
 }
 
+int System(const wchar_t* url, const wchar_t* destination) {
+  std::string error;
+  const bool ok = velmora::DownloadWithSystemDownloader(Narrow(url), destination, &error);
+  std::printf("result=%d\nerror=%s\n", ok ? 1 : 0, error.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -76,6 +85,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: win_net_probe load | plain | download URL DEST\n");
+  if (mode == L"system" && argc == 4) return System(argv[2], argv[3]);
+  std::fprintf(stderr, "usage: win_net_probe load | plain | download URL DEST | system URL DEST\n");
   return 2;
 }

@@ -1,0 +1,37 @@
+#include "net/system_downloader.h"
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include "app/scoped_handle.h"
+#include "net/error_text.h"
+#include "net/text_encoding.h"
+
+namespace velmora {
+
+bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
+                                  std::string* error) {
+  ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(
+                                     reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
+                               : nullptr;
+  if (download == nullptr) {
+    if (error != nullptr) *error = "Windows download support is unavailable.";
+    return false;
+  }
+  // No earlier file may pass for this download's result.
+  DeleteFileW(destinationPath.c_str());
+  const HRESULT result =
+      download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, nullptr);
+  urlmon.Close();
+  if (FAILED(result)) {
+    if (error != nullptr) {
+      *error = "Windows downloader failed (" + FormatHresult(static_cast<std::int32_t>(result)) + ").";
+    }
+    DeleteFileW(destinationPath.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace velmora
