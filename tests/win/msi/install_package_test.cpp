@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "msi/msiexec_command.h"
@@ -35,9 +34,7 @@ std::string StartLine(const std::wstring& msiPath) {
 class InstallPackageTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteFileW(InstallLog().c_str()); }
-  void TearDown() override {
-    for (double seconds : watch.runSeconds) std::printf("msiexec run: %.3f s\n", seconds);
-  }
+  void TearDown() override { test::msi::PrintRunTimes(watch); }
 
   SetupLogCapture log;
   test::msi::SampleProductCleanup cleanup;

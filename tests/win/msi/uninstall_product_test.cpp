@@ -35,9 +35,7 @@ std::string UninstallingLine(const std::wstring& productCode) {
 class UninstallProductTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteFileW(UninstallLog().c_str()); }
-  void TearDown() override {
-    for (double seconds : watch.runSeconds) std::printf("msiexec run: %.3f s\n", seconds);
-  }
+  void TearDown() override { test::msi::PrintRunTimes(watch); }
 
   // Installs a sample package without the code under test.
   void InstallSample(const std::wstring& version) {

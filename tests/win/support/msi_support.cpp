@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -222,6 +223,13 @@ MsiexecHost MsiexecWatch::Host() {
   MsiexecHost host;
   host.waitForProcess = [this](HANDLE process, DWORD milliseconds) { return Wait(process, milliseconds); };
   return host;
+}
+
+void PrintRunTimes(const MsiexecWatch& watch) {
+  const char* test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  for (std::size_t i = 0; i < watch.runSeconds.size(); ++i) {
+    std::printf("[msiexec] %s run %zu: %.3f s\n", test, i + 1, watch.runSeconds[i]);
+  }
 }
 
 namespace {

@@ -134,6 +134,9 @@ class MsiexecWatch {
   DialogAnswerer answerer_;
 };
 
+// Prints how long each msiexec run of the current test took, for the record of a test run.
+void PrintRunTimes(const MsiexecWatch& watch);
+
 // Removes the sample product a test installed: the registered product through msiexec, the
 // record key and the install folder. Also done on construction, after an aborted run.
 class SampleProductCleanup {

@@ -1,0 +1,237 @@
+#include "msi/system_install_strategy.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "msi/msiexec_command.h"
+#include "msi_support.h"
+
+namespace velmora {
+namespace {
+
+using test::Narrow;
+using test::TempFolder;
+using test::msi::InstalledValue;
+using test::msi::MsiexecStandIn;
+using test::msi::MsiexecWatch;
+using test::msi::RunningCopy;
+using test::msi::SampleExecutable;
+using test::msi::SamplePackage;
+using test::msi::SetupLogCapture;
+using test::msi::SystemFolderPath;
+using test::msi::TemporaryFolderPath;
+using test::msi::WriteInstallerValue;
+
+constexpr char kRepairPath[] = "Repair path: trying install/upgrade first.";
+constexpr char kCleanReinstall[] = "Clean reinstall requested: removing the previous copy first.";
+constexpr char kInstallFailed[] = "Install/upgrade failed; falling back to uninstall + reinstall.";
+constexpr char kUninstallFailed[] = "Uninstall failed; trying install over the existing product.";
+constexpr char kNoProductCode[] = "No installed product code; skipping uninstall.";
+constexpr wchar_t kFinalMessage[] =
+    L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or download "
+    L"the latest installer from downloads.velmora.test.";
+
+std::string StartLine(const std::wstring& msiPath) {
+  return "Starting Windows Installer: " +
+         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId())));
+}
+
+std::string UninstallingLine(const std::wstring& productCode) {
+  return "Uninstalling broken product " + Narrow(productCode) + ".";
+}
+
+std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + std::to_string(pid) + "."; }
+
+// The strategy with Wine's msiexec and the sample packages; only the final message box is
+// recorded instead of shown, so no test waits for a person.
+class InstallStrategyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host = watch.Host();
+    host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+  }
+  void TearDown() override { test::msi::PrintRunTimes(watch); }
+
+  bool Run(const std::wstring& msiPath, bool removeFirst) {
+    return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(host));
+  }
+
+  // Installs a sample package without the code under test and returns its product code.
+  std::wstring InstallSample(const std::wstring& version) {
+    EXPECT_EQ(test::msi::RunProgram(MsiexecPath(SystemFolderPath()),
+                                    L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
+              0u);
+    return InstalledValue(L"ProductCode");
+  }
+
+  // A file with the package's name that Windows Installer cannot open.
+  std::wstring BrokenPackage() {
+    const std::wstring path = downloads / L"Velmora-Setup-broken.msi";
+    test::WriteWholeFile(path, "not a package");
+    return path;
+  }
+
+  // The exit-code line of a run that must have failed.
+  void ExpectFailedRun(const std::string& line) {
+    unsigned long code = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "Windows Installer exit code: %lu.", &code), 1) << line;
+    EXPECT_FALSE(IsInstallSuccessCode(code)) << code;
+  }
+
+  SetupLogCapture log;
+  test::msi::SampleProductCleanup cleanup;
+  MsiexecWatch watch;
+  MsiexecHost host;
+  std::vector<std::wstring> boxes;
+  TempFolder downloads;
+};
+
+// The worker's own call, wired to the real system throughout.
+TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
+  EXPECT_TRUE(RunInstallStrategy(SamplePackage(L"1.1.7"), false));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
+  EXPECT_TRUE(boxes.empty());
+}
+
+// The package is older than what is installed: the first install is refused, the newer
+// product is removed and the second install puts the package in place.
+TEST_F(InstallStrategyTest, RealRefusedInstallFallsBackToUninstallAndReinstall) {
+  const std::wstring newer = InstallSample(L"1.1.8");
+  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
+                                                      "Windows Installer exit code: 1603.", kInstallFailed,
+                                                      UninstallingLine(newer), "Uninstall exit code: 0.",
+                                                      StartLine(SamplePackage(L"1.1.7")),
+                                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InstallStrategyTest, RealBrokenPackageFailsTwiceAndEndsWithTheMessageBox) {
+  const std::wstring installed = InstallSample(L"1.1.8");
+  const std::wstring broken = BrokenPackage();
+  EXPECT_FALSE(Run(broken, false));
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 8u);
+  EXPECT_EQ(messages[0], kRepairPath);
+  EXPECT_EQ(messages[1], StartLine(broken));
+  ExpectFailedRun(messages[2]);
+  EXPECT_EQ(messages[3], kInstallFailed);
+  EXPECT_EQ(messages[4], UninstallingLine(installed));
+  EXPECT_EQ(messages[5], "Uninstall exit code: 0.");
+  EXPECT_EQ(messages[6], StartLine(broken));
+  ExpectFailedRun(messages[7]);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{kFinalMessage});
+  EXPECT_EQ(InstalledValue(L"ProductCode"), L"");
+}
+
+TEST_F(InstallStrategyTest, RealCleanReinstallRemovesFirstThenInstallsInTwoRuns) {
+  const std::wstring older = InstallSample(L"1.1.7");
+  EXPECT_TRUE(Run(SamplePackage(L"1.1.8"), true));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kCleanReinstall, UninstallingLine(older),
+                                                      "Uninstall exit code: 0.", StartLine(SamplePackage(L"1.1.8")),
+                                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InstallStrategyTest, RealCleanReinstallOfABrokenPackageEndsWithTheMessageBox) {
+  const std::wstring installed = InstallSample(L"1.1.7");
+  const std::wstring broken = BrokenPackage();
+  EXPECT_FALSE(Run(broken, true));
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 5u);
+  EXPECT_EQ(messages[0], kCleanReinstall);
+  EXPECT_EQ(messages[1], UninstallingLine(installed));
+  EXPECT_EQ(messages[2], "Uninstall exit code: 0.");
+  EXPECT_EQ(messages[3], StartLine(broken));
+  ExpectFailedRun(messages[4]);
+  EXPECT_EQ(boxes, std::vector<std::wstring>{kFinalMessage});
+}
+
+TEST_F(InstallStrategyTest, RealCodeNotInstalledCountsAsUninstalled) {
+  WriteInstallerValue(L"ProductCode", L"{7E5B1C2A-0000-4000-8000-000000000001}");
+  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), true));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{kCleanReinstall, UninstallingLine(L"{7E5B1C2A-0000-4000-8000-000000000001}"),
+                                      "Uninstall exit code: 1605.", StartLine(SamplePackage(L"1.1.7")),
+                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
+}
+
+TEST_F(InstallStrategyTest, RealUninstallFailureIsFollowedByTheInstallAllTheSame) {
+  WriteInstallerValue(L"ProductCode", L"not a product code");
+  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), true));
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_EQ(messages[1], UninstallingLine(L"not a product code"));
+  EXPECT_EQ(messages[3], kUninstallFailed);
+  EXPECT_EQ(messages[4], StartLine(SamplePackage(L"1.1.7")));
+  EXPECT_EQ(messages[5], "Windows Installer exit code: 0.");
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
+}
+
+TEST_F(InstallStrategyTest, RealNothingRegisteredSkipsTheUninstall) {
+  const std::wstring broken = BrokenPackage();
+  EXPECT_FALSE(Run(broken, false));
+  const std::vector<std::string> messages = log.Messages();
+  ASSERT_EQ(messages.size(), 7u);
+  EXPECT_EQ(messages[3], kInstallFailed);
+  EXPECT_EQ(messages[4], kNoProductCode);
+  EXPECT_EQ(messages[5], StartLine(broken));
+  EXPECT_EQ(boxes, std::vector<std::wstring>{kFinalMessage});
+}
+
+// A fresh install that fails once (which real msiexec does not do on demand) is installed a
+// second time after the skipped uninstall.
+TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
+  const MsiexecStandIn standIn(L"1603,0");
+  MsiexecHost standInHost = standIn.Host();
+  standInHost.showError = host.showError;
+  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false, SystemInstallStrategySteps(standInHost)));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
+                                                      "Windows Installer exit code: 1603.", kInstallFailed,
+                                                      kNoProductCode, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
+                                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(standIn.Runs().size(), 2u);
+  EXPECT_TRUE(boxes.empty());
+}
+
+// A copy of the application started while one msiexec run is going on is stopped before the
+// next run begins: each run starts another copy and finds the earlier ones ended.
+TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) {
+  const std::wstring newer = InstallSample(L"1.1.8");
+  std::vector<std::unique_ptr<TempFolder>> folders;
+  std::vector<std::unique_ptr<RunningCopy>> copies;
+  std::vector<bool> earlierCopiesEndedAtRunStart;
+  watch.onRunStart = [&] {
+    bool allEnded = true;
+    for (const auto& copy : copies) allEnded = allEnded && copy->HasEnded();
+    earlierCopiesEndedAtRunStart.push_back(allEnded);
+    folders.push_back(std::make_unique<TempFolder>());
+    copies.push_back(std::make_unique<RunningCopy>(SampleExecutable(), *folders.back() / L"Velmora.exe"));
+  };
+  host = watch.Host();
+  host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+
+  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
+
+  ASSERT_EQ(copies.size(), 3u);
+  EXPECT_EQ(earlierCopiesEndedAtRunStart, (std::vector<bool>{true, true, true}));
+  EXPECT_TRUE(copies[0]->HasEnded());
+  EXPECT_TRUE(copies[1]->HasEnded());
+  EXPECT_FALSE(copies[2]->HasEnded());
+  // Each copy is stopped after the run during which it started and before the next one.
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
+                                      "Windows Installer exit code: 1603.", kInstallFailed, StopLine(copies[0]->Pid()),
+                                      UninstallingLine(newer), "Uninstall exit code: 0.", StopLine(copies[1]->Pid()),
+                                      StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
+}
+
+}  // namespace
+}  // namespace velmora
