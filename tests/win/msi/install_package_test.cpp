@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 
 #include "msi/msiexec_command.h"
 #include "msi/msiexec_runner.h"
@@ -34,7 +33,11 @@ std::string StartLine(const std::wstring& msiPath) {
 class InstallPackageTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteFileW(InstallLog().c_str()); }
-  void TearDown() override { test::msi::PrintRunTimes(watch); }
+  void TearDown() override {
+    test::msi::PrintRunTimes(watch);
+    // The basic interface must never hold a run on a modal box.
+    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
+  }
 
   SetupLogCapture log;
   test::msi::SampleProductCleanup cleanup;

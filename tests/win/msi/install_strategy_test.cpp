@@ -52,7 +52,11 @@ class InstallStrategyTest : public ::testing::Test {
     host = watch.Host();
     host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
   }
-  void TearDown() override { test::msi::PrintRunTimes(watch); }
+  void TearDown() override {
+    test::msi::PrintRunTimes(watch);
+    // The basic interface must never hold a run on a modal box.
+    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
+  }
 
   bool Run(const std::wstring& msiPath, bool removeFirst) {
     return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(host));

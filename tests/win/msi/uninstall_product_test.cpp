@@ -35,7 +35,11 @@ std::string UninstallingLine(const std::wstring& productCode) {
 class UninstallProductTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteFileW(UninstallLog().c_str()); }
-  void TearDown() override { test::msi::PrintRunTimes(watch); }
+  void TearDown() override {
+    test::msi::PrintRunTimes(watch);
+    // The basic interface must never hold a run on a modal box.
+    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
+  }
 
   // Installs a sample package without the code under test.
   void InstallSample(const std::wstring& version) {
