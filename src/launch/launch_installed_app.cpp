@@ -124,7 +124,7 @@ bool LaunchInstalledAppWith(const LaunchCalls& calls) {
     return false;
   }
 
-  // A copy running without a window would hold on to the new one's files and state.
+  // A copy that runs without showing a window would otherwise run beside the new one.
   StopRunningCopies();
 
   // Starting a process with another user's token needs these; without them that attempt

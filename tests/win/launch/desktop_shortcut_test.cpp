@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "launch_support.h"
+#include "msi_support.h"
 
 namespace velmora {
 namespace {
 
-using test::LaunchLog;
+using test::msi::SetupLogCapture;
 using test::SampleInstall;
 using test::ShellWindowOwner;
 using Lines = std::vector<std::string>;
@@ -61,7 +62,7 @@ class DesktopShortcutTest : public ::testing::Test {
     EXPECT_EQ(link.fields["Icon index"], "0") << link.output;
   }
 
-  LaunchLog log;
+  SetupLogCapture log;
   SampleInstall install;
   test::TempFolder desktopRoot;
   const std::wstring desktop = MadeFolder(desktopRoot / L"Desktop");

@@ -9,12 +9,13 @@
 
 #include "app/bootstrap_log.h"
 #include "launch_support.h"
+#include "msi_support.h"
 #include "ui_dialog_driver.h"
 
 namespace velmora {
 namespace {
 
-using test::LaunchLog;
+using test::msi::SetupLogCapture;
 using test::RecordedBox;
 using test::SampleInstall;
 using test::ScopedEnvironmentVariable;
@@ -62,8 +63,8 @@ Lines WithoutPid(const Lines& messages) {
   return lines;
 }
 
-DWORD LoggedPid(const LaunchLog& log) {
-  const Lines lines = log.StartingWith(kStartedPrefix);
+DWORD LoggedPid(const SetupLogCapture& log) {
+  const Lines lines = test::MessagesStartingWith(log.Messages(), kStartedPrefix);
   return lines.empty() ? 0 : std::stoul(lines.front().substr(sizeof kStartedPrefix - 1));
 }
 
@@ -72,7 +73,7 @@ class LaunchInstalledAppTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(FindApplicationWindow(), nullptr) << "a Velmora window was open before the test";
   }
-  void TearDown() override { install.EndLaunched(log); }
+  void TearDown() override { install.EndLaunched(log.Messages()); }
 
   void ExpectOneBox(const std::wstring& text) {
     ASSERT_EQ(boxes.size(), 1u);
@@ -92,7 +93,7 @@ class LaunchInstalledAppTest : public ::testing::Test {
     EXPECT_EQ(report.at("pid"), std::to_string(LoggedPid(log)));
   }
 
-  LaunchLog log;
+  SetupLogCapture log;
   SampleInstall install;
   std::vector<RecordedBox> boxes;
 };
@@ -174,25 +175,17 @@ TEST_F(LaunchInstalledAppTest, RunningApplicationIsFocusedAndKeepsRunning) {
 }
 
 TEST_F(LaunchInstalledAppTest, CopyRunningWithoutAWindowIsStoppedBeforeTheStart) {
-  test::TempFolder elsewhere;
-  ASSERT_TRUE(CopyFileW(install.ExePath().c_str(), (elsewhere / L"Velmora.exe").c_str(), FALSE));
-  test::WriteWholeFile(elsewhere / L"velmora-sample-mode.txt", "nowindow\n");
-  std::wstring command = L"\"" + (elsewhere / L"Velmora.exe") + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             elsewhere.Path().c_str(), &startup, &started));
-  const ScopedHandle thread(started.hThread);
-  const ScopedHandle process(started.hProcess);
+  const test::TempFolder elsewhere;
+  const test::msi::RunningCopy copy(install.ExePath(), elsewhere / L"Velmora.exe");
+  ASSERT_TRUE(copy.Started());
   install.SetControl("report");
 
   EXPECT_TRUE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
-  EXPECT_EQ(WaitForSingleObject(process.Get(), 0), WAIT_OBJECT_0) << "the running copy was left alone";
+  EXPECT_TRUE(copy.HasEnded()) << "the running copy was left alone";
   ExpectStartedAsInstalled();
   const Lines messages = log.Messages();
   ASSERT_GE(messages.size(), 2u);
-  EXPECT_EQ(messages[0], "Stopping existing Velmora process " + std::to_string(started.dwProcessId) + ".");
+  EXPECT_EQ(messages[0], "Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".");
   EXPECT_EQ(messages[1], LaunchingLine(install));
 }
 
@@ -279,9 +272,11 @@ struct TokenAttempt {
 
 // How the start of a row goes: with or without a desktop shell, and which calls fail at the
 // seam (the others are the system's own, watched on their way through).
+enum class Shell { None, Open, RefusingAccess };
+
 struct StartPath {
   const char* name;
-  bool shell;
+  Shell shell;
   bool environmentFails;
   bool asUserFails;
   bool withTokenFails;
@@ -334,8 +329,8 @@ class LaunchStartPathTest : public LaunchInstalledAppTest, public ::testing::Wit
 TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAndSeesItsWindow) {
   const StartPath& path = GetParam();
   std::optional<ShellWindowOwner> shell;
-  if (path.shell) {
-    shell.emplace();
+  if (path.shell != Shell::None) {
+    shell.emplace(path.shell == Shell::RefusingAccess);
     ASSERT_TRUE(shell->Ready());
   } else {
     // Wine runs no desktop shell of its own.
@@ -373,12 +368,13 @@ const std::string kWithTokenFailed = "CreateProcessWithTokenW failed: " + std::t
 INSTANTIATE_TEST_SUITE_P(
     Paths, LaunchStartPathTest,
     ::testing::Values(
-        StartPath{"NoShellWindow", false, false, false, false, {kAdministrator}, {}},
-        StartPath{"ShellUserToken", true, false, false, false, {kAsUser}, {"as user"}},
-        StartPath{"EnvironmentBlockFailsAtSeam", true, true, false, false, {kAsUser}, {"as user"}},
-        StartPath{"AsUserFailsAtSeam", true, false, true, false, {kAsUserFailed, kWithToken},
+        StartPath{"NoShellWindow", Shell::None, false, false, false, {kAdministrator}, {}},
+        StartPath{"ShellProcessRefusingAccess", Shell::RefusingAccess, false, false, false, {kAdministrator}, {}},
+        StartPath{"ShellUserToken", Shell::Open, false, false, false, {kAsUser}, {"as user"}},
+        StartPath{"EnvironmentBlockFailsAtSeam", Shell::Open, true, false, false, {kAsUser}, {"as user"}},
+        StartPath{"AsUserFailsAtSeam", Shell::Open, false, true, false, {kAsUserFailed, kWithToken},
                   {"as user", "with token"}},
-        StartPath{"BothTokenStartsFailAtSeam", true, false, true, true,
+        StartPath{"BothTokenStartsFailAtSeam", Shell::Open, false, true, true,
                   {kAsUserFailed, kWithTokenFailed, kAdministrator}, {"as user", "with token"}}),
     [](const ::testing::TestParamInfo<StartPath>& info) { return std::string(info.param.name); });
 

@@ -59,5 +59,14 @@ TEST(GetShellUserToken, GivesAPrimaryTokenOfTheShellWindowsUserWhileTheShellRuns
   EXPECT_FALSE(GetShellUserToken().Valid());
 }
 
+TEST(GetShellUserToken, ShellProcessThatCannotBeOpenedGivesNoToken) {
+  test::ShellWindowOwner shell(/*refuseAccess=*/true);
+  ASSERT_TRUE(shell.Ready());
+  ASSERT_NE(GetShellWindow(), nullptr);
+  const ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, shell.Pid()));
+  ASSERT_FALSE(process.Valid()) << "the shell's process could be opened after all";
+  EXPECT_FALSE(GetShellUserToken().Valid());
+}
+
 }  // namespace
 }  // namespace velmora

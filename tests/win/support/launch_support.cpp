@@ -51,28 +51,11 @@ std::string UnixPath(const std::wstring& windowsPath) {
 
 }  // namespace
 
-LaunchLog::LaunchLog() : variable_(L"ProgramData", programData_.Path()) {}
-
-std::vector<std::string> LaunchLog::Messages() const {
-  std::vector<std::string> messages;
-  std::istringstream lines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"));
-  for (std::string line; std::getline(lines, line);) {
-    messages.push_back(line.size() >= kStampLength ? line.substr(kStampLength) : line);
-  }
-  return messages;
-}
-
-bool LaunchLog::Has(const std::string& message) const {
-  for (const std::string& line : Messages()) {
-    if (line == message) return true;
-  }
-  return false;
-}
-
-std::vector<std::string> LaunchLog::StartingWith(const std::string& prefix) const {
+std::vector<std::string> MessagesStartingWith(const std::vector<std::string>& messages,
+                                              const std::string& prefix) {
   std::vector<std::string> found;
-  for (const std::string& line : Messages()) {
-    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  for (const std::string& message : messages) {
+    if (message.rfind(prefix, 0) == 0) found.push_back(message);
   }
   return found;
 }
@@ -100,9 +83,9 @@ std::map<std::string, std::string> SampleInstall::Report() const {
   return report;
 }
 
-void SampleInstall::EndLaunched(const LaunchLog& log) {
+void SampleInstall::EndLaunched(const std::vector<std::string>& logMessages) {
   const std::string prefix = "Velmora process started with PID ";
-  for (const std::string& line : log.StartingWith(prefix)) {
+  for (const std::string& line : MessagesStartingWith(logMessages, prefix)) {
     const DWORD pid = std::stoul(line.substr(prefix.size()));
     const ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
     if (!process) continue;
@@ -111,19 +94,25 @@ void SampleInstall::EndLaunched(const LaunchLog& log) {
   }
 }
 
-ShellWindowOwner::ShellWindowOwner() {
+ShellWindowOwner::ShellWindowOwner(bool refuseAccess) {
   const std::wstring readyName = UniqueName(L"shell-ready");
   const std::wstring quitName = UniqueName(L"shell-quit");
   const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
   quit_ = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
   std::wstring command = L"\"" + TestBinaryFolder() + L"\\win_launch_shell_window.exe\" " +
                          readyName + L" " + quitName;
+  SECURITY_DESCRIPTOR descriptor = {};
+  ACL emptyList = {};
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+  SECURITY_ATTRIBUTES noAccess = {sizeof noAccess, &descriptor, FALSE};
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
   if (!ready || !quit_ ||
-      !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+      !CreateProcessW(nullptr, command.data(), refuseAccess ? &noAccess : nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
     ADD_FAILURE() << "the shell window helper could not be started: " << GetLastError();
     return;
   }

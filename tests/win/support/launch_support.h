@@ -1,6 +1,7 @@
-// Fixtures of the launch and shortcut tests: the setup log of the test, a sample Velmora.exe
-// placed in an install folder that the product record names, a real shell window owned by a
-// helper process, the message boxes the launch showed, a redirected desktop, and lnkinfo.
+// Fixtures of the launch and shortcut tests: a sample Velmora.exe placed in an install folder
+// that the product record names, a real shell window owned by a helper process, the message
+// boxes the launch showed, a redirected desktop, and lnkinfo. The setup log of a test is
+// msi::SetupLogCapture.
 #pragma once
 
 #include <windows.h>
@@ -14,21 +15,6 @@
 #include "win_test_support.h"
 
 namespace velmora::test {
-
-// The bootstrap log kept in a ProgramData folder of the test's own, read back as messages
-// without their time stamps.
-class LaunchLog {
- public:
-  LaunchLog();
-  std::vector<std::string> Messages() const;
-  bool Has(const std::string& message) const;
-  // Every message that starts with the prefix.
-  std::vector<std::string> StartingWith(const std::string& prefix) const;
-
- private:
-  TempFolder programData_;
-  ScopedEnvironmentVariable variable_;
-};
 
 // The sample Velmora.exe copied into "<temp>\Velmora App", which the product record names as
 // the install folder. Processes the launch started are ended afterwards by the identifiers the
@@ -46,8 +32,8 @@ class SampleInstall {
   void SetControl(const std::string& lines) const;
   // The sample's report (command_line, current_directory, version, pid); empty if none.
   std::map<std::string, std::string> Report() const;
-  // Ends what the launch started (closing windows, then by process identifier) and waits.
-  void EndLaunched(const LaunchLog& log);
+  // Ends the processes that the log says the launch started, by their identifiers.
+  void EndLaunched(const std::vector<std::string>& logMessages);
 
  private:
   TempFolder temp_;
@@ -55,10 +41,11 @@ class SampleInstall {
   ScopedInstallerKey record_;
 };
 
-// A helper process that owns the desktop's shell window while this lives.
+// A helper process that owns the desktop's shell window while this lives. With refuseAccess
+// its process carries an empty access list, so that nobody else can open it.
 class ShellWindowOwner {
  public:
-  ShellWindowOwner();
+  explicit ShellWindowOwner(bool refuseAccess = false);
   ~ShellWindowOwner();
   ShellWindowOwner(const ShellWindowOwner&) = delete;
   ShellWindowOwner& operator=(const ShellWindowOwner&) = delete;
@@ -113,5 +100,9 @@ bool ReadWithLnkinfo(const std::wstring& linkPath, LnkinfoResult& result, std::s
 
 // Whether the process is still running.
 bool ProcessIsRunning(DWORD pid);
+
+// The messages that start with the prefix, in order.
+std::vector<std::string> MessagesStartingWith(const std::vector<std::string>& messages,
+                                              const std::string& prefix);
 
 }  // namespace velmora::test
