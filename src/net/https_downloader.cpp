@@ -165,7 +165,7 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     return false;
   }
   if (!IsResponseDateFresh(api, request.Get())) return false;
-  if (!VerifyServerKeyPin(api, request.Get(), t.seams.serverKeyPin, t.error)) return false;
+  if (!VerifyServerKeyPin(api, request.Get(), t.error, t.seams.serverKeyPin)) return false;
   bool announced = false;
   const std::uint64_t total =
       QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, &announced);

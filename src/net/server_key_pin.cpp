@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "app/scoped_handle.h"
-#include "app/vendor_profile.h"
 #include "net/sha256_hash.h"
 #include "net/wiped_buffer.h"
 
@@ -64,12 +63,8 @@ bool ChainCarriesPin(PCCERT_CHAIN_CONTEXT chain, const char* pin) {
 
 }  // namespace
 
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error) {
-  return VerifyServerKeyPin(api, request, ServerKeyPin(), error);
-}
-
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, const char* pin,
-                        std::string* error) {
+bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
+                        const char* pin) {
   if (IsUnconfiguredPin(pin)) {
     SetError(error, "SPKI pin is not configured");
     return false;

@@ -8,18 +8,16 @@
 
 #include <string>
 
+#include "app/vendor_profile.h"
 #include "net/winhttp_api.h"
 
 namespace velmora {
 
-// Checks the chain of request (after WinHttpReceiveResponse) against the profile's
-// ServerKeyPin(). On false, *error (when error is non-null) holds the reason.
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error);
-
-// The same check against the given pin: 64 hex digits in either case; all zeros means that no
-// pin is configured.
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, const char* pin,
-                        std::string* error);
+// Checks the chain of request (after WinHttpReceiveResponse) against pin: 64 hex digits in
+// either case, all zeros meaning that no pin is configured. Tests pass other pins; the program
+// uses the profile's. On false, *error (when error is non-null) holds the reason.
+bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
+                        const char* pin = ServerKeyPin());
 
 // 64 lower-case hex digits of the SHA-256 of the certificate's DER SubjectPublicKeyInfo.
 // False (hexOut unchanged) without a certificate or output, or when encoding or hashing fails.
