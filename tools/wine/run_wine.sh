@@ -1,6 +1,10 @@
 #!/bin/sh
 # Runs a Windows program under Wine in the given prefix, making the prefix first if needed.
 # Usage: run_wine.sh PREFIX PROGRAM.exe [ARGS...]
+#
+# The program's output goes through a file: programs that Wine starts on the side (the desktop
+# process when a first window is made, for one) inherit the output handles and outlive the
+# test, and a pipe they hold would keep ctest waiting for its end.
 set -eu
 prefix=$1
 shift
@@ -8,4 +12,9 @@ here=$(dirname "$0")
 [ -f "$prefix/.velmora-ready" ] || "$here/make_prefix.sh" "$prefix"
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
-exec /usr/lib/wine/wine64 "$@"
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+/usr/lib/wine/wine64 "$@" </dev/null >"$output" 2>&1 || status=$?
+cat "$output"
+exit "$status"

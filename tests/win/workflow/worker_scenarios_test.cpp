@@ -1,0 +1,243 @@
+// Whole worker runs on the real machine, with no window: the sandbox server, the pinned
+// downloader, the sample packages and Wine's msiexec.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "app/setup_state.h"
+#include "app/vendor_profile.h"
+#include "msi_support.h"
+#include "sandbox_docroot.h"
+#include "win_test_support.h"
+#include "workflow/worker.h"
+
+namespace velmora {
+namespace {
+
+using test::ScopedEnvironmentVariable;
+using test::TempFolder;
+using test::msi::InstalledValue;
+using test::msi::SamplePackage;
+
+// The digest the build recorded for a sample package.
+std::string PackageDigest(const std::wstring& version) {
+  std::istringstream listing(
+      test::ReadWholeFile(test::msi::HostPath(VELMORA_BINARY_DIR "/packages/packages.txt")));
+  const std::string name = "Velmora-Setup-" + test::Narrow(version) + "-x64.msi";
+  std::string line;
+  std::smatch match;
+  while (std::getline(listing, line)) {
+    if (std::regex_search(line, match, std::regex(R"(^(\S+) size=\d+ sha256=([0-9a-f]{64}))")) &&
+        match[1] == name) {
+      return match[2];
+    }
+  }
+  return {};
+}
+
+std::string ManifestText(const std::string& version, const std::string& url,
+                         const std::string& digest, std::uint64_t exeSize) {
+  return "{\"" + ManifestVersionKey() + "\": \"" + version + "\", \"" + ManifestPackageUrlKey() +
+         "\": \"" + url + "\", \"" + ManifestPackageSha256Key() + "\": \"" + digest +
+         "\", \"exeSize\": " + std::to_string(exeSize) + "}";
+}
+
+::testing::AssertionResult InOrder(const std::vector<std::string>& lines,
+                                   const std::vector<std::string>& expected) {
+  auto at = lines.begin();
+  for (const std::string& want : expected) {
+    at = std::find_if(at, lines.end(), [&](const std::string& l) { return l.rfind(want, 0) == 0; });
+    if (at == lines.end()) {
+      std::string all;
+      for (const std::string& line : lines) all += "\n  " + line;
+      return ::testing::AssertionFailure() << "missing in order: " << want << "\nlog:" << all;
+    }
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+class WorkerScenario : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(test::SandboxDocroot().empty()) << "run inside tools/sandbox/with_sandbox.sh";
+    ASSERT_FALSE(PackageDigest(L"1.1.8").empty());
+  }
+  void TearDown() override {
+    test::UnpublishFile(L"installer\\manifest.json");
+    test::UnpublishFile(L"downloads\\Velmora-Setup-1.1.8-x64.msi");
+  }
+
+  void Offer118(const std::string& digest = PackageDigest(L"1.1.8"), std::uint64_t exeSize = 0) {
+    ASSERT_TRUE(test::PublishCopy(L"downloads\\Velmora-Setup-1.1.8-x64.msi", SamplePackage(L"1.1.8")));
+    ASSERT_TRUE(test::PublishFile(
+        L"installer\\manifest.json",
+        ManifestText("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi",
+                     digest, exeSize)));
+  }
+
+  void PreInstall(const std::wstring& version) {
+    const std::wstring msiexec = test::msi::SystemFolderPath() + L"\\msiexec.exe";
+    ASSERT_EQ(test::msi::RunProgram(msiexec, L"msiexec.exe /i \"" + SamplePackage(version) +
+                                                 L"\" /qn /norestart"),
+              0u);
+    ASSERT_EQ(InstalledValue(L"Version"), version);
+  }
+
+  void Run() { RunSetup(SystemWorkerPlatform()); }
+
+  // Nothing of the run but the msiexec logs stays in the temporary folder.
+  void ExpectOnlyMsiexecLogsLeft() const {
+    for (const auto& entry : std::filesystem::directory_iterator(temp.Path())) {
+      const std::wstring name = entry.path().filename().wstring();
+      EXPECT_TRUE(name.rfind(L"Velmora-MSI-", 0) == 0 || name.rfind(L"Velmora-Uninstall-", 0) == 0)
+          << test::Narrow(name);
+    }
+  }
+
+  test::msi::SampleProductCleanup cleanup;
+  test::msi::SetupLogCapture log;
+  TempFolder temp;
+  ScopedEnvironmentVariable tmp{L"TMP", temp.Path()};
+};
+
+TEST_F(WorkerScenario, FreshInstall) {
+  Offer118();
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(),
+                      {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
+                       "Installed version= expected_exe_size=0 app_matches=1.", "Installer downloaded to ",
+                       "Repair path: trying install/upgrade first."}));
+  EXPECT_EQ(SetupOperation.load(), Operation::Install);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  EXPECT_EQ(CopyStatusText(), L"Install complete.");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, UpdateFrom100) {
+  PreInstall(L"1.0.0");
+  Offer118();
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(), {"Manifest version=1.1.8 ", "Installed version=1.0.0 ",
+                                       "Installer downloaded to "}));
+  EXPECT_EQ(SetupOperation.load(), Operation::Update);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, UpToDateWith118Installed) {
+  PreInstall(L"1.1.8");
+  Offer118();
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(), {"Installed version=1.1.8 expected_exe_size=0 app_matches=1.",
+                                       "Installed build is current; opening Velmora."}));
+  EXPECT_EQ(SetupOperation.load(), Operation::UpToDate);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::UpToDate);
+  EXPECT_EQ(log.Find("Repair path: trying install/upgrade first."), -1);
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, RepairOfAMismatchingExecutable) {
+  PreInstall(L"1.1.8");
+  const std::wstring exe = InstalledValue(L"InstallFolder") + L"Velmora.exe";
+  const std::uint64_t size = test::msi::FileSize(exe);
+  ASSERT_GT(size, 0u);
+  std::ofstream(std::filesystem::path(exe), std::ios::binary | std::ios::app) << "tampered";
+  Offer118(PackageDigest(L"1.1.8"), size);
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(),
+                      {"Installed version=1.1.8 expected_exe_size=" + std::to_string(size) + " app_matches=0.",
+                       "Same version but installed EXE does not match; reinstalling.",
+                       "Clean reinstall requested: removing the previous copy first."}));
+  EXPECT_EQ(SetupOperation.load(), Operation::Repair);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(test::msi::FileSize(exe), size);
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, ProductCodeWithoutVersionIsCleanedFirst) {
+  PreInstall(L"1.0.0");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Installer", 0,
+                          KEY_SET_VALUE | KEY_WOW64_64KEY, &key),
+            ERROR_SUCCESS);
+  RegDeleteValueW(key, L"Version");
+  RegCloseKey(key);
+  Offer118();
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(),
+                      {"Installed version= ",
+                       "Installed version is missing; cleaning the previous product before installation.",
+                       "Clean reinstall requested: removing the previous copy first.",
+                       "Uninstalling broken product {"}));
+  EXPECT_EQ(SetupOperation.load(), Operation::Repair);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+}
+
+TEST_F(WorkerScenario, DigestMismatchFailsWithTheIntegrityMessage) {
+  const std::string wrong(64, 'a');
+  Offer118(wrong);
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(), {"Downloaded MSI hash mismatch. expected=" + wrong + " actual=" +
+                                       PackageDigest(L"1.1.8") + "."}));
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+  EXPECT_EQ(CopyErrorText(), L"The downloaded installer failed its integrity check.");
+  EXPECT_EQ(InstalledValue(L"Version"), L"");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+// Wine's system downloader saves a 404 page as if it were the file, so only the MSI check
+// stops the run here.
+TEST_F(WorkerScenario, NotFoundEverywhereFallsBackAndTheMsiCheckStopsTheRun) {
+  Run();  // no manifest and no package published: every request is a 404
+  EXPECT_TRUE(InOrder(log.Messages(), {"Manifest download attempt 1 failed: Update server returned HTTP 404.",
+                                       "Manifest download attempt 3 failed: Update server returned HTTP 404.",
+                                       "Using built-in installer manifest fallback.",
+                                       "Installer download attempt 1 failed: Update server returned HTTP 404.",
+                                       "Installer download attempt 2 failed: Update server returned HTTP 404.",
+                                       "Windows downloader completed the installer download.",
+                                       "Downloaded file is not an MSI."}));
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+  EXPECT_EQ(CopyErrorText(), L"The downloaded file is not a valid Velmora MSI installer.");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+// A package host that is neither allowed nor reachable: the pinned downloader refuses the URL
+// and the system downloader cannot resolve it, so the user reads the download message.
+TEST_F(WorkerScenario, PackageBeyondEveryDownloaderFailsTheDownload) {
+  ASSERT_TRUE(test::PublishFile(
+      L"installer\\manifest.json",
+      ManifestText("1.1.8", "https://unreachable.test/downloads/Velmora-Setup-1.1.8-x64.msi",
+                   PackageDigest(L"1.1.8"), 0)));
+  Run();
+  EXPECT_TRUE(InOrder(log.Messages(),
+                      {"Installer download attempt 1 failed: Update URL is not an allowed HTTPS location.",
+                       "Installer download attempt 2 failed: Update URL is not an allowed HTTPS location.",
+                       "Windows downloader failed: Windows downloader failed (0x",
+                       "Installer download failed: Windows downloader failed (0x"}));
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+  const std::wstring error = CopyErrorText();
+  const std::wstring prefix =
+      L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web shield, "
+      L"allow Velmora Setup and try again. Windows downloader failed (0x";
+  EXPECT_EQ(error.substr(0, prefix.size()), prefix);
+  EXPECT_TRUE(std::regex_match(test::Narrow(error.substr(prefix.size())), std::regex("[0-9A-F]{8}\\)\\.")));
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, TemporaryFolderLongerThanItsBufferFailsTheRun) {
+  ScopedEnvironmentVariable longTmp(L"TMP", temp.Path() + L"\\" + std::wstring(280, L't'));
+  Run();
+  EXPECT_EQ(log.Messages().size(), 1u);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+  EXPECT_EQ(CopyErrorText(), L"Windows could not provide a temporary folder.");
+}
+
+}  // namespace
+}  // namespace velmora
