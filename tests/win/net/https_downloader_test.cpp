@@ -69,17 +69,25 @@ class SandboxDownloadTest : public ::testing::Test {
   std::string packagePath;
 };
 
-struct EarlyFailure {
+struct FailureCase {
   const char* name;
-  std::string url;  // relative to the package: "options" for the downloads host, or a full URL
+  std::string url;
   std::uint64_t maxBytes;
   std::string error;
-  bool codeSuffix;
+  bool codeSuffix;  // the error is followed by " (code N)"
 };
+
+void ExpectError(const std::string& actual, const FailureCase& c) {
+  if (c.codeSuffix) {
+    EXPECT_TRUE(HasCodeSuffix(actual, c.error)) << actual;
+  } else {
+    EXPECT_EQ(actual, c.error);
+  }
+}
 
 TEST_F(SandboxDownloadTest, FailuresBeforeTheFileStepLeaveAnExistingFileAsItWas) {
   const std::uint64_t size = package.size();
-  const std::vector<EarlyFailure> cases = {
+  const std::vector<FailureCase> cases = {
       {"plain http", "http://downloads.velmora.test" + packagePath, 0,
        "Update URL is not an allowed HTTPS location", false},
       {"host off the allow-list", PackageUrl("", "elsewhere.test"), 0,
@@ -101,47 +109,31 @@ TEST_F(SandboxDownloadTest, FailuresBeforeTheFileStepLeaveAnExistingFileAsItWas)
       {"Content-Length one above the default limit", Url("downloads.velmora.test", "/_/body=zeros:268435457/z"),
        0, "Update exceeds the maximum download size", false},
   };
-  for (const EarlyFailure& c : cases) {
+  for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     PlacePreviousFile();
     const Fetched f = Fetch(c.url, Destination(), c.maxBytes);
     EXPECT_FALSE(f.ok);
-    if (c.codeSuffix) {
-      EXPECT_TRUE(HasCodeSuffix(f.error, c.error)) << f.error;
-    } else {
-      EXPECT_EQ(f.error, c.error);
-    }
+    ExpectError(f.error, c);
     EXPECT_TRUE(f.reports.empty());
     EXPECT_TRUE(test::FileHolds(Destination(), kPreviousContent));
   }
 }
 
-struct LateFailure {
-  const char* name;
-  std::string options;
-  std::uint64_t maxBytes;
-  std::string error;
-  bool codeSuffix;
-};
-
 TEST_F(SandboxDownloadTest, FailuresAfterTheFileStepDeleteTheStagingFileAndOldContent) {
   const std::uint64_t size = package.size();
-  const std::vector<LateFailure> cases = {
-      {"connection reset mid-body", "cut=300000,reset", 0, "Update download read failed", true},
-      {"no Content-Length, body one above the limit", "length=none", size - 1,
+  const std::vector<FailureCase> cases = {
+      {"connection reset mid-body", PackageUrl("cut=300000,reset"), 0, "Update download read failed", true},
+      {"no Content-Length, body one above the limit", PackageUrl("length=none"), size - 1,
        "Update exceeded the maximum download size", false},
-      {"empty body", "body=empty", 0, "Update download was empty", false},
+      {"empty body", PackageUrl("body=empty"), 0, "Update download was empty", false},
   };
-  for (const LateFailure& c : cases) {
+  for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     PlacePreviousFile();
-    const Fetched f = Fetch(PackageUrl(c.options), Destination(), c.maxBytes);
+    const Fetched f = Fetch(c.url, Destination(), c.maxBytes);
     EXPECT_FALSE(f.ok);
-    if (c.codeSuffix) {
-      EXPECT_TRUE(HasCodeSuffix(f.error, c.error)) << f.error;
-    } else {
-      EXPECT_EQ(f.error, c.error);
-    }
+    ExpectError(f.error, c);
     EXPECT_FALSE(test::PathExists(Destination()));
     // The file step was reached: the first report came, and none passed the limit.
     ASSERT_FALSE(f.reports.empty());
