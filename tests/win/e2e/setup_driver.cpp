@@ -1,0 +1,152 @@
+#include "setup_driver.h"
+
+#include "win_test_support.h"
+
+namespace velmora::test {
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  const wchar_t* className;
+  const wchar_t* title;  // nullptr: any
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
+  wchar_t className[64] = {};
+  wchar_t title[256] = {};
+  GetClassNameW(window, className, 64);
+  GetWindowTextW(window, title, 256);
+  if (wcscmp(className, search->className) == 0 &&
+      (search->title == nullptr || wcscmp(title, search->title) == 0)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM context) {
+  wchar_t className[32] = {};
+  GetClassNameW(child, className, 32);
+  if (_wcsicmp(className, L"Static") != 0) return TRUE;
+  wchar_t text[2048] = {};
+  GetWindowTextW(child, text, 2048);
+  auto* longest = reinterpret_cast<std::wstring*>(context);
+  if (wcslen(text) > longest->size()) *longest = text;
+  return TRUE;
+}
+
+std::wstring MessageBoxText(HWND box) {
+  std::wstring text;
+  EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return text;
+}
+
+std::wstring WindowTitle(HWND window) {
+  wchar_t title[256] = {};
+  GetWindowTextW(window, title, 256);
+  return title;
+}
+
+LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
+
+}  // namespace
+
+std::wstring SetupProgramPath() { return TestBinaryFolder() + L"\\..\\VelmoraSetup.exe"; }
+
+HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title) {
+  WindowSearch search{processId, className, title, nullptr};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool SaveScreenshot(const std::wstring& pngPath) {
+  using UnixName = char* (*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (toUnix == nullptr) return false;
+  DeleteFileW(pngPath.c_str());
+  const std::string unixPath = toUnix(pngPath.c_str());
+  std::wstring command = L"Z:\\usr\\bin\\import -window root \"" + Widen(unixPath) + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(L"Z:\\usr\\bin\\import", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  // A Unix child is not tracked to its end by Wine: wait for the finished file.
+  for (int i = 0; i < 100; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (GetFileAttributesExW(pngPath.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0) {
+      Sleep(300);
+      return true;
+    }
+    Sleep(100);
+  }
+  return false;
+}
+
+SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
+  SetupRunResult result;
+  std::wstring command = L"\"" + SetupProgramPath() + L"\"";
+  if (!options.arguments.empty()) command += L" " + options.arguments;
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return result;
+  }
+  CloseHandle(process.hThread);
+  const DWORD started = GetTickCount();
+  bool progressShot = options.screenshotPrefix.empty();
+  bool finishHandled = false;
+  HWND answeredBox = nullptr;
+  while (GetTickCount() - started < options.timeoutMilliseconds) {
+    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
+      result.exited = GetExitCodeProcess(process.hProcess, &result.exitCode) != FALSE;
+      break;
+    }
+    const HWND box = FindProcessWindow(process.dwProcessId, L"#32770", nullptr);
+    if (box != nullptr && box != answeredBox) {
+      Sleep(200);  // let the box finish laying out its text
+      result.messageBoxes.push_back(MessageBoxText(box));
+      result.messageBoxCaptions.push_back(WindowTitle(box));
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      answeredBox = box;
+      continue;
+    }
+    const HWND window = FindProcessWindow(process.dwProcessId, L"VelmoraSetupWindow", L"Velmora Setup");
+    if (window == nullptr) continue;
+    RECT client = {};
+    GetClientRect(window, &client);
+    const bool finishScreen = client.right - client.left > 500;
+    if (!progressShot && !finishScreen) {
+      progressShot = SaveScreenshot(options.screenshotPrefix + L"-progress.png");
+    }
+    if (finishScreen && !finishHandled) {
+      Sleep(300);  // the first paint of the finish screen
+      result.finishScreenSeen = true;
+      result.finishClientSize = {client.right, client.bottom};
+      if (options.unselectLaunch) PostMessageW(window, WM_LBUTTONUP, 0, Point(40, 154));
+      if (options.unselectShortcut) PostMessageW(window, WM_LBUTTONUP, 0, Point(40, 190));
+      if (!options.screenshotPrefix.empty()) {
+        Sleep(300);
+        SaveScreenshot(options.screenshotPrefix + L"-finish.png");
+      }
+      if (options.pressFinish) PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+      finishHandled = true;
+    }
+  }
+  if (!result.exited) TerminateProcess(process.hProcess, 99);
+  WaitForSingleObject(process.hProcess, 5000);
+  CloseHandle(process.hProcess);
+  return result;
+}
+
+}  // namespace velmora::test
