@@ -34,6 +34,7 @@ fi
 
 # Inside the sandbox namespace, with the prefix's wineserver started there.
 work=$BENCH_WORK
+rounds=$BENCH_ROUNDS
 helper=$build/win/tests/win_bench_download.exe
 package=$work/docroot/downloads/bench.msi
 size=$(stat -c %s "$package")
