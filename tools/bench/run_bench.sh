@@ -92,6 +92,7 @@ awk -v n="$size" -v d="$(median "${download_times[@]}")" -v h="$(median "${hash_
          n / d / 1048576, n / h / 1048576, n / f / 1048576, n / s / 1048576
 }'
 
+echo "  of the last Download, $(value before_body_seconds "$work/program.txt") s came before the body (WinHTTP load, TLS, checks)"
 echo "  the downloader's reads delivered $(value writes "$work/program.txt" | awk -v n="$size" '{ printf "%.0f", n / $1 / 1024 }') KiB each on average (buffer: 256 KiB)"
 
 echo

@@ -39,13 +39,20 @@ int wmain(int argc, wchar_t** argv) {
   const unsigned long long maxBytes = std::wcstoull(argv[3], nullptr, 10);
   std::printf("peak_working_set_at_start=%llu\n", PeakWorkingSet());
 
-  LARGE_INTEGER start, downloaded, hashed;
+  LARGE_INTEGER start, headers = {}, downloaded, hashed;
   std::string error;
   std::string digest;
   QueryPerformanceCounter(&start);
-  unsigned long long writes = 0;  // reports after the first: one per read that delivered bytes
+  // The first report comes once every check before the body has passed; each later one follows
+  // a read that delivered bytes.
+  unsigned long long writes = 0;
   const bool ok = velmora::HttpsDownloader(url).Download(
-      argv[2], maxBytes, [&writes](std::uint64_t done, std::uint64_t) { writes += done > 0 ? 1 : 0; }, &error);
+      argv[2], maxBytes,
+      [&writes, &headers](std::uint64_t done, std::uint64_t) {
+        if (done == 0) QueryPerformanceCounter(&headers);
+        writes += done > 0 ? 1 : 0;
+      },
+      &error);
   QueryPerformanceCounter(&downloaded);
   std::printf("peak_working_set_after_download=%llu\n", PeakWorkingSet());
   const bool hashOk = ok && velmora::ComputeFileSha256Hex(argv[2], &digest);
@@ -58,7 +65,8 @@ int wmain(int argc, wchar_t** argv) {
           : 0;
   std::printf("result=%d\nerror=%s\nbytes=%llu\nwrites=%llu\nsha256=%s\n", ok && hashOk ? 1 : 0, error.c_str(),
               bytes, writes, digest.c_str());
-  std::printf("download_seconds=%.6f\nhash_seconds=%.6f\n", Seconds(start, downloaded), Seconds(downloaded, hashed));
+  std::printf("download_seconds=%.6f\nbefore_body_seconds=%.6f\nhash_seconds=%.6f\n", Seconds(start, downloaded),
+              Seconds(start, headers), Seconds(downloaded, hashed));
   std::printf("peak_working_set=%llu\n", PeakWorkingSet());
   return ok && hashOk ? 0 : 1;
 }
