@@ -1,11 +1,13 @@
 #include "ui/finish_sequence.h"
 
 #include "app/bootstrap_log.h"
+#include "launch/desktop_shortcut.h"
+#include "launch/launch_installed_app.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora {
 
-FinishActions FinishActionsInUse;
+FinishActions FinishActionsInUse{CreateDesktopShortcut, LaunchInstalledApp};
 
 void RequestFinish(HWND window) {
   SetupWindowState& state = WindowState;

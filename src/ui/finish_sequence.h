@@ -7,14 +7,14 @@
 
 namespace velmora {
 
-// The two post-install actions the Finish sequence runs, as callables so that the entry wires
-// the real ones and tests can watch the sequence.
+// The two post-install actions the Finish sequence runs, as callables so that tests can watch
+// the sequence with recording ones.
 struct FinishActions {
   std::function<bool()> createDesktopShortcut;  // true when the link was saved
   std::function<void()> launchInstalledApp;     // reports its own failures
 };
 
-// The actions RequestFinish runs; the entry sets them before the window can reach Finish.
+// The actions RequestFinish runs: CreateDesktopShortcut and LaunchInstalledApp.
 extern FinishActions FinishActionsInUse;
 
 // Shows the busy button before the slow steps, makes the shortcut before the application

@@ -17,7 +17,7 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
   wchar_t className[64] = {};
   wchar_t title[256] = {};
   GetClassNameW(window, className, 64);
-  GetWindowTextW(window, title, 256);
+  InternalGetWindowText(window, title, 256);
   if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
       std::wstring(className) == L"#32770" && *search.title == title) {
     search.found = window;
@@ -26,9 +26,11 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
   return TRUE;
 }
 
+// Texts are read without sending messages: the thread that owns the windows may be waiting
+// for this one to stop, and a sent WM_GETTEXT would then never be answered.
 BOOL CALLBACK CollectText(HWND window, LPARAM context) {
   wchar_t text[1024] = {};
-  GetWindowTextW(window, text, 1024);
+  InternalGetWindowText(window, text, 1024);
   if (text[0] != L'\0') reinterpret_cast<std::vector<std::wstring>*>(context)->emplace_back(text);
   return TRUE;
 }

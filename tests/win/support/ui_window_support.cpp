@@ -77,7 +77,6 @@ GdiplusSession::~GdiplusSession() {
 
 void ResetWindowAndSetupState() {
   WindowState = SetupWindowState{};
-  FinishActionsInUse = FinishActions{};
   SetupBusy.exchange(true);
   SetupOperation.exchange(Operation::None);
   SetupOutcome.exchange(Outcome::Pending);
@@ -106,6 +105,7 @@ SetupWindowFixture::~SetupWindowFixture() {
   if (Alive()) DestroyWindow(window_);
   PumpMessages();
   ResetWindowAndSetupState();
+  FinishActionsInUse = savedActions_;
 }
 
 SIZE SetupWindowFixture::ClientSize() const {

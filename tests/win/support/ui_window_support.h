@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/finish_sequence.h"
 #include "win_test_support.h"
 
 namespace velmora::test {
@@ -29,7 +30,8 @@ class GdiplusSession {
 void ResetWindowAndSetupState();
 
 // The real setup window, registered, created and shown as the entry does; destroyed afterwards
-// if the test has not closed it. The log goes to a ProgramData folder of the test's own.
+// if the test has not closed it. The log goes to a ProgramData folder of the test's own. The
+// post-install actions a test puts in place are put back to the program's own afterwards.
 class SetupWindowFixture {
  public:
   SetupWindowFixture();
@@ -57,6 +59,7 @@ class SetupWindowFixture {
 
  private:
   GdiplusSession gdiplus_;
+  FinishActions savedActions_ = FinishActionsInUse;
   TempFolder programData_;
   ScopedEnvironmentVariable variable_{L"ProgramData", programData_.Path()};
   HWND window_ = nullptr;

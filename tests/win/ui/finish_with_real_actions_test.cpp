@@ -1,0 +1,113 @@
+// The Finish sequence with the program's own post-install actions: the sample Velmora.exe is
+// the installed product, the desktop is a folder of the test's own, and nothing is faked.
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/setup_state.h"
+#include "launch/desktop_shortcut.h"
+#include "launch/launch_installed_app.h"
+#include "launch_support.h"
+#include "ui/finish_sequence.h"
+#include "ui_dialog_driver.h"
+#include "ui_window_support.h"
+
+namespace velmora {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(FinishActionsInUse, AreTheProgramsShortcutAndLaunch) {
+  using Action = bool (*)();
+  const Action* shortcut = FinishActionsInUse.createDesktopShortcut.target<Action>();
+  const Action* launch = FinishActionsInUse.launchInstalledApp.target<Action>();
+  ASSERT_NE(shortcut, nullptr);
+  ASSERT_NE(launch, nullptr);
+  EXPECT_EQ(*shortcut, &CreateDesktopShortcut);
+  EXPECT_EQ(*launch, &LaunchInstalledApp);
+}
+
+class FinishWithRealActions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    ASSERT_EQ(FindApplicationWindow(), nullptr) << "a Velmora window was open before the test";
+    CreateDirectoryW(desktop_.c_str(), nullptr);
+    install_.SetControl("report");
+    SetupOperation.exchange(Operation::Install);
+    window_.ShowFinishScreen();
+  }
+  void TearDown() override {
+    install_.EndLaunched(log_);
+    CoUninitialize();
+  }
+
+  void ClickFinish() {
+    const SIZE size = window_.ClientSize();
+    window_.ReleaseLeftButton(size.cx - 100, size.cy - 50);
+  }
+
+  // The position of the first message that starts with the prefix; the count when none does.
+  std::size_t IndexOf(const std::string& prefix) const {
+    const Lines lines = log_.Messages();
+    return std::find_if(lines.begin(), lines.end(),
+                        [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }) -
+           lines.begin();
+  }
+
+  test::SetupWindowFixture window_;
+  test::LaunchLog log_;  // from here on the log is this one's
+  test::SampleInstall install_;
+  test::TempFolder desktopRoot_;
+  const std::wstring desktop_ = desktopRoot_ / L"Desktop";
+  test::RedirectedDesktop redirect_{desktop_};
+};
+
+TEST_F(FinishWithRealActions, BothOptionsMakeTheLinkThenOpenVelmoraThenClose) {
+  ClickFinish();
+  EXPECT_FALSE(window_.Alive());
+  EXPECT_TRUE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
+  EXPECT_NE(FindApplicationWindow(), nullptr);
+  const Lines lines = log_.Messages();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Finish screen shown for operation 1.");
+  EXPECT_EQ(lines[1], "Finish requested: launch=1 shortcut=1.");
+  EXPECT_EQ(lines[2], "Desktop shortcut created: " + test::Narrow(desktop_ + L"\\Velmora.lnk"));
+  EXPECT_LT(IndexOf("Desktop shortcut created"), IndexOf("Launching "));
+  EXPECT_LT(IndexOf("Launching "), lines.size());
+  EXPECT_LT(IndexOf("Velmora window is visible."), lines.size());
+}
+
+TEST_F(FinishWithRealActions, MissingDesktopWarnsInABoxOwnedByTheWindowThenStillOpensVelmora) {
+  const test::RedirectedDesktop missing(desktopRoot_ / L"No Such Desktop");
+  test::DialogDriver driver(L"Velmora Setup", {{IDOK, false}}, [this] { return log_.Messages(); });
+  ClickFinish();
+  const std::vector<test::SeenDialog> seen = driver.Finish();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].owner, window_.Window());
+  EXPECT_TRUE(test::ShowsText(seen[0],
+                              L"Velmora was installed successfully, but the desktop shortcut could not be "
+                              L"created.\n\nTry opening Velmora from the Start menu."));
+  // The box came up after the shortcut failed and before the launch began.
+  EXPECT_EQ(seen[0].logWhenShown,
+            (Lines{"Finish screen shown for operation 1.", "Finish requested: launch=1 shortcut=1.",
+                   "Desktop shortcut skipped: desktop folder could not be found."}));
+  EXPECT_FALSE(window_.Alive());
+  EXPECT_NE(FindApplicationWindow(), nullptr);
+  EXPECT_FALSE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
+}
+
+TEST_F(FinishWithRealActions, EscapeOnTheFinishScreenNeitherLinksNorOpens) {
+  window_.PressKey(VK_ESCAPE);
+  EXPECT_FALSE(window_.Alive());
+  EXPECT_FALSE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
+  EXPECT_EQ(FindApplicationWindow(), nullptr);
+  EXPECT_EQ(log_.Messages(), Lines{"Finish screen shown for operation 1."});
+}
+
+}  // namespace
+}  // namespace velmora
