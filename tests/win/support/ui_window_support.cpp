@@ -168,23 +168,17 @@ std::uint32_t Capture::At(int x, int y) const {
   return pixels_[static_cast<std::size_t>(y) * width_ + x];
 }
 
-int Capture::InkPixels(int x, int y, int width, int height) const {
-  int count = 0;
-  for (int row = y; row < y + height; ++row) {
-    for (int column = x; column < x + width; ++column) {
-      const std::uint32_t pixel = At(column, row);
-      if (pixel != 0xFFFFFFu && pixel != 0xFF000000u) ++count;
-    }
-  }
-  return count;
-}
-
 int Capture::PixelsOf(std::uint32_t rgb, int x, int y, int width, int height) const {
   int count = 0;
   for (int row = y; row < y + height; ++row) {
     for (int column = x; column < x + width; ++column) count += At(column, row) == rgb ? 1 : 0;
   }
   return count;
+}
+
+int Capture::InkPixels(int x, int y, int width, int height) const {
+  return width * height - PixelsOf(0xFFFFFFu, x, y, width, height) -
+         PixelsOf(0xFF000000u, x, y, width, height);
 }
 
 Capture Capture::Crop(int x, int y, int width, int height) const {

@@ -79,7 +79,7 @@ class Capture {
   int Height() const { return height_; }
   // 0xRRGGBB of the pixel; 0xFF000000 (no colour) outside the picture.
   std::uint32_t At(int x, int y) const;
-  // How many pixels of the area (x, y, width, height) are not white.
+  // How many pixels of the area (x, y, width, height) are in the picture and not white.
   int InkPixels(int x, int y, int width, int height) const;
   // How many pixels of the area have exactly this 0xRRGGBB colour.
   int PixelsOf(std::uint32_t rgb, int x, int y, int width, int height) const;
