@@ -17,6 +17,8 @@ reg() { env -u DISPLAY "$wine" reg add "$@" /f >/dev/null 2>&1; }
 reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'Segoe UI' /t REG_SZ /d 'Liberation Sans'
 reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N
+# A crashing test program must fail at once, not wait in the automatic debugger.
+env -u DISPLAY "$wine" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f >/dev/null 2>&1
 fonts="$prefix/drive_c/windows/Fonts"
 mkdir -p "$fonts"
 [ -f /usr/share/wine/fonts/marlett.ttf ] && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"

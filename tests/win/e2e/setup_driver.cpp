@@ -40,6 +40,13 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM context) {
   return TRUE;
 }
 
+BOOL CALLBACK CollectEveryText(HWND child, LPARAM context) {
+  wchar_t text[2048] = {};
+  GetWindowTextW(child, text, 2048);
+  if (text[0] != L'\0') reinterpret_cast<std::vector<std::wstring>*>(context)->push_back(text);
+  return TRUE;
+}
+
 std::wstring MessageBoxText(HWND box) {
   std::wstring text;
   EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
@@ -65,12 +72,9 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t*
 }
 
 bool SaveScreenshot(const std::wstring& pngPath) {
-  using UnixName = char* (*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (toUnix == nullptr) return false;
   DeleteFileW(pngPath.c_str());
-  const std::string unixPath = toUnix(pngPath.c_str());
+  const std::string unixPath = UnixPathOf(pngPath);
+  if (unixPath.empty()) return false;
   std::wstring command = L"Z:\\usr\\bin\\import -window root \"" + Widen(unixPath) + L"\"";
   STARTUPINFOW startup = {sizeof startup};
   PROCESS_INFORMATION process = {};
@@ -117,7 +121,12 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
       Sleep(200);  // let the box finish laying out its text
       result.messageBoxes.push_back(MessageBoxText(box));
       result.messageBoxCaptions.push_back(WindowTitle(box));
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      std::vector<std::wstring> texts;
+      EnumChildWindows(box, CollectEveryText, reinterpret_cast<LPARAM>(&texts));
+      result.dialogTexts.push_back(texts);
+      // The WebView2 task dialog has its own buttons; every other box is answered with OK.
+      const bool taskDialog = GetDlgItem(box, options.taskDialogButton) != nullptr;
+      PostMessageW(box, WM_COMMAND, taskDialog ? options.taskDialogButton : IDOK, 0);
       answeredBox = box;
       continue;
     }

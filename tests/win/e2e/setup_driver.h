@@ -15,6 +15,7 @@ struct SetupRunOptions {
   bool unselectLaunch = false;     // click the launch option off first
   bool unselectShortcut = false;   // click the shortcut option off first
   std::wstring screenshotPrefix;   // when set: <prefix>-progress.png and <prefix>-finish.png
+  int taskDialogButton = 101;      // the button chosen in a task dialog ("Not now")
   DWORD timeoutMilliseconds = 120000;
 };
 
@@ -25,6 +26,7 @@ struct SetupRunResult {
   SIZE finishClientSize = {};
   std::vector<std::wstring> messageBoxes;   // each box's text, in order
   std::vector<std::wstring> messageBoxCaptions;
+  std::vector<std::vector<std::wstring>> dialogTexts;  // every control's text, per box
 };
 
 // The built program, beside the test binaries' folder.

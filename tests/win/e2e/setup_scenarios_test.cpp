@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/vendor_profile.h"
+#include "net/file_integrity.h"
 #include "sandbox_docroot.h"
 #include "setup_driver.h"
 #include "win_test_support.h"
@@ -252,6 +253,247 @@ TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) 
   EXPECT_TRUE(test::PathExists(DesktopShortcutPath()));
   EXPECT_TRUE(WaitForSampleWindow(10000));
   ExpectOnlyMsiexecLogsLeft();
+}
+
+std::wstring ArtifactsFolder() {
+  const std::wstring folder = test::TestBinaryFolder() + L"\\..\\artifacts";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder;
+}
+
+TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
+  PreInstall("1.0.0");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-update";
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(InOrder(Log(), {"Installed version=1.0.0 ", "Finish screen shown for operation 2.",
+                              "Finish requested: launch=0 shortcut=1."}));
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  EXPECT_TRUE(test::PathExists(DesktopShortcutPath()));
+  EXPECT_FALSE(WaitForSampleWindow(1000)) << "launch was switched off";
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(SetupScenario, UpToDateWith118InstalledDownloadsNothing) {
+  PreInstall("1.1.8");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.unselectShortcut = true;
+  const std::size_t before = test::ServerRequestLog().size();
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(InOrder(Log(), {"Installed build is current; opening Velmora.",
+                              "Finish screen shown for operation 4.", "Finish requested: launch=0 shortcut=0."}));
+  const std::string requests = test::ServerRequestLog().substr(before);
+  EXPECT_NE(requests.find("/installer/manifest.json"), std::string::npos) << requests;
+  EXPECT_EQ(requests.find("/downloads/"), std::string::npos) << requests;
+  EXPECT_FALSE(test::PathExists(DesktopShortcutPath()));
+}
+
+TEST_F(SetupScenario, RepairReplacesAMismatchingExecutable) {
+  PreInstall("1.1.8");
+  const std::wstring exe = InstalledExePath();
+  const std::string original = test::ReadWholeFile(exe);
+  test::WriteWholeFile(exe, original + "tampered");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, original.size()));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(InOrder(Log(), {"Same version but installed EXE does not match; reinstalling.",
+                              "Clean reinstall requested: removing the previous copy first.",
+                              "Finish screen shown for operation 3."}));
+  EXPECT_EQ(test::ReadWholeFile(exe).size(), original.size());
+}
+
+TEST_F(SetupScenario, FallbackSwitchMakesNoManifestRequest) {
+  for (const wchar_t* argument : {L"--fallback-manifest", L"--fallback-manifest=1"}) {
+    SCOPED_TRACE(test::Narrow(argument));
+    Uninstall();
+    const std::string builtInUrl = PublishPackage("1.1.7", "downloads.velmora.test");
+    ASSERT_EQ(builtInUrl, BuiltInPackageUrl());
+    const std::string before = test::ServerRequestLog();
+    SetupRunOptions options;
+    options.arguments = argument;
+    options.unselectLaunch = true;
+    const SetupRunResult run = Run(options);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(InOrder(Log(), {"Manifest download skipped by diagnostic fallback flag.",
+                                "Using built-in installer manifest fallback.", "Manifest version=1.1.7 "}));
+    const std::string requests = test::ServerRequestLog().substr(before.size());
+    EXPECT_EQ(requests.find("manifest.json"), std::string::npos) << requests;
+    EXPECT_NE(requests.find("/downloads/Velmora-Setup-1.1.7-x64.msi"), std::string::npos) << requests;
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
+  }
+}
+
+TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) {
+  struct Case {
+    const char* name;
+    std::string behaviour;
+    std::string manifest;
+    const char* line;
+  };
+  const std::vector<Case> cases = {
+      {"down", R"({"/installer/manifest.json": "status=503"})", "",
+       "Manifest download attempt 3 failed: Update server returned HTTP 503."},
+      {"invalid", "", Manifest("1.1.8", "https://cdn.velmora.test/downloads/setup.exe", Package("1.1.8").sha256, 0),
+       "Installer manifest is invalid. version='1.1.8' url='https://cdn.velmora.test/downloads/setup.exe'."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Uninstall();
+    PublishPackage("1.1.7", "downloads.velmora.test");
+    if (!c.manifest.empty()) PublishManifest(c.manifest);
+    ASSERT_TRUE(test::SetServerBehaviour(c.behaviour));
+    SetupRunOptions options;
+    options.unselectLaunch = true;
+    const SetupRunResult run = Run(options);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(InOrder(Log(), {c.line, "Using built-in installer manifest fallback.",
+                                "Manifest version=1.1.7 "}));
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
+  }
+}
+
+TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
+  struct Case {
+    const char* name;
+    std::string url;
+    std::string digest;
+    std::wstring message;  // the start of the box's text
+  };
+  const std::string digest = Package("1.1.8").sha256;
+  PublishPackage("1.1.8");
+  const std::vector<Case> cases = {
+      {"unreachable package", "https://unreachable.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest,
+       L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web shield, allow "
+       L"Velmora Setup and try again. Windows downloader failed (0x"},
+      {"html", "https://cdn.velmora.test/_/html/downloads/Velmora-Setup-1.1.8-x64.msi", digest,
+       L"The downloaded file is not a valid Velmora MSI installer."},
+      {"digest", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", std::string(64, 'b'),
+       L"The downloaded installer failed its integrity check."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PublishManifest(Manifest("1.1.8", c.url, c.digest, 0));
+    const SetupRunResult run = Run();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_FALSE(run.finishScreenSeen);
+    ASSERT_EQ(run.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.messageBoxes[0].substr(0, c.message.size()), c.message);
+    EXPECT_EQ(run.messageBoxCaptions[0], L"Velmora Setup");
+    EXPECT_EQ(RegistryValue(L"Version"), L"");
+    ExpectOnlyMsiexecLogsLeft();
+  }
+}
+
+TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMessage) {
+  // A compound file with the right digest that is no installable package.
+  std::string broken = test::ReadWholeFile(Package("1.1.8").path);
+  for (std::size_t i = 512; i < broken.size(); i += 97) broken[i] = static_cast<char>(~broken[i]);
+  const std::wstring relative = L"downloads\\Velmora-Setup-broken-x64.msi";
+  ASSERT_TRUE(test::PublishFile(relative, broken));
+  published.push_back(relative);
+  const std::wstring local = temp / L"broken.msi";
+  test::WriteWholeFile(local, broken);
+  std::string digest;
+  ASSERT_TRUE(ComputeFileSha256Hex(local, &digest));
+  DeleteFileW(local.c_str());
+  PublishManifest(Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-broken-x64.msi", digest, 0));
+  const SetupRunResult run = Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_TRUE(InOrder(Log(), {"Repair path: trying install/upgrade first.",
+                              "Install/upgrade failed; falling back to uninstall + reinstall.",
+                              "No installed product code; skipping uninstall."}));
+  ASSERT_EQ(run.messageBoxes.size(), 1u);
+  EXPECT_EQ(run.messageBoxes[0],
+            L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, "
+            L"or download the latest installer from " + MessageHost() + L".");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
+  ScopedEnvironmentVariable noRuntime(L"ProgramFiles(x86)", temp.Path());
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-webview2-missing";
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(run.dialogTexts.size(), 1u);
+  const std::vector<std::wstring>& texts = run.dialogTexts[0];
+  EXPECT_EQ(run.messageBoxCaptions[0], L"Velmora Setup");
+  for (const wchar_t* shown : {L"Microsoft Edge WebView2 Runtime is missing", L"Install", L"Not now"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), std::wstring(shown)), texts.end()) << test::Narrow(shown);
+  }
+  EXPECT_TRUE(InOrder(Log(), {"Microsoft Edge WebView2 Runtime is missing.",
+                              "WebView2 prompt dismissed; continuing without it.", "Setup started (PID ",
+                              "Finish screen shown for operation 1."}));
+}
+
+TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  ASSERT_TRUE(test::SetServerBehaviour(R"({"/installer/manifest.json": "delay=4"})"));
+  std::wstring command = L"\"" + test::SetupProgramPath() + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION first = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &first));
+  HWND window = nullptr;
+  for (int i = 0; i < 100 && window == nullptr; ++i) {
+    Sleep(50);
+    window = test::FindProcessWindow(first.dwProcessId, L"VelmoraSetupWindow", L"Velmora Setup");
+  }
+  ASSERT_NE(window, nullptr);
+  ShowWindow(window, SW_MINIMIZE);
+  SetupRunOptions second;
+  second.timeoutMilliseconds = 20000;
+  const SetupRunResult run = Run(second);
+  EXPECT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.messageBoxes.empty());
+  EXPECT_FALSE(IsIconic(window)) << "the first copy's window is restored";
+  // The first copy carries on to its finish screen.
+  test::SetServerBehaviour("");
+  for (int i = 0; i < 200; ++i) {
+    RECT client = {};
+    GetClientRect(window, &client);
+    if (client.right > 500) break;
+    Sleep(100);
+  }
+  PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(WaitForSingleObject(first.hProcess, 30000), WAIT_OBJECT_0);
+  DWORD code = 99;
+  GetExitCodeProcess(first.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(first.hThread);
+  CloseHandle(first.hProcess);
+}
+
+TEST_F(SetupScenario, SecondCopyWithoutAWindowToFindSaysItIsAlreadyRunning) {
+  // This test holds the single-instance mutex as a first copy would before its window exists.
+  const HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
+  ASSERT_NE(mutex, nullptr);
+  const SetupRunResult run = Run();
+  CloseHandle(mutex);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  ASSERT_EQ(run.messageBoxes.size(), 1u);
+  EXPECT_EQ(run.messageBoxes[0], L"Velmora Setup is already running.");
+  EXPECT_TRUE(Log().empty()) << "the second copy starts nothing";
 }
 
 }  // namespace

@@ -11,12 +11,6 @@
 namespace velmora::test {
 namespace {
 
-template <typename Function>
-Function WineExport(const char* name) {
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name)));
-}
-
 std::string UniqueSuffix() {
   static std::atomic<unsigned> counter{0};
   return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
@@ -27,26 +21,6 @@ std::string UniqueSuffix() {
 const char kOutsideSandbox[] =
     "VELMORA_SANDBOX_DOCROOT is not set: run the Windows tests inside tools/sandbox/with_sandbox.sh "
     "(tools/run_tests.sh does)";
-
-std::wstring DosPathOf(const std::string& unixPath) {
-  const auto toDos = WineExport<wchar_t* (*)(const char*)>("wine_get_dos_file_name");
-  if (toDos == nullptr) return {};
-  wchar_t* dos = toDos(unixPath.c_str());
-  if (dos == nullptr) return {};
-  std::wstring path(dos);
-  HeapFree(GetProcessHeap(), 0, dos);
-  return path;
-}
-
-std::string UnixPathOf(const std::wstring& windowsPath) {
-  const auto toUnix = WineExport<char* (*)(const wchar_t*)>("wine_get_unix_file_name");
-  if (toUnix == nullptr) return {};
-  char* unix = toUnix(windowsPath.c_str());
-  if (unix == nullptr) return {};
-  std::string path(unix);
-  HeapFree(GetProcessHeap(), 0, unix);
-  return path;
-}
 
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";

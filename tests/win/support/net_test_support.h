@@ -13,11 +13,9 @@
 #include <map>
 #include <string>
 
-namespace velmora::test {
+#include "win_test_support.h"
 
-// Windows path of a Unix path and back, through Wine's own mapping; empty when unmapped.
-std::wstring DosPathOf(const std::string& unixPath);
-std::string UnixPathOf(const std::wstring& windowsPath);
+namespace velmora::test {
 
 // A text as one single-quoted shell word.
 std::string ShellQuote(const std::string& text);

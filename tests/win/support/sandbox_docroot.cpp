@@ -13,15 +13,7 @@ std::wstring DosPathOfEnvironment(const wchar_t* name) {
   wchar_t unixPath[4096] = {};
   const DWORD length = GetEnvironmentVariableW(name, unixPath, 4096);
   if (length == 0 || length >= 4096) return {};
-  using DosName = wchar_t* (*)(const char*);
-  const auto toDos = reinterpret_cast<DosName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-  if (toDos == nullptr) return {};
-  wchar_t* dos = toDos(Narrow(unixPath).c_str());
-  if (dos == nullptr) return {};
-  std::wstring path(dos);
-  HeapFree(GetProcessHeap(), 0, dos);
-  return path;
+  return DosPathOf(Narrow(unixPath));
 }
 
 }  // namespace

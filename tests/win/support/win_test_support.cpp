@@ -36,10 +36,11 @@ TempFolder::TempFolder() {
   static std::atomic<unsigned> counter{0};
   wchar_t base[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, base);
-  path_ = std::wstring(base) + L"velmora-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-          std::to_wstring(counter++);
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
+  // Process ids come round again between test processes: take the first name not yet used.
+  do {
+    path_ = std::wstring(base) + L"velmora-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter++);
+  } while (!CreateDirectoryW(path_.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
 TempFolder::~TempFolder() {
@@ -106,13 +107,30 @@ std::wstring TestBinaryFolder() {
   return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
-bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
+std::string UnixPathOf(const std::wstring& windowsPath) {
   using UnixName = char* (*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<UnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (toUnix == nullptr) return false;
-  const std::string unixTarget = toUnix(target.c_str());
-  const std::string unixLink = toUnix(link.c_str());
+  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* name = toUnix != nullptr ? toUnix(windowsPath.c_str()) : nullptr;
+  const std::string path = name != nullptr ? name : "";
+  HeapFree(GetProcessHeap(), 0, name);  // Wine hands back heap strings that the caller frees
+  return path;
+}
+
+std::wstring DosPathOf(const std::string& unixPath) {
+  using DosName = wchar_t* (*)(const char*);
+  const auto toDos = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  wchar_t* name = toDos != nullptr ? toDos(unixPath.c_str()) : nullptr;
+  const std::wstring path = name != nullptr ? name : L"";
+  HeapFree(GetProcessHeap(), 0, name);
+  return path;
+}
+
+bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
+  const std::string unixTarget = UnixPathOf(target);
+  const std::string unixLink = UnixPathOf(link);
+  if (unixTarget.empty() || unixLink.empty()) return false;
   std::wstring command = L"Z:\\bin\\ln -s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"";
   STARTUPINFOW startup = {sizeof startup};
   PROCESS_INFORMATION process = {};

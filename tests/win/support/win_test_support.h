@@ -58,6 +58,11 @@ std::string Narrow(const std::wstring& text);
 
 namespace velmora::test {
 
+// Wine's names for a path on either side: the Unix path of a Windows one and the Windows
+// (drive Z:) path of a Unix one; empty when Wine has none.
+std::string UnixPathOf(const std::wstring& windowsPath);
+std::wstring DosPathOf(const std::string& unixPath);
+
 // Makes a Unix symbolic link (Wine cannot make Windows ones); Wine shows a link to a folder
 // as a reparse point. Both paths are Windows paths inside the prefix.
 bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link);
