@@ -21,5 +21,13 @@ fuzz: deps
 	@tools/build.sh $(BUILD) $(JOBS) fuzz
 	@tools/run_fuzz.sh $(BUILD) $(FUZZ_SECONDS)
 
+demo: deps
+	@tools/build.sh $(BUILD) $(JOBS) win
+	@tools/demo.sh $(BUILD)
+
+bench: deps
+	@tools/build.sh $(BUILD) $(JOBS) win
+	@for script in tools/bench/*.sh; do echo "== $$script"; $$script $(BUILD) || exit 1; done
+
 clean:
 	rm -rf $(BUILD)

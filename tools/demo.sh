@@ -1,0 +1,100 @@
+#!/bin/bash
+# `make demo`: VelmoraSetup.exe installs the sample product afresh and then updates it, under
+# Wine on a virtual display, against the sandbox download server. Screenshots of the progress
+# and finish screens, the bootstrap log and the server's request log go to one folder; a
+# summary is printed at the end. The namespace, every process and the prefix are removed.
+# Usage: demo.sh BUILD_DIR
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if [ "${1:-}" = --inside ]; then
+  build=$2 out=$3
+  prefix="$out/prefix"
+  export WINEPREFIX="$prefix" WINEDEBUG=-all
+  wine=/usr/lib/wine/wine64
+  docroot=$VELMORA_SANDBOX_DOCROOT
+  # The WebView2 runtime stands in as present, so the run goes straight to the installer.
+  runtime="$prefix/drive_c/Program Files (x86)/Microsoft/EdgeWebView/Application/120.0.2210.91"
+  mkdir -p "$runtime" && printf MZ > "$runtime/msedgewebview2.exe"
+
+  window_size() {  # prints WIDTHxHEIGHT of the setup window, or nothing
+    local id
+    id=$(xdotool search --name '^Velmora Setup$' 2>/dev/null | head -1) || return 0
+    [ -n "$id" ] && xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p'
+  }
+
+  run_setup() {  # NAME VERSION: one run offering VERSION
+    local name=$1 version=$2 shots="$out/screenshots" started ended size status
+    local digest
+    digest=$(sed -n "s/^Velmora-Setup-$version-x64.msi size=[0-9]* sha256=\([0-9a-f]*\)$/\1/p" \
+      "$build/win/packages/packages.txt")
+    printf '{\n  "%s": "%s",\n  "%s": "https://downloads.velmora.test/downloads/Velmora-Setup-%s-x64.msi",\n  "%s": "sha256:%s",\n  "exeSize": 0\n}\n' \
+      releaseVersion "$version" installerUrl "$version" installerSha256 "$digest" \
+      > "$docroot/installer/manifest.json"
+    # Holding the package back for a moment leaves the progress screen on the display.
+    printf '{"/downloads/Velmora-Setup-%s-x64.msi": "delay=3"}' "$version" > "$docroot/_behaviour.json"
+    started=$(date +%s.%N)
+    "$wine" "$build/win/VelmoraSetup.exe" </dev/null >/dev/null 2>&1 &
+    local pid=$! shot_progress=0
+    for _ in $(seq 1 600); do
+      size=$(window_size)
+      if [ "$shot_progress" = 0 ] && [ "$size" = "500x216" ]; then
+        sleep 1
+        import -window root "$shots/$name-progress.png" && shot_progress=1
+      fi
+      if [ "$size" = "520x340" ]; then
+        sleep 1
+        import -window root "$shots/$name-finish.png"
+        xdotool search --name '^Velmora Setup$' key --window %1 Return 2>/dev/null ||
+          xdotool key Return
+        break
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.2
+    done
+    wait "$pid"
+    status=$?
+    ended=$(date +%s.%N)
+    awk -v n="$name" -v v="$version" -v s="$status" -v a="$started" -v b="$ended" \
+      'BEGIN { printf "%-8s offered %s: exit %s after %.1f s\n", n, v, s, b - a }' >> "$out/summary.txt"
+    sleep 2
+    # The launched application is closed before the next run.
+    for id in $(xdotool search --name '^Velmora$' 2>/dev/null); do xdotool windowclose "$id" 2>/dev/null; done
+    sleep 1
+  }
+
+  /usr/lib/wine/wineserver -p
+  "$wine" wineboot </dev/null >/dev/null 2>&1
+  run_setup install 1.1.7
+  run_setup update 1.1.8
+  "$wine" reg query 'HKLM\Software\Velmora\Installer' /reg:64 2>/dev/null | tr -d '\r' | \
+    grep -E 'Version|ProductCode|InstallFolder' >> "$out/summary.txt"
+  cp "$prefix/drive_c/ProgramData/Velmora/Setup/bootstrapper.log" "$out/" 2>/dev/null
+  /usr/lib/wine/wineserver -k
+  /usr/lib/wine/wineserver -w
+  exit 0
+fi
+
+build=$(cd "${1:-build}" && pwd)
+out="$build/demo"
+rm -rf "$out"
+mkdir -p "$out/docroot/downloads" "$out/docroot/installer" "$out/screenshots"
+cp "$build"/win/packages/Velmora-Setup-1.1.7-x64.msi "$build"/win/packages/Velmora-Setup-1.1.8-x64.msi \
+  "$out/docroot/downloads/"
+"$root/tools/wine/make_prefix.sh" "$out/prefix"
+"$root/tools/sandbox/with_sandbox.sh" --docroot "$out/docroot" --log "$out/requests.log" -- \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$build" "$out"
+status=$?
+rm -rf "$out/prefix" "$out/prefix.lock" "$out/docroot"
+# The window alone, without the empty display around it.
+for shot in "$out"/screenshots/*.png; do
+  [ -f "$shot" ] && /usr/bin/convert "$shot" -trim +repage "$shot"
+done
+echo
+echo "== Velmora Setup demo"
+cat "$out/summary.txt" 2>/dev/null
+echo "requests served: $(wc -l < "$out/requests.log" 2>/dev/null || echo 0)"
+echo "screenshots:     $out/screenshots/"
+ls -1 "$out/screenshots" 2>/dev/null | sed 's/^/  /'
+echo "bootstrap log:   $out/bootstrapper.log"
+exit $status
