@@ -1,0 +1,52 @@
+#!/bin/bash
+# Program benchmark: the size of VelmoraSetup.exe (target at most 1 MiB), launch to first
+# paint under Wine with a warm wineserver (target at most 200 ms, median of 10), and a whole
+# fresh-install run against the sandbox up to the finish screen (median of 3).
+# A figure, not a test. Usage: program_bench.sh [BUILD_DIR]
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+
+if [ "${BENCH_INSIDE:-}" != yes ]; then
+  cmake --build "$build/win" -j 2 --target VelmoraSetup win_setup_timing_probe velmora_packages >/dev/null
+  work=$(mktemp -d /tmp/velmora-program-bench.XXXXXX)
+  trap 'rm -rf "$work"' EXIT
+  mkdir -p "$work/docroot/downloads" "$work/docroot/installer"
+  cp "$build/win/packages/Velmora-Setup-1.1.8-x64.msi" "$work/docroot/downloads/"
+  digest=$(sed -n 's/^Velmora-Setup-1.1.8-x64.msi size=[0-9]* sha256=\([0-9a-f]*\)$/\1/p' "$build/win/packages/packages.txt")
+  printf '{"releaseVersion": "1.1.8", "installerUrl": "https://downloads.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", "installerSha256": "%s", "exeSize": 0}' \
+    "$digest" > "$work/docroot/installer/manifest.json"
+  "$root/tools/wine/make_prefix.sh" "$work/prefix"
+  size=$(stat -c %s "$build/win/VelmoraSetup.exe")
+  printf 'exe size:                %d bytes (%.2f MiB; target at most 1 MiB)\n' "$size" \
+    "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')"
+  BENCH_INSIDE=yes "$root/tools/sandbox/with_sandbox.sh" --docroot "$work/docroot" -- \
+    xvfb-run -a -s "-screen 0 1280x800x24" \
+    "$root/tools/wine/with_wineserver.sh" "$work/prefix" "$0" "$build"
+  exit $?
+fi
+
+wine=/usr/lib/wine/wine64
+probe="$build/win/tests/win_setup_timing_probe.exe"
+exe=$(winepath -w "$build/win/VelmoraSetup.exe" 2>/dev/null || echo "Z:${build//\//\\}\\win\\VelmoraSetup.exe")
+runtime="$WINEPREFIX/drive_c/Program Files (x86)/Microsoft/EdgeWebView/Application/120.0.2210.91"
+mkdir -p "$runtime" && printf MZ > "$runtime/msedgewebview2.exe"
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+"$wine" "$probe" paint "$exe" >/dev/null 2>&1 || true  # warms the desktop and the caches
+for _ in $(seq 1 10); do "$wine" "$probe" paint "$exe" 2>/dev/null | tr -d '\r'; done > /tmp/velmora-paint.txt
+printf 'launch to first paint:   %s ms median of 10, warm (target at most 200 ms)\n' "$(median < /tmp/velmora-paint.txt)"
+
+uninstall() {
+  local code
+  code=$("$wine" reg query 'HKLM\Software\Velmora\Installer' /v ProductCode /reg:64 2>/dev/null |
+    tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+  [ -z "$code" ] || "$wine" msiexec /x "$code" /qn >/dev/null 2>&1
+}
+for _ in 1 2 3; do
+  uninstall
+  "$wine" "$probe" finish "$exe" 2>/dev/null | tr -d '\r'
+done > /tmp/velmora-run.txt
+uninstall
+printf 'fresh install to finish: %s ms median of 3 (manifest, 1.1.8 download, msiexec)\n' "$(median < /tmp/velmora-run.txt)"
+rm -f /tmp/velmora-paint.txt /tmp/velmora-run.txt
