@@ -42,7 +42,7 @@ class FinishWithRealActions : public ::testing::Test {
     window_.ShowFinishScreen();
   }
   void TearDown() override {
-    install_.EndLaunched(log_);
+    install_.EndLaunched(window_.LogLines());
     CoUninitialize();
   }
 
@@ -53,14 +53,13 @@ class FinishWithRealActions : public ::testing::Test {
 
   // The position of the first message that starts with the prefix; the count when none does.
   std::size_t IndexOf(const std::string& prefix) const {
-    const Lines lines = log_.Messages();
+    const Lines lines = window_.LogLines();
     return std::find_if(lines.begin(), lines.end(),
                         [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }) -
            lines.begin();
   }
 
-  test::SetupWindowFixture window_;
-  test::LaunchLog log_;  // from here on the log is this one's
+  test::SetupWindowFixture window_;  // holds the log as well
   test::SampleInstall install_;
   test::TempFolder desktopRoot_;
   const std::wstring desktop_ = desktopRoot_ / L"Desktop";
@@ -72,7 +71,7 @@ TEST_F(FinishWithRealActions, BothOptionsMakeTheLinkThenOpenVelmoraThenClose) {
   EXPECT_FALSE(window_.Alive());
   EXPECT_TRUE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
   EXPECT_NE(FindApplicationWindow(), nullptr);
-  const Lines lines = log_.Messages();
+  const Lines lines = window_.LogLines();
   ASSERT_GE(lines.size(), 3u);
   EXPECT_EQ(lines[0], "Finish screen shown for operation 1.");
   EXPECT_EQ(lines[1], "Finish requested: launch=1 shortcut=1.");
@@ -84,7 +83,7 @@ TEST_F(FinishWithRealActions, BothOptionsMakeTheLinkThenOpenVelmoraThenClose) {
 
 TEST_F(FinishWithRealActions, MissingDesktopWarnsInABoxOwnedByTheWindowThenStillOpensVelmora) {
   const test::RedirectedDesktop missing(desktopRoot_ / L"No Such Desktop");
-  test::DialogDriver driver(L"Velmora Setup", {{IDOK, false}}, [this] { return log_.Messages(); });
+  test::DialogDriver driver(L"Velmora Setup", {{IDOK, false}}, [this] { return window_.LogLines(); });
   ClickFinish();
   const std::vector<test::SeenDialog> seen = driver.Finish();
   ASSERT_EQ(seen.size(), 1u);
@@ -106,7 +105,7 @@ TEST_F(FinishWithRealActions, EscapeOnTheFinishScreenNeitherLinksNorOpens) {
   EXPECT_FALSE(window_.Alive());
   EXPECT_FALSE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
   EXPECT_EQ(FindApplicationWindow(), nullptr);
-  EXPECT_EQ(log_.Messages(), Lines{"Finish screen shown for operation 1."});
+  EXPECT_EQ(window_.LogLines(), Lines{"Finish screen shown for operation 1."});
 }
 
 }  // namespace
