@@ -5,12 +5,14 @@
 #include "app/bootstrap_log.h"
 #include "app/setup_state.h"
 #include "ui/setup_window_state.h"
+#include "webview/webview2_detection.h"
 
 namespace velmora {
 
 bool webView2PromptDone = false;
 
-WebView2PromptSeams WebView2PromptSeamsInUse{nullptr, ShowSystemTaskDialog, OpenPageInDefaultBrowser};
+WebView2PromptSeams WebView2PromptSeamsInUse{IsWebView2RuntimeInstalled, ShowSystemTaskDialog,
+                                             OpenPageInDefaultBrowser};
 
 namespace {
 

@@ -20,7 +20,8 @@ inline constexpr wchar_t kWebView2DownloadUrl[] =
     L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
 // What the prompt asks of the system, as callables: tests replace the download page (no
-// browser may start) and the task dialog (to make it fail and reach the message boxes).
+// browser may start) and the task dialog (to make it fail and reach the message boxes), and
+// watch the detection.
 struct WebView2PromptSeams {
   std::function<bool()> isRuntimeInstalled;
   // TaskDialogIndirect: the chosen button's identifier in `button`.
@@ -32,8 +33,7 @@ struct WebView2PromptSeams {
 HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
 void OpenPageInDefaultBrowser(const wchar_t* url);
 
-// The seams the prompt uses; the task dialog and the browser are wired, the runtime detection
-// is set by the entry.
+// The seams the prompt uses: IsWebView2RuntimeInstalled, the system's task dialog and browser.
 extern WebView2PromptSeams WebView2PromptSeamsInUse;
 
 // Set by the first call; a later call in the same process does nothing.

@@ -70,7 +70,8 @@ void DialogDriver::Run() {
     if (readLog_) dialog.logWhenShown = readLog_();
     dialog.expected = next < answers_.size();
     if (dialog.expected) {
-      const DialogAnswer answer = answers_[next++];
+      const DialogAnswer& answer = answers_[next++];
+      if (answer.beforeAnswer) answer.beforeAnswer();
       if (answer.closeInstead) {
         PostMessageW(search.found, WM_CLOSE, 0, 0);
       } else {

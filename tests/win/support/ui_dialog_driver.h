@@ -21,10 +21,12 @@ struct SeenDialog {
 };
 
 // One answer: a WM_COMMAND with this identifier, or, with closeInstead, WM_CLOSE (the close
-// button of the caption).
+// button of the caption). beforeAnswer, when set, runs first on the driver's thread: what the
+// user does while the dialog waits.
 struct DialogAnswer {
   int command = 0;
   bool closeInstead = false;
+  std::function<void()> beforeAnswer;
 };
 
 class DialogDriver {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/setup_state.h"
 #include "ui/setup_window_state.h"
+#include "webview/webview2_detection.h"
 #include "ui_dialog_driver.h"
 #include "ui_window_support.h"
 
@@ -36,27 +38,40 @@ constexpr char kSkipped[] = "WebView2 installation was skipped.";
 constexpr char kNowInstalled[] = "WebView2 runtime is now installed.";
 constexpr char kRecheckFailed[] = "WebView2 recheck failed; runtime is still missing.";
 
-constexpr DialogAnswer Choose(int command) { return {command, false}; }
-constexpr DialogAnswer CloseDialog() { return {0, true}; }
+DialogAnswer Choose(int command) { return {command, false, nullptr}; }
+DialogAnswer CloseDialog() { return {0, true, nullptr}; }
 
-// The prompt runs against the real setup window and the real task dialogs and message boxes;
-// the runtime detection and the browser are at the prompt's seams, and for the fallback rows
-// the task dialog is made to fail there.
+// The prompt runs against the real setup window, the real task dialogs and message boxes and
+// the real runtime detection, whose three folder roots are folders of the test's own: the
+// runtime is "installed" by placing its executable where the detection looks. The browser is
+// at the prompt's seam, and for the fallback rows the task dialog is made to fail there.
 class WebView2PromptFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = WebView2PromptSeamsInUse;
     webView2PromptDone = false;
+    ASSERT_FALSE(IsWebView2RuntimeInstalled()) << "the prefix already lists a WebView2 runtime";
     WebView2PromptSeamsInUse.isRuntimeInstalled = [this] {
-      const bool installed = detectionCalls_ < detection_.size() && detection_[detectionCalls_];
       ++detectionCalls_;
-      return installed;
+      return saved_.isRuntimeInstalled();
     };
     WebView2PromptSeamsInUse.openDownloadPage = [this](const wchar_t* url) { pagesOpened_.push_back(url); };
   }
   void TearDown() override {
     WebView2PromptSeamsInUse = saved_;
     webView2PromptDone = false;
+  }
+
+  // What the runtime's installer leaves behind for the detection to find.
+  void InstallRuntime() {
+    const std::wstring application = roots_ / L"local\\Microsoft\\EdgeWebView\\Application";
+    std::filesystem::create_directories(application + L"\\120.0.2210.91");
+    test::WriteWholeFile(application + L"\\120.0.2210.91\\msedgewebview2.exe", "MZ");
+  }
+
+  // The answer a user gives after installing the runtime from the opened page.
+  DialogAnswer InstallThenChoose(int command) {
+    return {command, false, [this] { InstallRuntime(); }};
   }
 
   void FailTaskDialogAtSeam() {
@@ -74,22 +89,44 @@ class WebView2PromptFixture : public ::testing::Test {
   }
 
   test::SetupWindowFixture window_;
-  std::vector<bool> detection_;
+  test::TempFolder roots_;
+  test::ScopedEnvironmentVariable programFilesX86_{L"ProgramFiles(x86)", roots_ / L"x86"};
+  test::ScopedEnvironmentVariable programFiles_{L"ProgramFiles", roots_ / L"x64"};
+  test::ScopedEnvironmentVariable localAppData_{L"LOCALAPPDATA", roots_ / L"local"};
   std::size_t detectionCalls_ = 0;
   std::vector<std::wstring> pagesOpened_;
   int taskDialogFailures_ = 0;
   WebView2PromptSeams saved_;
 };
 
+// One answer of a row: a button, or the close button, optionally after installing the runtime.
+struct Answer {
+  int command;
+  bool close = false;
+  bool installRuntimeFirst = false;
+};
+
+constexpr Answer kNotNow{kContinueWithoutButton};
+constexpr Answer kContinueWithout{kContinueWithoutButton};
+constexpr Answer kClose{0, true};
+constexpr Answer kInstall{kInstallButton};
+constexpr Answer kRecheck{kRecheckButton};
+constexpr Answer kInstalledThenRecheck{kRecheckButton, false, true};
+constexpr Answer kYes{IDYES};
+constexpr Answer kNo{IDNO};
+constexpr Answer kInstalledThenYes{IDYES, false, true};
+constexpr Answer kOk{IDOK};
+
 struct PromptRow {
   const char* name;
   bool taskDialogFails;
-  std::vector<bool> detection;  // first check, then the recheck
-  std::vector<DialogAnswer> answers;
+  bool presentAtStart;
+  std::vector<Answer> answers;
   std::vector<std::wstring> dialogsShown;  // a text that identifies each dialog, in order
   std::vector<std::string> log;
   bool missingAfterwards;
   bool pageOpened;
+  std::size_t detections;  // the first check, and the one recheck when asked for
 };
 
 void PrintTo(const PromptRow& row, std::ostream* out) { *out << row.name; }
@@ -99,10 +136,16 @@ class WebView2PromptOutcomeAtSeam : public WebView2PromptFixture,
 
 TEST_P(WebView2PromptOutcomeAtSeam, LogsInOrderAndLeavesTheWarningFlag) {
   const PromptRow& row = GetParam();
-  detection_ = row.detection;
+  if (row.presentAtStart) InstallRuntime();
   if (row.taskDialogFails) FailTaskDialogAtSeam();
+  std::vector<DialogAnswer> answers;
+  for (const Answer& answer : row.answers) {
+    answers.push_back(answer.installRuntimeFirst ? InstallThenChoose(answer.command)
+                      : answer.close             ? CloseDialog()
+                                                 : Choose(answer.command));
+  }
 
-  const std::vector<SeenDialog> seen = Prompt(row.answers);
+  const std::vector<SeenDialog> seen = Prompt(std::move(answers));
 
   ASSERT_EQ(seen.size(), row.dialogsShown.size());
   for (std::size_t i = 0; i < seen.size(); ++i) {
@@ -113,43 +156,60 @@ TEST_P(WebView2PromptOutcomeAtSeam, LogsInOrderAndLeavesTheWarningFlag) {
   }
   EXPECT_EQ(window_.LogLines(), row.log);
   EXPECT_EQ(WindowState.webView2Missing, row.missingAfterwards);
-  EXPECT_EQ(detectionCalls_, row.detection.size());
+  EXPECT_EQ(detectionCalls_, row.detections);
   EXPECT_EQ(pagesOpened_, row.pageOpened ? std::vector<std::wstring>{kDownloadPage}
                                          : std::vector<std::wstring>{});
   EXPECT_EQ(taskDialogFailures_ > 0, row.taskDialogFails);
+
+  // The worker's run ends: the finish screen's body carries the warning below its first line
+  // exactly when the runtime is still missing.
+  window_.ShowFinishScreen();
+  const test::Capture finish = test::CaptureClient(window_.Window());
+  EXPECT_EQ(finish.InkPixels(32, 94, window_.ClientSize().cx - 64, 40) > 0, row.missingAfterwards);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, WebView2PromptOutcomeAtSeam,
     ::testing::Values(
-        PromptRow{"RuntimePresent", false, {true}, {}, {}, {kPresent}, false, false},
-        PromptRow{"MissingNotNow", false, {false}, {Choose(101)}, {kFirstInstruction},
-                  {kMissing, kDismissed}, true, false},
-        PromptRow{"MissingDialogClosed", false, {false}, {CloseDialog()}, {kFirstInstruction},
-                  {kMissing, kDismissed}, true, false},
-        PromptRow{"InstallThenContinueWithout", false, {false}, {Choose(100), Choose(101)},
-                  {kFirstInstruction, kSecondInstruction}, {kMissing, kSkipped}, true, true},
-        PromptRow{"InstallThenSecondDialogClosed", false, {false}, {Choose(100), CloseDialog()},
-                  {kFirstInstruction, kSecondInstruction}, {kMissing, kSkipped}, true, true},
-        PromptRow{"InstallRecheckNowPresent", false, {false, true}, {Choose(100), Choose(102)},
-                  {kFirstInstruction, kSecondInstruction}, {kMissing, kNowInstalled}, false, true},
-        PromptRow{"InstallRecheckStillMissing", false, {false, false},
-                  {Choose(100), Choose(102), Choose(IDOK)},
+        PromptRow{"RuntimePresent", false, true, {}, {}, {kPresent}, false, false, 1},
+        PromptRow{"MissingNotNow", false, false, {kNotNow}, {kFirstInstruction},
+                  {kMissing, kDismissed}, true, false, 1},
+        PromptRow{"MissingDialogClosed", false, false, {kClose}, {kFirstInstruction},
+                  {kMissing, kDismissed}, true, false, 1},
+        PromptRow{"InstallThenContinueWithout", false, false, {kInstall, kContinueWithout},
+                  {kFirstInstruction, kSecondInstruction}, {kMissing, kSkipped}, true, true, 1},
+        PromptRow{"InstallThenSecondDialogClosed", false, false, {kInstall, kClose},
+                  {kFirstInstruction, kSecondInstruction}, {kMissing, kSkipped}, true, true, 1},
+        PromptRow{"InstallRecheckNowPresent", false, false,
+                  {kInstall, kInstalledThenRecheck}, {kFirstInstruction, kSecondInstruction}, {kMissing, kNowInstalled}, false, true, 2},
+        PromptRow{"InstallRecheckStillMissing", false, false, {kInstall, kRecheck, kOk},
                   {kFirstInstruction, kSecondInstruction, kStillMissingBox},
-                  {kMissing, kRecheckFailed}, true, true},
-        PromptRow{"FallbackNo", true, {false}, {Choose(IDNO)}, {kFirstBox}, {kMissing, kDismissed},
-                  true, false},
-        PromptRow{"FallbackYesThenNo", true, {false}, {Choose(IDYES), Choose(IDNO)},
-                  {kFirstBox, kSecondBox}, {kMissing, kSkipped}, true, true},
-        PromptRow{"FallbackYesYesNowPresent", true, {false, true}, {Choose(IDYES), Choose(IDYES)},
-                  {kFirstBox, kSecondBox}, {kMissing, kNowInstalled}, false, true},
-        PromptRow{"FallbackYesYesStillMissing", true, {false, false},
-                  {Choose(IDYES), Choose(IDYES), Choose(IDOK)},
-                  {kFirstBox, kSecondBox, kStillMissingBox}, {kMissing, kRecheckFailed}, true, true}),
+                  {kMissing, kRecheckFailed}, true, true, 2},
+        PromptRow{"FallbackNo", true, false, {kNo}, {kFirstBox}, {kMissing, kDismissed}, true,
+                  false, 1},
+        PromptRow{"FallbackYesThenNo", true, false, {kYes, kNo}, {kFirstBox, kSecondBox},
+                  {kMissing, kSkipped}, true, true, 1},
+        PromptRow{"FallbackYesYesNowPresent", true, false, {kYes, kInstalledThenYes},
+                  {kFirstBox, kSecondBox}, {kMissing, kNowInstalled}, false, true, 2},
+        PromptRow{"FallbackYesYesStillMissing", true, false, {kYes, kYes, kOk},
+                  {kFirstBox, kSecondBox, kStillMissingBox}, {kMissing, kRecheckFailed}, true, true,
+                  2}),
     [](const ::testing::TestParamInfo<PromptRow>& info) { return std::string(info.param.name); });
 
+TEST(WebView2PromptSeamsInUse, AreTheDetectionTheTaskDialogAndTheBrowser) {
+  using Detection = bool (*)();
+  using TaskDialog = HRESULT (*)(const TASKDIALOGCONFIG&, int&);
+  using Browser = void (*)(const wchar_t*);
+  const auto* detection = WebView2PromptSeamsInUse.isRuntimeInstalled.target<Detection>();
+  const auto* taskDialog = WebView2PromptSeamsInUse.showTaskDialog.target<TaskDialog>();
+  const auto* browser = WebView2PromptSeamsInUse.openDownloadPage.target<Browser>();
+  ASSERT_TRUE(detection != nullptr && taskDialog != nullptr && browser != nullptr);
+  EXPECT_EQ(*detection, &IsWebView2RuntimeInstalled);
+  EXPECT_EQ(*taskDialog, &ShowSystemTaskDialog);
+  EXPECT_EQ(*browser, &OpenPageInDefaultBrowser);
+}
+
 TEST_F(WebView2PromptFixture, FirstDialogOffersInstallAndNotNowWithTheFullExplanationAtSeam) {
-  detection_ = {false};
   const std::vector<SeenDialog> seen = Prompt({Choose(101)});
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_TRUE(test::ShowsText(seen[0], L"Install"));
@@ -162,7 +222,6 @@ TEST_F(WebView2PromptFixture, FirstDialogOffersInstallAndNotNowWithTheFullExplan
 }
 
 TEST_F(WebView2PromptFixture, SecondDialogOffersRecheckAndContinueWithoutAtSeam) {
-  detection_ = {false};
   const std::vector<SeenDialog> seen = Prompt({Choose(100), Choose(101)});
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_TRUE(test::ShowsText(seen[1], L"Recheck"));
@@ -171,7 +230,6 @@ TEST_F(WebView2PromptFixture, SecondDialogOffersRecheckAndContinueWithoutAtSeam)
 }
 
 TEST_F(WebView2PromptFixture, StillMissingWarningComesBeforeTheFailureLineAtSeam) {
-  detection_ = {false, false};
   const std::vector<SeenDialog> seen = Prompt({Choose(100), Choose(102), Choose(IDOK)});
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[2].logWhenShown, (std::vector<std::string>{kMissing}));
@@ -179,9 +237,8 @@ TEST_F(WebView2PromptFixture, StillMissingWarningComesBeforeTheFailureLineAtSeam
 }
 
 TEST_F(WebView2PromptFixture, SecondCallDoesNothingAndLogsNothingAtSeam) {
-  detection_ = {false};
   Prompt({Choose(101)});
-  detection_ = {true};
+  InstallRuntime();
   detectionCalls_ = 0;
   const std::vector<SeenDialog> again = Prompt({});
   EXPECT_TRUE(again.empty());
