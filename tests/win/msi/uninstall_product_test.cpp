@@ -87,7 +87,7 @@ TEST_F(UninstallProductTest, RealCodeThatMsiexecRejectsFails) {
   EXPECT_FALSE(IsUninstallSuccessCode(code)) << code;
 }
 
-TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStopped) {
+TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStoppedAtSeam) {
   TempFolder folder;
   RunningCopy copy(SampleExecutable(), folder / L"Velmora.exe");
   ASSERT_FALSE(HasFailure());
