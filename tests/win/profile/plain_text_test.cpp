@@ -23,8 +23,9 @@ std::string OwnImage() {
   return test::ReadWholeFile(path);
 }
 
-TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheBinary) {
-  const std::string image = OwnImage();
+std::string ShippedImage() { return test::ReadWholeFile(test::TestBinaryFolder() + L"\\..\\VelmoraSetup.exe"); }
+
+void ExpectNoPlainSecrets(const std::string& image) {
   ASSERT_GT(image.size(), 100000u);
   std::vector<std::string> secrets = {DefaultManifestUrl(), ManifestVersionKey(),
                                       ManifestPackageUrlKey(), ManifestPackageSha256Key(),
@@ -37,6 +38,12 @@ TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheBinary) {
   }
   // The search itself works: the plain pin is not scrambled and must be found.
   EXPECT_NE(image.find(ServerKeyPin()), std::string::npos);
+}
+
+TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheBinary) { ExpectNoPlainSecrets(OwnImage()); }
+
+TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheShippedProgram) {
+  ExpectNoPlainSecrets(ShippedImage());
 }
 
 }  // namespace
