@@ -12,7 +12,6 @@
 #include "app/setup_state.h"
 #include "app/vendor_profile.h"
 #include "ui/setup_window.h"
-#include "webview/webview2_detection.h"
 #include "webview/webview2_prompt.h"
 #include "workflow/worker.h"
 
@@ -86,7 +85,6 @@ int RunSetupProgram(HINSTANCE instance) {
   if (window == nullptr) return ShowError(L"Velmora Setup could not create its window.");
   ShowSetupWindow(window);
 
-  WebView2PromptSeamsInUse.isRuntimeInstalled = IsWebView2RuntimeInstalled;
   PromptForWebView2();
 
   try {

@@ -13,48 +13,23 @@
 #include "app/vendor_profile.h"
 #include "net/file_integrity.h"
 #include "sandbox_docroot.h"
+#include "scenario_support.h"
 #include "setup_driver.h"
 #include "win_test_support.h"
 
 namespace velmora {
 namespace {
 
+using test::InOrder;
 using test::RunSetupProgram;
 using test::ScopedEnvironmentVariable;
 using test::SetupRunOptions;
 using test::SetupRunResult;
 using test::TempFolder;
 
-struct SamplePackage {
-  std::wstring path;
-  std::string sha256;
-  std::uint64_t size = 0;
-};
-
-std::wstring PackagesFolder() { return test::TestBinaryFolder() + L"\\..\\packages"; }
-
-// The build records each sample package's size and digest beside the packages.
-SamplePackage Package(const std::string& version) {
-  const std::string name = "Velmora-Setup-" + version + "-x64.msi";
-  std::istringstream listing(test::ReadWholeFile(PackagesFolder() + L"\\packages.txt"));
-  std::string line;
-  SamplePackage package{PackagesFolder() + L"\\" + test::Widen(name), "", 0};
-  while (std::getline(listing, line)) {
-    std::smatch match;
-    if (std::regex_search(line, match, std::regex(R"(^(\S+) size=(\d+) sha256=([0-9a-f]{64}))")) &&
-        match[1] == name) {
-      package.size = std::stoull(match[2]);
-      package.sha256 = match[3];
-    }
-  }
-  return package;
-}
-
 std::string Manifest(const std::string& version, const std::string& url, const std::string& digest,
                      std::uint64_t exeSize) {
-  return "{\n  \"" + ManifestVersionKey() + "\": \"" + version + "\",\n  \"" +
-         ManifestPackageUrlKey() + "\": \"" + url + "\",\n  \"" + ManifestPackageSha256Key() +
-         "\": \"sha256:" + digest + "\",\n  \"exeSize\": " + std::to_string(exeSize) + "\n}\n";
+  return test::ManifestText(version, url, "sha256:" + digest, exeSize);
 }
 
 DWORD RunMsiexec(const std::wstring& arguments) {
@@ -108,22 +83,6 @@ std::vector<std::string> LogMessages(const std::wstring& path) {
   std::string line;
   while (std::getline(text, line)) messages.push_back(line.size() > 20 ? line.substr(20) : line);
   return messages;
-}
-
-// True when each expected line occurs, in this order, among the log lines.
-::testing::AssertionResult InOrder(const std::vector<std::string>& lines,
-                                   const std::vector<std::string>& expected) {
-  auto at = lines.begin();
-  for (const std::string& want : expected) {
-    at = std::find_if(at, lines.end(), [&](const std::string& line) { return line.rfind(want, 0) == 0; });
-    if (at == lines.end()) {
-      std::string all;
-      for (const std::string& line : lines) all += "\n  " + line;
-      return ::testing::AssertionFailure() << "missing in order: " << want << "\nlog:" << all;
-    }
-    ++at;
-  }
-  return ::testing::AssertionSuccess();
 }
 
 struct WindowClose {
@@ -190,14 +149,14 @@ class SetupScenario : public ::testing::Test {
   }
 
   void PreInstall(const std::string& version) {
-    ASSERT_EQ(RunMsiexec(L"/i \"" + Package(version).path + L"\" /qn /norestart"), 0u);
+    ASSERT_EQ(RunMsiexec(L"/i \"" + test::SamplePackageOf(version).path + L"\" /qn /norestart"), 0u);
     ASSERT_EQ(RegistryValue(L"Version"), test::Widen(version));
   }
 
   // Publishes a sample package at /downloads/<name> and returns its URL.
   std::string PublishPackage(const std::string& version, const std::string& host = "cdn.velmora.test") {
     const std::wstring relative = L"downloads\\Velmora-Setup-" + test::Widen(version) + L"-x64.msi";
-    EXPECT_TRUE(test::PublishCopy(relative, Package(version).path));
+    EXPECT_TRUE(test::PublishCopy(relative, test::SamplePackageOf(version).path));
     published.push_back(relative);
     return "https://" + host + "/downloads/Velmora-Setup-" + version + "-x64.msi";
   }
@@ -236,7 +195,7 @@ class SetupScenario : public ::testing::Test {
 };
 
 TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) {
-  const SamplePackage package = Package("1.1.8");
+  const test::SamplePackageFile package = test::SamplePackageOf("1.1.8");
   PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), package.sha256, 0));
   const SetupRunResult run = Run();
   ASSERT_TRUE(run.exited);
@@ -263,7 +222,7 @@ std::wstring ArtifactsFolder() {
 
 TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
   PreInstall("1.0.0");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-update";
@@ -280,7 +239,7 @@ TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
 
 TEST_F(SetupScenario, UpToDateWith118InstalledDownloadsNothing) {
   PreInstall("1.1.8");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.unselectShortcut = true;
@@ -301,7 +260,7 @@ TEST_F(SetupScenario, RepairReplacesAMismatchingExecutable) {
   const std::wstring exe = InstalledExePath();
   const std::string original = test::ReadWholeFile(exe);
   test::WriteWholeFile(exe, original + "tampered");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, original.size()));
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, original.size()));
   SetupRunOptions options;
   options.unselectLaunch = true;
   const SetupRunResult run = Run(options);
@@ -345,7 +304,7 @@ TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) 
   const std::vector<Case> cases = {
       {"down", R"({"/installer/manifest.json": "status=503"})", "",
        "Manifest download attempt 3 failed: Update server returned HTTP 503."},
-      {"invalid", "", Manifest("1.1.8", "https://cdn.velmora.test/downloads/setup.exe", Package("1.1.8").sha256, 0),
+      {"invalid", "", Manifest("1.1.8", "https://cdn.velmora.test/downloads/setup.exe", test::SamplePackageOf("1.1.8").sha256, 0),
        "Installer manifest is invalid. version='1.1.8' url='https://cdn.velmora.test/downloads/setup.exe'."},
   };
   for (const Case& c : cases) {
@@ -372,7 +331,7 @@ TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
     std::string digest;
     std::wstring message;  // the start of the box's text
   };
-  const std::string digest = Package("1.1.8").sha256;
+  const std::string digest = test::SamplePackageOf("1.1.8").sha256;
   PublishPackage("1.1.8");
   const std::vector<Case> cases = {
       {"unreachable package", "https://unreachable.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest,
@@ -400,7 +359,7 @@ TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
 
 TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMessage) {
   // A compound file with the right digest that is no installable package.
-  std::string broken = test::ReadWholeFile(Package("1.1.8").path);
+  std::string broken = test::ReadWholeFile(test::SamplePackageOf("1.1.8").path);
   for (std::size_t i = 512; i < broken.size(); i += 97) broken[i] = static_cast<char>(~broken[i]);
   const std::wstring relative = L"downloads\\Velmora-Setup-broken-x64.msi";
   ASSERT_TRUE(test::PublishFile(relative, broken));
@@ -426,7 +385,7 @@ TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMes
 
 TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
   ScopedEnvironmentVariable noRuntime(L"ProgramFiles(x86)", temp.Path());
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-webview2-missing";
@@ -445,7 +404,7 @@ TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
 }
 
 TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), Package("1.1.8").sha256, 0));
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
   ASSERT_TRUE(test::SetServerBehaviour(R"({"/installer/manifest.json": "delay=4"})"));
   std::wstring command = L"\"" + test::SetupProgramPath() + L"\"";
   STARTUPINFOW startup = {sizeof startup};

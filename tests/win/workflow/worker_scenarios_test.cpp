@@ -5,59 +5,27 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "app/setup_state.h"
 #include "app/vendor_profile.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"
+#include "scenario_support.h"
 #include "win_test_support.h"
 #include "workflow/worker.h"
 
 namespace velmora {
 namespace {
 
+using test::InOrder;
+using test::ManifestText;
 using test::ScopedEnvironmentVariable;
 using test::TempFolder;
 using test::msi::InstalledValue;
 using test::msi::SamplePackage;
 
-// The digest the build recorded for a sample package.
 std::string PackageDigest(const std::wstring& version) {
-  std::istringstream listing(
-      test::ReadWholeFile(test::msi::HostPath(VELMORA_BINARY_DIR "/packages/packages.txt")));
-  const std::string name = "Velmora-Setup-" + test::Narrow(version) + "-x64.msi";
-  std::string line;
-  std::smatch match;
-  while (std::getline(listing, line)) {
-    if (std::regex_search(line, match, std::regex(R"(^(\S+) size=\d+ sha256=([0-9a-f]{64}))")) &&
-        match[1] == name) {
-      return match[2];
-    }
-  }
-  return {};
-}
-
-std::string ManifestText(const std::string& version, const std::string& url,
-                         const std::string& digest, std::uint64_t exeSize) {
-  return "{\"" + ManifestVersionKey() + "\": \"" + version + "\", \"" + ManifestPackageUrlKey() +
-         "\": \"" + url + "\", \"" + ManifestPackageSha256Key() + "\": \"" + digest +
-         "\", \"exeSize\": " + std::to_string(exeSize) + "}";
-}
-
-::testing::AssertionResult InOrder(const std::vector<std::string>& lines,
-                                   const std::vector<std::string>& expected) {
-  auto at = lines.begin();
-  for (const std::string& want : expected) {
-    at = std::find_if(at, lines.end(), [&](const std::string& l) { return l.rfind(want, 0) == 0; });
-    if (at == lines.end()) {
-      std::string all;
-      for (const std::string& line : lines) all += "\n  " + line;
-      return ::testing::AssertionFailure() << "missing in order: " << want << "\nlog:" << all;
-    }
-    ++at;
-  }
-  return ::testing::AssertionSuccess();
+  return test::SamplePackageOf(test::Narrow(version)).sha256;
 }
 
 class WorkerScenario : public ::testing::Test {
