@@ -48,14 +48,6 @@ std::wstring ClassOf(HWND window) {
 
 }  // namespace
 
-std::wstring HostPath(const std::string& unixPath) {
-  std::wstring path = L"Z:" + Widen(unixPath);
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
 std::wstring SystemFolderPath() {
   wchar_t folder[MAX_PATH] = {};
   GetSystemDirectoryW(folder, MAX_PATH);

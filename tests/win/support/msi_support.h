@@ -17,17 +17,15 @@
 
 namespace velmora::test::msi {
 
-// The Windows name (drive Z:) of a path of the build machine.
-std::wstring HostPath(const std::string& unixPath);
 
 #ifdef VELMORA_BINARY_DIR
 // A sample package as the build made it, e.g. SamplePackage(L"1.1.7").
 inline std::wstring SamplePackage(const std::wstring& version) {
-  return HostPath(VELMORA_BINARY_DIR "/packages/Velmora-Setup-") + version + L"-x64.msi";
+  return DriveZPathOf(VELMORA_BINARY_DIR "/packages/Velmora-Setup-") + version + L"-x64.msi";
 }
 // The sample executable of a version; the small 1.0.0 one is what tests copy under other names.
 inline std::wstring SampleExecutable(const std::wstring& version = L"1.0.0") {
-  return HostPath(VELMORA_BINARY_DIR "/sample/") + version + L"\\Velmora.exe";
+  return DriveZPathOf(VELMORA_BINARY_DIR "/sample/") + version + L"\\Velmora.exe";
 }
 #endif
 

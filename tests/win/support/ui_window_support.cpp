@@ -252,12 +252,4 @@ std::wstring SaveScreenshot(const Capture& capture, const std::wstring& folder, 
   return saved ? path : std::wstring();
 }
 
-std::wstring WindowsPathOf(const std::string& unixPath) {
-  std::wstring path = L"Z:" + Widen(unixPath);
-  for (auto& c : path) {
-    if (c == L'/') c = L'\\';
-  }
-  return path;
-}
-
 }  // namespace velmora::test

@@ -106,12 +106,9 @@ Capture CaptureWholeWindow(HWND window);
 // Writes the picture as <folder>\<name>.png; returns its path, empty on failure.
 std::wstring SaveScreenshot(const Capture& capture, const std::wstring& folder, const std::wstring& name);
 
-// The Windows name (drive Z:) of a path of the build machine.
-std::wstring WindowsPathOf(const std::string& unixPath);
-
 #ifdef VELMORA_BINARY_DIR
 // Where a test run keeps its screenshots: <build>/win/artifacts.
-inline std::wstring ArtifactsFolder() { return WindowsPathOf(VELMORA_BINARY_DIR "/artifacts"); }
+inline std::wstring ArtifactsFolder() { return DriveZPathOf(VELMORA_BINARY_DIR "/artifacts"); }
 #endif
 
 // An 0xRRGGBB colour of the palette's 0xAARRGGBB value.

@@ -127,6 +127,14 @@ std::wstring DosPathOf(const std::string& unixPath) {
   return path;
 }
 
+std::wstring DriveZPathOf(const std::string& unixPath) {
+  std::wstring path = L"Z:" + Widen(unixPath);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
 bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
   const std::string unixTarget = UnixPathOf(target);
   const std::string unixLink = UnixPathOf(link);

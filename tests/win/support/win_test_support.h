@@ -62,6 +62,8 @@ namespace velmora::test {
 // (drive Z:) path of a Unix one; empty when Wine has none.
 std::string UnixPathOf(const std::wstring& windowsPath);
 std::wstring DosPathOf(const std::string& unixPath);
+// The build machine's path on drive Z:, also for a path that does not exist yet.
+std::wstring DriveZPathOf(const std::string& unixPath);
 
 // Makes a Unix symbolic link (Wine cannot make Windows ones); Wine shows a link to a folder
 // as a reparse point. Both paths are Windows paths inside the prefix.
