@@ -333,16 +333,20 @@ setup_failure() {
 }
 
 interrupt_cleans_up() {
-  local pid status name
-  # A session of its own, as a terminal would have: Ctrl-C reaches the whole group.
-  # shellcheck disable=SC2016 # expanded by the inner shell
-  env --default-signal=INT setsid "$wrapper" -- sh -c 'echo "$VELMORA_SANDBOX_NETNS" >"$0"; exec sleep 30' \
-    "$tmp/name" >/dev/null 2>&1 &
+  local pid status name group
+  # A session of its own, as a terminal would have: Ctrl-C reaches the whole group. setsid
+  # forks when it starts as a group leader, so the new group's id is written down by its
+  # first process, and --wait hands back the wrapper's status either way.
+  rm -f "$tmp/name" "$tmp/group"  # an earlier check's name must not pass for this one's
+  # shellcheck disable=SC2016 # expanded by the inner shells
+  env --default-signal=INT setsid --wait sh -c 'echo $$ >"$1"; shift; exec "$@"' sh "$tmp/group" \
+    "$wrapper" -- sh -c 'echo "$VELMORA_SANDBOX_NETNS" >"$0"; exec sleep 30' "$tmp/name" >/dev/null 2>&1 &
   pid=$!
   for _ in $(seq 100); do [ -s "$tmp/name" ] && break; sleep 0.05; done
   name=$(cat "$tmp/name")
-  [ -n "$name" ] || { kill -TERM "$pid"; echo "the sandbox did not start"; return 1; }
-  kill -INT -- "-$pid"
+  group=$(cat "$tmp/group")
+  [ -n "$name" ] && [ -n "$group" ] || { kill -TERM "$pid"; echo "the sandbox did not start"; return 1; }
+  kill -INT -- "-$group"
   wait "$pid"
   status=$?
   expect "exit status" "$status" 130 && left_nothing "$name"
