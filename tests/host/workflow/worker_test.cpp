@@ -27,7 +27,7 @@ const std::wstring kFailurePrefix =
     L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web shield, "
     L"allow Velmora Setup and try again. ";
 
-class WorkerTest : public ::testing::Test {
+class WorkerWithFakeMachineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetSetupState(kWindow);
@@ -65,7 +65,7 @@ class WorkerTest : public ::testing::Test {
   FakeMachine machine;
 };
 
-TEST_F(WorkerTest, FreshInstallRunsEveryStepAndFinishesInstalled) {
+TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled) {
   ServeManifest();
   ServePackage();
   Run();
@@ -90,7 +90,7 @@ TEST_F(WorkerTest, FreshInstallRunsEveryStepAndFinishesInstalled) {
   ExpectNoTemporaryFilesLeft();
 }
 
-TEST_F(WorkerTest, DecisionTableSetsOperationLogLineAndRemoveFirst) {
+TEST_F(WorkerWithFakeMachineTest, DecisionTableSetsOperationLogLineAndRemoveFirst) {
   struct Case {
     const char* name;
     std::map<std::wstring, std::wstring> registry;
@@ -126,7 +126,7 @@ TEST_F(WorkerTest, DecisionTableSetsOperationLogLineAndRemoveFirst) {
   }
 }
 
-TEST_F(WorkerTest, CurrentBuildFinishesUpToDateWithoutDownloadingThePackage) {
+TEST_F(WorkerWithFakeMachineTest, CurrentBuildFinishesUpToDateWithoutDownloadingThePackage) {
   for (const auto& [installed, matches] :
        std::vector<std::pair<std::wstring, bool>>{{L"1.1.8", true}, {L"1.2.0", false}}) {
     SetUp();
@@ -144,7 +144,7 @@ TEST_F(WorkerTest, CurrentBuildFinishesUpToDateWithoutDownloadingThePackage) {
   }
 }
 
-TEST_F(WorkerTest, ManifestServerFailingTwiceIsRetriedAfterPauses) {
+TEST_F(WorkerWithFakeMachineTest, ManifestServerFailingTwiceIsRetriedAfterPauses) {
   FailDownload("Update server returned HTTP 500");
   FailDownload("");
   ServeManifest();
@@ -161,7 +161,7 @@ TEST_F(WorkerTest, ManifestServerFailingTwiceIsRetriedAfterPauses) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
 }
 
-TEST_F(WorkerTest, ThreeFailedAttemptsFallBackToTheBuiltInManifest) {
+TEST_F(WorkerWithFakeMachineTest, ThreeFailedAttemptsFallBackToTheBuiltInManifest) {
   for (int i = 0; i < 3; ++i) FailDownload("Update exceeds the maximum download size");
   machine.digests[kMsi] = BuiltInManifest().packageSha256;
   ServePackage();
@@ -175,7 +175,7 @@ TEST_F(WorkerTest, ThreeFailedAttemptsFallBackToTheBuiltInManifest) {
   EXPECT_EQ(machine.events[5], "https " + builtIn.packageUrl + " 536870912");
 }
 
-TEST_F(WorkerTest, InvalidManifestIsLoggedAndReplacedWhole) {
+TEST_F(WorkerWithFakeMachineTest, InvalidManifestIsLoggedAndReplacedWhole) {
   ServeManifest(ManifestText("9.9.9", "https://cdn.velmora.test/setup.exe", kDigest));
   machine.digests[kMsi] = BuiltInManifest().packageSha256;
   ServePackage();
@@ -186,7 +186,7 @@ TEST_F(WorkerTest, InvalidManifestIsLoggedAndReplacedWhole) {
   EXPECT_EQ(machine.files.count(machine.ManifestPath()), 0u);
 }
 
-TEST_F(WorkerTest, DiagnosticSwitchMakesNoRequestForTheManifest) {
+TEST_F(WorkerWithFakeMachineTest, DiagnosticSwitchMakesNoRequestForTheManifest) {
   ForceFallbackManifest = true;
   machine.registry = {{L"Version", L"1.1.7"}};
   Run();
@@ -197,7 +197,7 @@ TEST_F(WorkerTest, DiagnosticSwitchMakesNoRequestForTheManifest) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::UpToDate);
 }
 
-TEST_F(WorkerTest, ManifestWithoutExeSizeIsAcceptedWithZero) {
+TEST_F(WorkerWithFakeMachineTest, ManifestWithoutExeSizeIsAcceptedWithZero) {
   ServeManifest(ManifestText("1.1.8", kPackageUrl, kDigest));
   machine.exeMatches = false;  // a size of 0 switches the test off
   machine.registry = {{L"Version", L"1.1.8"}};
@@ -206,7 +206,7 @@ TEST_F(WorkerTest, ManifestWithoutExeSizeIsAcceptedWithZero) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::UpToDate);
 }
 
-TEST_F(WorkerTest, UnreadableManifestFileCountsAsAFailedAttempt) {
+TEST_F(WorkerWithFakeMachineTest, UnreadableManifestFileCountsAsAFailedAttempt) {
   WorkerPlatform platform = machine.Platform();
   int reads = 0;
   const auto read = platform.readManifestFile;
@@ -221,7 +221,7 @@ TEST_F(WorkerTest, UnreadableManifestFileCountsAsAFailedAttempt) {
   EXPECT_EQ(Log()[2], kManifestLine);
 }
 
-TEST_F(WorkerTest, NoTemporaryFolderFailsAtOnce) {
+TEST_F(WorkerWithFakeMachineTest, NoTemporaryFolderFailsAtOnce) {
   machine.tempFolderAvailable = false;
   Run();
   EXPECT_EQ(Log(), std::vector<std::string>{"Setup started (PID 4242)."});
@@ -231,7 +231,7 @@ TEST_F(WorkerTest, NoTemporaryFolderFailsAtOnce) {
   EXPECT_TRUE(machine.events.empty());
 }
 
-TEST_F(WorkerTest, BothDownloadersFailingEndWithTheDownloadMessage) {
+TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessage) {
   struct Case {
     std::string systemError;
     std::wstring shown;
@@ -259,7 +259,7 @@ TEST_F(WorkerTest, BothDownloadersFailingEndWithTheDownloadMessage) {
   }
 }
 
-TEST_F(WorkerTest, SystemDownloaderRescuesThePackageAfterTwoPinnedFailures) {
+TEST_F(WorkerWithFakeMachineTest, SystemDownloaderRescuesThePackageAfterTwoPinnedFailures) {
   ServeManifest();
   FailDownload("SPKI pin mismatch");
   FailDownload("SPKI pin mismatch");
@@ -271,7 +271,7 @@ TEST_F(WorkerTest, SystemDownloaderRescuesThePackageAfterTwoPinnedFailures) {
   ExpectNoTemporaryFilesLeft();
 }
 
-TEST_F(WorkerTest, HtmlInsteadOfAPackageFailsTheMsiCheck) {
+TEST_F(WorkerWithFakeMachineTest, HtmlInsteadOfAPackageFailsTheMsiCheck) {
   ServeManifest();
   ServePackage("<html><body>Sign in to the hotel wifi</body></html>");
   Run();
@@ -281,7 +281,7 @@ TEST_F(WorkerTest, HtmlInsteadOfAPackageFailsTheMsiCheck) {
   ExpectNoTemporaryFilesLeft();
 }
 
-TEST_F(WorkerTest, DigestMismatchLogsBothDigests) {
+TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {
   ServeManifest();
   ServePackage(kMsi + "tampered");
   Run();
@@ -291,7 +291,7 @@ TEST_F(WorkerTest, DigestMismatchLogsBothDigests) {
   ExpectNoTemporaryFilesLeft();
 }
 
-TEST_F(WorkerTest, FailedInstallStrategyClosesWithInstallFailed) {
+TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) {
   machine.installSucceeds = false;
   machine.registry = {{L"Version", L"1.0.0"}};
   ServeManifest();
@@ -305,7 +305,7 @@ TEST_F(WorkerTest, FailedInstallStrategyClosesWithInstallFailed) {
   ExpectNoTemporaryFilesLeft();
 }
 
-TEST_F(WorkerTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercentage) {
+TEST_F(WorkerWithFakeMachineTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercentage) {
   ServeManifest();
   machine.httpsDownloads.push_back({false, "", "Update download read failed (code 12030)", {{0, 1000}, {400, 1000}}});
   machine.httpsDownloads.push_back({true, kMsi, "", {{0, 1000}, {400, 1000}, {1000, 1000}}});
@@ -320,7 +320,7 @@ TEST_F(WorkerTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercent
   EXPECT_TRUE(Logged("Installer download attempt 1 failed: Update download read failed (code 12030)."));
 }
 
-TEST_F(WorkerTest, DownloadStatusLinesCarryTheOfferedVersion) {
+TEST_F(WorkerWithFakeMachineTest, DownloadStatusLinesCarryTheOfferedVersion) {
   ServeManifest();
   machine.httpsDownloads.push_back({true, kMsi, "", {{5242880, 10485760}}});
   WorkerPlatform platform = machine.Platform();
