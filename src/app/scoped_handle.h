@@ -62,8 +62,23 @@ struct LibraryTraits {
   static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
+struct FindTraits {
+  using Value = HANDLE;
+  static bool Valid(HANDLE search) { return search != nullptr && search != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE search) { FindClose(search); }
+};
+
+// Memory the system allocated for the caller with LocalAlloc (security descriptors and the like).
+struct LocalMemoryTraits {
+  using Value = HLOCAL;
+  static bool Valid(HLOCAL memory) { return memory != nullptr; }
+  static void Close(HLOCAL memory) { LocalFree(memory); }
+};
+
 using ScopedHandle = Scoped<KernelHandleTraits>;
 using ScopedRegistryKey = Scoped<RegistryKeyTraits>;
 using ScopedLibrary = Scoped<LibraryTraits>;
+using ScopedFind = Scoped<FindTraits>;
+using ScopedLocalMemory = Scoped<LocalMemoryTraits>;
 
 }  // namespace velmora

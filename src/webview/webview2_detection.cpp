@@ -17,13 +17,6 @@ constexpr DWORD kVariableUnits = 260;
 constexpr DWORD kSubkeyNameUnits = 256;
 constexpr DWORD kDisplayNameBytes = 512;
 
-struct FindTraits {
-  using Value = HANDLE;
-  static bool Valid(HANDLE search) { return search != nullptr && search != INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE search) { FindClose(search); }
-};
-using ScopedFind = Scoped<FindTraits>;
-
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
