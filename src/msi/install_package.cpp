@@ -6,7 +6,8 @@
 
 namespace velmora {
 
-bool InstallPackage(const std::wstring& msiPath, const MsiexecHost& host) {
+bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
+                    const MsiexecHost& host) {
   std::wstring systemFolder;
   if (!GetSystemFolder(host, systemFolder)) {
     LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
@@ -14,7 +15,7 @@ bool InstallPackage(const std::wstring& msiPath, const MsiexecHost& host) {
     return false;
   }
   // Every attempt of one run writes the same log, so the last attempt's log is what stays.
-  const std::wstring logPath = InstallLogPath(GetTemporaryFolder(), GetCurrentProcessId());
+  const std::wstring logPath = InstallLogPath(logFolder, GetCurrentProcessId());
   const std::wstring msiexecPath = host.msiexecPath(systemFolder);
   StopRunningCopies();
   const DWORD exitCode = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), host);

@@ -10,6 +10,8 @@ namespace velmora {
 
 // True on exit code 0, 1641 or 3010. Without a system folder it shows an error box and
 // starts nothing; any other failure is only logged, the caller decides what follows.
-bool InstallPackage(const std::wstring& msiPath, const MsiexecHost& host = MsiexecHost());
+// Its verbose log goes to logFolder, which ends with its separator.
+bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
+                    const MsiexecHost& host = MsiexecHost());
 
 }  // namespace velmora

@@ -3,8 +3,8 @@
 namespace velmora {
 namespace {
 
-std::wstring LogPath(const std::wstring& temporaryFolder, const wchar_t* prefix, std::uint32_t processId) {
-  return temporaryFolder + prefix + std::to_wstring(processId) + L".log";
+std::wstring LogPath(const std::wstring& folder, const wchar_t* prefix, std::uint32_t processId) {
+  return folder + prefix + std::to_wstring(processId) + L".log";
 }
 
 // Basic interface, no restart, a verbose log of everything.
@@ -19,12 +19,12 @@ bool IsUsableSystemFolderLength(std::uint32_t length) { return length != 0 && le
 
 std::wstring MsiexecPath(const std::wstring& systemFolder) { return systemFolder + L"\\msiexec.exe"; }
 
-std::wstring InstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId) {
-  return LogPath(temporaryFolder, L"Velmora-MSI-", processId);
+std::wstring InstallLogPath(const std::wstring& folder, std::uint32_t processId) {
+  return LogPath(folder, L"Velmora-MSI-", processId);
 }
 
-std::wstring UninstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId) {
-  return LogPath(temporaryFolder, L"Velmora-Uninstall-", processId);
+std::wstring UninstallLogPath(const std::wstring& folder, std::uint32_t processId) {
+  return LogPath(folder, L"Velmora-Uninstall-", processId);
 }
 
 std::wstring InstallCommandLine(const std::wstring& msiPath, const std::wstring& logPath) {

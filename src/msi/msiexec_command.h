@@ -13,7 +13,7 @@ constexpr std::uint32_t kMsiexecNoExitCode = 0xFFFFFFFF;
 constexpr std::uint32_t kMsiexecTimeoutMilliseconds = 300000;
 constexpr std::uint32_t kMsiexecTimeoutSeconds = kMsiexecTimeoutMilliseconds / 1000;
 constexpr std::uint32_t kMsiexecTerminatedWaitMilliseconds = 5000;
-// The system and temporary folders are asked for with buffers of this many characters.
+// The system folder is asked for with a buffer of this many characters.
 constexpr std::uint32_t kFolderBufferUnits = 260;
 
 // Whether GetSystemDirectoryW's result is a whole folder: 0 and lengths that did not fit
@@ -22,9 +22,9 @@ bool IsUsableSystemFolderLength(std::uint32_t length);
 
 std::wstring MsiexecPath(const std::wstring& systemFolder);
 
-// The temporary folder ends with its separator; an empty one leaves the bare file name.
-std::wstring InstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId);
-std::wstring UninstallLogPath(const std::wstring& temporaryFolder, std::uint32_t processId);
+// The folder ends with its separator; an empty one leaves the bare file name.
+std::wstring InstallLogPath(const std::wstring& folder, std::uint32_t processId);
+std::wstring UninstallLogPath(const std::wstring& folder, std::uint32_t processId);
 
 // The package path and the product code are passed whole, inside quotes, exactly as given.
 std::wstring InstallCommandLine(const std::wstring& msiPath, const std::wstring& logPath);

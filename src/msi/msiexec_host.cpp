@@ -14,12 +14,4 @@ bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder) {
   return true;
 }
 
-std::wstring GetTemporaryFolder() {
-  wchar_t buffer[kFolderBufferUnits] = {};
-  const DWORD length = GetTempPathW(kFolderBufferUnits, buffer);
-  // A failure, or a folder too long for the buffer, leaves the log name without a folder.
-  if (length == 0 || length >= kFolderBufferUnits) return {};
-  return std::wstring(buffer, length);
-}
-
 }  // namespace velmora

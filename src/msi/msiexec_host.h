@@ -27,7 +27,4 @@ struct MsiexecHost {
 // False when the system folder cannot be had whole (a result of 0, or 260 or more).
 bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder);
 
-// The temporary folder with its trailing backslash; empty when it cannot be determined.
-std::wstring GetTemporaryFolder();
-
 }  // namespace velmora

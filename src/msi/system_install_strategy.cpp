@@ -5,16 +5,16 @@
 
 namespace velmora {
 
-InstallStrategySteps SystemInstallStrategySteps(const MsiexecHost& host) {
+InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host) {
   return InstallStrategySteps{
-      [host](const std::wstring& msiPath) { return InstallPackage(msiPath, host); },
-      [host] { return UninstallProduct(host); },
+      [logFolder, host](const std::wstring& msiPath) { return InstallPackage(msiPath, logFolder, host); },
+      [logFolder, host] { return UninstallProduct(logFolder, host); },
       host.showError,
   };
 }
 
-bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst) {
-  return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(MsiexecHost()));
+bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst) {
+  return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(logFolder, MsiexecHost()));
 }
 
 }  // namespace velmora

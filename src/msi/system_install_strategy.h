@@ -8,9 +8,10 @@
 
 namespace velmora {
 
-InstallStrategySteps SystemInstallStrategySteps(const MsiexecHost& host);
+// The msiexec logs go to logFolder, which ends with its separator.
+InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host);
 
 // The worker's call: true when the verified package ended up installed.
-bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst);
+bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst);
 
 }  // namespace velmora

@@ -9,7 +9,7 @@ namespace velmora {
 
 // Starts and waits like RunMsiexec, but with the uninstall's own log lines and without the
 // command line in the log.
-bool UninstallProduct(const MsiexecHost& host) {
+bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host) {
   std::wstring productCode;
   if (!ReadInstallerValue(L"ProductCode", &productCode) || productCode.empty()) {
     LogMessage("No installed product code; skipping uninstall.");
@@ -17,7 +17,7 @@ bool UninstallProduct(const MsiexecHost& host) {
   }
   std::wstring systemFolder;
   if (!GetSystemFolder(host, systemFolder)) return false;
-  const std::wstring logPath = UninstallLogPath(GetTemporaryFolder(), GetCurrentProcessId());
+  const std::wstring logPath = UninstallLogPath(logFolder, GetCurrentProcessId());
   const std::wstring msiexecPath = host.msiexecPath(systemFolder);
   const std::wstring commandLine = UninstallCommandLine(productCode, logPath);
   StopRunningCopies();

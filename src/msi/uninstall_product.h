@@ -7,6 +7,7 @@ namespace velmora {
 
 // True when the product is gone or was never registered (no product code, or exit code 0,
 // 1605, 1641 or 3010). Never shows anything to the user.
-bool UninstallProduct(const MsiexecHost& host = MsiexecHost());
+// Its verbose log goes to logFolder, which ends with its separator.
+bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host = MsiexecHost());
 
 }  // namespace velmora

@@ -14,10 +14,11 @@ namespace {
 constexpr unsigned char kCompoundFileSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr DWORD kHashReadBytes = 65536;
 
-// Other processes may go on reading and writing the file while it is checked.
+// Other processes may go on reading the file, but none may write to it, rename it or delete it
+// while it is checked.
 ScopedHandle OpenForReading(const std::wstring& path) {
-  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace

@@ -60,24 +60,30 @@ bool DownloadPackage(const WorkerPlatform& platform, const InstallerManifest& ma
   return false;
 }
 
-// The MSI signature, then the manifest's digest, byte for byte.
-bool VerifyPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
-                   const std::wstring& path) {
-  if (!platform.isMsiPackage(path)) {
+// Locks the package, then checks the MSI signature and the manifest's digest byte for byte.
+// The lock is what makes the checks worth anything: held until msiexec is done, it keeps every
+// other process from changing, renaming or replacing the file that was checked. Returns the
+// lock; empty once the run has failed.
+HeldFile LockAndVerifyPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
+                              const std::wstring& path) {
+  HeldFile lock = platform.lockFile(path);
+  if (!lock || !platform.isMsiPackage(path)) {
+    lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     platform.deleteFile(path);
     FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
-    return false;
+    return nullptr;
   }
   std::string actual;
   if (!platform.computeFileSha256Hex(path, &actual) || actual != manifest.packageSha256) {
+    lock.reset();
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.",
                manifest.packageSha256.c_str(), actual.c_str());
     platform.deleteFile(path);
     FailSetup(L"The downloaded installer failed its integrity check.");
-    return false;
+    return nullptr;
   }
-  return true;
+  return lock;
 }
 
 }  // namespace
@@ -111,7 +117,7 @@ InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
 }
 
 void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
-                    const std::wstring& tempFolder) {
+                    const std::wstring& runFolder) {
   const InstallDecisionResult decision = InstallDecision(platform, manifest);
   if (decision.verdict == InstalledBuildVerdict::Current) {
     FinishSetup(Outcome::UpToDate);
@@ -120,15 +126,17 @@ void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& man
   const std::wstring offered = WidenAscii(manifest.productVersion);
   SetStatus(L"Downloading Velmora " + offered + L"...");
   const std::wstring package =
-      tempFolder + L"Velmora-Setup-" + std::to_wstring(platform.processId()) + L".msi";
+      runFolder + L"Velmora-Setup-" + std::to_wstring(platform.processId()) + L".msi";
   platform.deleteFile(package);
   if (!DownloadPackage(platform, manifest, offered, package)) return;
-  if (!VerifyPackage(platform, manifest, package)) return;
+  HeldFile lock = LockAndVerifyPackage(platform, manifest, package);
+  if (!lock) return;
 
   LogMessage("Installer downloaded to %ls.", package.c_str());
   PostProgress(100);
   SetStatus(L"Download complete. Starting the Velmora installer...");
-  const bool installed = platform.runInstallStrategy(package, decision.removeFirst);
+  const bool installed = platform.runInstallStrategy(package, runFolder, decision.removeFirst);
+  lock.reset();
   platform.deleteFile(package);
   if (installed) {
     SetStatus(L"Install complete.");

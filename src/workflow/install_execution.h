@@ -25,6 +25,6 @@ InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
 
 // Runs the decision and whatever it calls for, ending with exactly one final report.
 void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
-                    const std::wstring& tempFolder);
+                    const std::wstring& runFolder);
 
 }  // namespace velmora

@@ -32,16 +32,18 @@ bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& pa
 }  // namespace
 
 bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
-                     std::wstring& tempFolder) {
+                     RunFolder& folder) {
   SetStatus(L"Checking for the latest Velmora installer...");
   const unsigned long pid = platform.processId();
   LogMessage("Setup started (PID %lu).", pid);
-  if (!platform.tempFolder(tempFolder)) {
+  platform.sweepEarlierRuns();
+  folder.hold = platform.createRunFolder(folder.path);
+  if (!folder.hold) {
     FailSetup(L"Windows could not provide a temporary folder.");
     return false;
   }
   const std::wstring manifestPath =
-      tempFolder + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
+      folder.path + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
 
   bool chosen = false;
   std::string text;

@@ -1,5 +1,5 @@
-// The first half of a setup run: find the temporary folder and obtain a valid manifest,
-// downloaded over pinned HTTPS or built in.
+// The first half of a setup run: make the run's private working folder and obtain a valid
+// manifest, downloaded over pinned HTTPS or built in.
 #pragma once
 
 #include <string>
@@ -12,9 +12,15 @@ namespace velmora {
 constexpr int kManifestAttempts = 3;
 constexpr unsigned long kRetryPauseMilliseconds = 600;
 
-// True with the manifest to use and the temporary folder; false when the run has already
-// ended through FailSetup.
+// The folder every file of one run lives in, held for the whole run.
+struct RunFolder {
+  std::wstring path;  // ends with its separator
+  HeldFile hold;
+};
+
+// True with the manifest to use and the run's folder; false when the run has already ended
+// through FailSetup.
 bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
-                     std::wstring& tempFolder);
+                     RunFolder& folder);
 
 }  // namespace velmora

@@ -6,28 +6,15 @@
 #include "net/system_downloader.h"
 #include "product/product_record.h"
 #include "workflow/installer_manifest.h"
+#include "workflow/run_files.h"
 #include "workflow/worker.h"
 
 namespace velmora {
-namespace {
-
-constexpr DWORD kTempPathUnits = 260;
-
-// A temporary folder longer than the buffer is reported by GetTempPathW as the length it
-// would need, with the buffer left unfilled: no folder rather than names built on nothing.
-bool SystemTempFolder(std::wstring& folder) {
-  wchar_t buffer[kTempPathUnits] = {};
-  const DWORD length = GetTempPathW(kTempPathUnits, buffer);
-  if (length == 0 || length >= kTempPathUnits) return false;
-  folder.assign(buffer, length);
-  return true;
-}
-
-}  // namespace
 
 WorkerPlatform SystemWorkerPlatform() {
   WorkerPlatform platform;
-  platform.tempFolder = SystemTempFolder;
+  platform.sweepEarlierRuns = SweepEarlierRuns;
+  platform.createRunFolder = CreateRunFolder;
   platform.processId = [] { return static_cast<unsigned long>(GetCurrentProcessId()); };
   platform.sleep = [](unsigned long milliseconds) { Sleep(milliseconds); };
   platform.httpsDownload = [](const std::string& url, const std::wstring& path,
@@ -40,10 +27,12 @@ WorkerPlatform SystemWorkerPlatform() {
   platform.deleteFile = [](const std::wstring& path) { DeleteFileW(path.c_str()); };
   platform.readInstallerValue = ReadInstallerValue;
   platform.installedExeMatchesSize = InstalledExeMatchesSize;
+  platform.lockFile = LockFile;
   platform.isMsiPackage = IsMsiPackage;
   platform.computeFileSha256Hex = ComputeFileSha256Hex;
-  platform.runInstallStrategy = [](const std::wstring& packagePath, bool removeFirst) {
-    return RunInstallStrategy(packagePath, removeFirst);
+  platform.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
+                                    bool removeFirst) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst);
   };
   return platform;
 }

@@ -7,8 +7,8 @@ namespace velmora {
 
 void RunSetup(const WorkerPlatform& platform) {
   InstallerManifest manifest;
-  std::wstring tempFolder;
-  if (AcquireManifest(platform, manifest, tempFolder)) InstallOffered(platform, manifest, tempFolder);
+  RunFolder folder;
+  if (AcquireManifest(platform, manifest, folder)) InstallOffered(platform, manifest, folder.path);
 }
 
 }  // namespace velmora

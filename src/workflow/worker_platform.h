@@ -5,15 +5,23 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/setup_state.h"
 
 namespace velmora {
 
+// Keeps a file or folder open, and so in place and unchanged, until the last copy is released.
+// Empty when nothing could be held.
+using HeldFile = std::shared_ptr<void>;
+
 struct WorkerPlatform {
-  // The temporary folder with its trailing separator; false when none can be had.
-  std::function<bool(std::wstring& folder)> tempFolder;
+  // Removes the packages and manifests that killed earlier runs left behind, logging each.
+  std::function<void()> sweepEarlierRuns;
+  // Creates this run's private working folder and holds it; the path ends with its separator.
+  // Empty when no such folder can be made.
+  std::function<HeldFile(std::wstring& folder)> createRunFolder;
   std::function<unsigned long()> processId;
   std::function<void(unsigned long milliseconds)> sleep;
   // The pinned HTTPS downloader.
@@ -27,9 +35,15 @@ struct WorkerPlatform {
   std::function<void(const std::wstring& path)> deleteFile;
   std::function<bool(const wchar_t* name, std::wstring* value)> readInstallerValue;
   std::function<bool(std::uint64_t expectedSize)> installedExeMatchesSize;
+  // Holds the downloaded package so that nobody can change, rename or delete it; empty when
+  // the file cannot be opened that way.
+  std::function<HeldFile(const std::wstring& path)> lockFile;
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
-  std::function<bool(const std::wstring& packagePath, bool removeFirst)> runInstallStrategy;
+  // The msiexec logs go to the run's folder.
+  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder,
+                     bool removeFirst)>
+      runInstallStrategy;
 };
 
 }  // namespace velmora

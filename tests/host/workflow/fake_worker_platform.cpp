@@ -5,18 +5,21 @@
 namespace velmora::test {
 
 std::wstring FakeMachine::ManifestPath() const {
-  return tempFolder + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
+  return runFolder + L"VelmoraInstallerManifest-" + std::to_wstring(pid) + L".json";
 }
 
 std::wstring FakeMachine::PackagePath() const {
-  return tempFolder + L"Velmora-Setup-" + std::to_wstring(pid) + L".msi";
+  return runFolder + L"Velmora-Setup-" + std::to_wstring(pid) + L".msi";
 }
 
 WorkerPlatform FakeMachine::Platform() {
   WorkerPlatform p;
-  p.tempFolder = [this](std::wstring& folder) {
-    if (tempFolderAvailable) folder = tempFolder;
-    return tempFolderAvailable;
+  p.sweepEarlierRuns = [this] { ++sweeps; };
+  p.createRunFolder = [this](std::wstring& folder) {
+    if (!runFolderAvailable) return HeldFile();
+    folder = runFolder;
+    runFolderHeld = true;
+    return HeldFile(this, [this](void*) { runFolderHeld = false; });
   };
   p.processId = [this] { return pid; };
   p.sleep = [this](unsigned long ms) { events.push_back("sleep " + std::to_string(ms)); };
@@ -54,7 +57,13 @@ WorkerPlatform FakeMachine::Platform() {
     text = found->second;
     return true;
   };
-  p.deleteFile = [this](const std::wstring& path) { files.erase(path); };
+  p.deleteFile = [this](const std::wstring& path) {
+    if (locked.count(path) == 0) files.erase(path);
+  };
+  p.lockFile = [this](const std::wstring& path) {
+    if (files.count(path) == 0 || !locked.insert(path).second) return HeldFile();
+    return HeldFile(this, [this, path](void*) { locked.erase(path); });
+  };
   p.readInstallerValue = [this](const wchar_t* name, std::wstring* value) {
     const auto found = registry.find(name);
     if (found == registry.end()) return false;
@@ -73,10 +82,14 @@ WorkerPlatform FakeMachine::Platform() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
-  p.runInstallStrategy = [this](const std::wstring& path, bool removeFirst) {
+  p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder,
+                                bool removeFirst) {
     events.push_back("install");
     strategyCalls.emplace_back(path, removeFirst);
+    strategyLogFolders.push_back(logFolder);
     packagePresentAtInstall = files.count(path) == 1;
+    packageLockedAtInstall = locked.count(path) == 1;
+    runFolderHeldAtInstall = runFolderHeld;
     return installSucceeds;
   };
   return p;

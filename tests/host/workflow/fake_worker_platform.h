@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,11 @@ struct ScriptedDownload {
 };
 
 struct FakeMachine {
-  std::wstring tempFolder = L"C:\\Temp\\";
-  bool tempFolderAvailable = true;
+  std::wstring runFolder = L"C:\\Temp\\";
+  bool runFolderAvailable = true;
   unsigned long pid = 4242;
   std::map<std::wstring, std::string> files;
+  std::set<std::wstring> locked;  // held files cannot be deleted, as on the real machine
   std::deque<ScriptedDownload> httpsDownloads;  // consumed in order; empty means 404
   ScriptedDownload systemDownload{false, "", "Windows downloader failed (0x800C0005).", {}};
   std::map<std::wstring, std::wstring> registry;
@@ -33,7 +35,12 @@ struct FakeMachine {
   // What the run did.
   std::vector<std::string> events;  // "https <url> <limit>", "sleep 600", "system <url>", ...
   std::vector<std::pair<std::wstring, bool>> strategyCalls;
+  std::vector<std::wstring> strategyLogFolders;
   bool packagePresentAtInstall = false;
+  bool packageLockedAtInstall = false;
+  bool runFolderHeldAtInstall = false;
+  bool runFolderHeld = false;
+  int sweeps = 0;
 
   WorkerPlatform Platform();
   std::wstring ManifestPath() const;

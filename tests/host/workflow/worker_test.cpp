@@ -82,6 +82,12 @@ TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled)
   ASSERT_EQ(machine.strategyCalls.size(), 1u);
   EXPECT_EQ(machine.strategyCalls[0], (std::pair<std::wstring, bool>{machine.PackagePath(), false}));
   EXPECT_TRUE(machine.packagePresentAtInstall);
+  EXPECT_TRUE(machine.packageLockedAtInstall) << "checked bytes stay put until msiexec is done";
+  EXPECT_TRUE(machine.runFolderHeldAtInstall);
+  EXPECT_EQ(machine.strategyLogFolders, std::vector<std::wstring>{machine.runFolder});
+  EXPECT_TRUE(machine.locked.empty()) << "released, so that the package could be deleted";
+  EXPECT_FALSE(machine.runFolderHeld) << "released when the run ends";
+  EXPECT_EQ(machine.sweeps, 1);
   EXPECT_EQ(SetupOperation.load(), Operation::Install);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_FALSE(SetupBusy.load());
@@ -221,8 +227,8 @@ TEST_F(WorkerWithFakeMachineTest, UnreadableManifestFileCountsAsAFailedAttempt) 
   EXPECT_EQ(Log()[2], kManifestLine);
 }
 
-TEST_F(WorkerWithFakeMachineTest, NoTemporaryFolderFailsAtOnce) {
-  machine.tempFolderAvailable = false;
+TEST_F(WorkerWithFakeMachineTest, NoRunFolderFailsAtOnce) {
+  machine.runFolderAvailable = false;
   Run();
   EXPECT_EQ(Log(), std::vector<std::string>{"Setup started (PID 4242)."});
   EXPECT_EQ(CopyErrorText(), L"Windows could not provide a temporary folder.");
@@ -279,6 +285,16 @@ TEST_F(WorkerWithFakeMachineTest, HtmlInsteadOfAPackageFailsTheMsiCheck) {
   EXPECT_EQ(CopyErrorText(), L"The downloaded file is not a valid Velmora MSI installer.");
   EXPECT_TRUE(machine.strategyCalls.empty());
   ExpectNoTemporaryFilesLeft();
+}
+
+TEST_F(WorkerWithFakeMachineTest, PackageThatCannotBeLockedIsNeverChecked) {
+  ServeManifest();
+  ServePackage();
+  machine.locked.insert(machine.PackagePath());  // another process holds it open for writing
+  Run();
+  EXPECT_EQ(Log().back(), "Downloaded file is not an MSI.");
+  EXPECT_EQ(CopyErrorText(), L"The downloaded file is not a valid Velmora MSI installer.");
+  EXPECT_TRUE(machine.strategyCalls.empty());
 }
 
 TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {

@@ -169,20 +169,7 @@ class SetupScenario : public ::testing::Test {
 
   std::vector<std::string> Log() const { return LogMessages(programData / L"Velmora\\Setup\\bootstrapper.log"); }
 
-  std::vector<std::wstring> TemporaryFiles() const {
-    std::vector<std::wstring> names;
-    for (const auto& entry : std::filesystem::directory_iterator(temp.Path())) {
-      names.push_back(entry.path().filename().wstring());
-    }
-    return names;
-  }
-
-  void ExpectOnlyMsiexecLogsLeft() const {
-    for (const std::wstring& name : TemporaryFiles()) {
-      EXPECT_TRUE(name.rfind(L"Velmora-MSI-", 0) == 0 || name.rfind(L"Velmora-Uninstall-", 0) == 0)
-          << test::Narrow(name);
-    }
-  }
+  void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
   TempFolder programData;
   TempFolder temp;
@@ -191,6 +178,7 @@ class SetupScenario : public ::testing::Test {
   ScopedEnvironmentVariable tmpVariable{L"TMP", temp.Path()};
   ScopedEnvironmentVariable tempVariable{L"TEMP", temp.Path()};
   ScopedEnvironmentVariable runtimeVariable{L"ProgramFiles(x86)", webView2Root.Path()};
+  test::NewRunFolders runFolders;
   std::vector<std::wstring> published;
 };
 

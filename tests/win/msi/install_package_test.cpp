@@ -46,7 +46,7 @@ class InstallPackageTest : public ::testing::Test {
 
 TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog) {
   const std::wstring package = SamplePackage(L"1.1.7");
-  EXPECT_TRUE(InstallPackage(package));
+  EXPECT_TRUE(InstallPackage(package, TemporaryFolderPath()));
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
   const std::wstring productCode = InstalledValue(L"ProductCode");
@@ -59,10 +59,10 @@ TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog
 }
 
 TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) {
-  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.7"), watch.Host()));
+  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Host()));
   const std::wstring olderCode = InstalledValue(L"ProductCode");
 
-  EXPECT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), watch.Host()));
+  EXPECT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Host()));
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_NE(InstalledValue(L"ProductCode"), olderCode);
@@ -77,10 +77,10 @@ TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) 
 }
 
 TEST_F(InstallPackageTest, RealDowngradeFailsWith1603AndKeepsTheNewerVersion) {
-  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), watch.Host()));
+  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Host()));
   const std::wstring newerCode = InstalledValue(L"ProductCode");
 
-  EXPECT_FALSE(InstallPackage(SamplePackage(L"1.1.7"), watch.Host()));
+  EXPECT_FALSE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Host()));
 
   EXPECT_EQ(log.Messages().back(), "Windows Installer exit code: 1603.");
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
@@ -95,7 +95,7 @@ TEST_F(InstallPackageTest, RealPackagePathWithSpacesIsPassedWhole) {
   const std::wstring package = folder + L"\\Velmora Setup 1.0.0.msi";
   ASSERT_TRUE(CopyFileW(SamplePackage(L"1.0.0").c_str(), package.c_str(), TRUE));
 
-  EXPECT_TRUE(InstallPackage(package, watch.Host()));
+  EXPECT_TRUE(InstallPackage(package, TemporaryFolderPath(), watch.Host()));
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.0.0");
   EXPECT_EQ(log.Messages().front(), StartLine(package));
@@ -110,15 +110,15 @@ TEST_F(InstallPackageTest, OnlyTheThreeSuccessCodesSucceedAtSeam) {
                         {1603, false},  {1618, false}, {1, false},   {3011, false}};
   const MsiexecStandIn standIn(L"0,1641,3010,1605,1603,1618,1,3011");
   for (const Case& c : cases) {
-    EXPECT_EQ(InstallPackage(L"C:\\x.msi", standIn.Host()), c.success) << c.code;
+    EXPECT_EQ(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Host()), c.success) << c.code;
     EXPECT_EQ(log.Messages().back(), "Windows Installer exit code: " + std::to_string(c.code) + ".");
   }
 }
 
 TEST_F(InstallPackageTest, EveryAttemptPassesTheSameCommandLineAndLogAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
-  EXPECT_FALSE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", standIn.Host()));
-  EXPECT_TRUE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", standIn.Host()));
+  EXPECT_FALSE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Host()));
+  EXPECT_TRUE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Host()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 2u);
@@ -138,7 +138,7 @@ TEST_F(InstallPackageTest, RunningCopiesAreStoppedBeforeMsiexecStartsAtSeam) {
   ASSERT_FALSE(HasFailure());
   const MsiexecStandIn standIn(L"0");
 
-  EXPECT_TRUE(InstallPackage(L"C:\\x.msi", standIn.Host()));
+  EXPECT_TRUE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Host()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);
@@ -159,7 +159,7 @@ TEST_F(InstallPackageTest, TimedOutAttemptFailsAtSeam) {
   host.waitForProcess = [](HANDLE process, DWORD milliseconds) {
     return WaitForSingleObject(process, milliseconds == kMsiexecTimeoutMilliseconds ? 200 : milliseconds);
   };
-  EXPECT_FALSE(InstallPackage(L"C:\\x.msi", host));
+  EXPECT_FALSE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), host));
   EXPECT_EQ(log.Messages().back(), "Windows Installer timed out after 300 seconds.");
 }
 
@@ -179,7 +179,7 @@ TEST_F(InstallPackageTest, WithoutSystemFolderOnlyTheErrorBoxIsShownAtSeam) {
     std::vector<std::wstring> boxes;
     host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
 
-    EXPECT_FALSE(InstallPackage(L"C:\\x.msi", host));
+    EXPECT_FALSE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), host));
 
     EXPECT_EQ(boxes, std::vector<std::wstring>{L"Windows Installer could not be found."});
     EXPECT_EQ(log.Messages().back(), "Windows Installer not found; GetSystemDirectoryW failed.");

@@ -59,7 +59,7 @@ class InstallStrategyTest : public ::testing::Test {
   }
 
   bool Run(const std::wstring& msiPath, bool removeFirst) {
-    return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(host));
+    return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(TemporaryFolderPath(), host));
   }
 
   // Installs a sample package without the code under test and returns its product code.
@@ -94,7 +94,7 @@ class InstallStrategyTest : public ::testing::Test {
 
 // The worker's own call, wired to the real system throughout.
 TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
-  EXPECT_TRUE(RunInstallStrategy(SamplePackage(L"1.1.7"), false));
+  EXPECT_TRUE(RunInstallStrategy(SamplePackage(L"1.1.7"), TemporaryFolderPath(), false));
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
@@ -196,7 +196,7 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
   MsiexecHost standInHost = standIn.Host();
   standInHost.showError = host.showError;
-  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false, SystemInstallStrategySteps(standInHost)));
+  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false, SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
                                                       "Windows Installer exit code: 1603.", kInstallFailed,
                                                       kNoProductCode, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),

@@ -58,7 +58,7 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
   const std::wstring productCode = InstalledValue(L"ProductCode");
   ASSERT_FALSE(productCode.empty());
 
-  EXPECT_TRUE(UninstallProduct(watch.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
 
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
   std::wstring ignored;
@@ -69,7 +69,7 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
 
 TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
-  EXPECT_TRUE(UninstallProduct(watch.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{UninstallingLine(kNotInstalledCode), "Uninstall exit code: 1605."}));
 }
@@ -78,7 +78,7 @@ TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
 // open; its exit code is none of the four success codes.
 TEST_F(UninstallProductTest, RealCodeThatMsiexecRejectsFails) {
   WriteInstallerValue(L"ProductCode", L"not a product code");
-  EXPECT_FALSE(UninstallProduct(watch.Host()));
+  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], UninstallingLine(L"not a product code"));
@@ -106,7 +106,7 @@ TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStoppedAtS
     SCOPED_TRACE(c.name);
     test::DeleteInstallerKey();
     c.arrange();
-    EXPECT_TRUE(UninstallProduct(standIn.Host()));
+    EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Host()));
     EXPECT_EQ(log.Messages().back(), "No installed product code; skipping uninstall.");
   }
   EXPECT_EQ(log.Messages().size(), 4u);
@@ -122,7 +122,7 @@ TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
   WriteInstallerValue(L"ProductCode", oddCode);
   const MsiexecStandIn standIn(L"0");
 
-  EXPECT_TRUE(UninstallProduct(standIn.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Host()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);
@@ -147,7 +147,7 @@ TEST_F(UninstallProductTest, FourSuccessCodesAtSeam) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
   const MsiexecStandIn standIn(L"0,1605,1641,3010,1603,1618,1,1602");
   for (const Case& c : cases) {
-    EXPECT_EQ(UninstallProduct(standIn.Host()), c.success) << c.code;
+    EXPECT_EQ(UninstallProduct(TemporaryFolderPath(), standIn.Host()), c.success) << c.code;
     EXPECT_EQ(log.Messages().back(), "Uninstall exit code: " + std::to_string(c.code) + ".");
   }
 }
@@ -165,7 +165,7 @@ TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
     return WaitForSingleObject(process, 200);
   };
 
-  EXPECT_FALSE(UninstallProduct(host));
+  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host));
 
   EXPECT_EQ(waits, (std::vector<DWORD>{300000, 5000}));
   ASSERT_NE(kept, nullptr);
@@ -182,7 +182,7 @@ TEST_F(UninstallProductTest, UninstallThatCannotStartFailsWithTheSystemCodeAtSea
   TempFolder empty;
   MsiexecHost host;
   host.msiexecPath = [&empty](const std::wstring&) { return empty / L"msiexec.exe"; };
-  EXPECT_FALSE(UninstallProduct(host));
+  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(kNotInstalledCode),
                                                       "Could not start msiexec uninstall: 2."}));
 }
@@ -199,7 +199,7 @@ TEST_F(UninstallProductTest, WithoutSystemFolderNothingHappensAtSeam) {
     MsiexecHost host = standIn.Host();
     host.getSystemDirectory = [length](LPWSTR, UINT) { return length; };
     host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
-    EXPECT_FALSE(UninstallProduct(host)) << length;
+    EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host)) << length;
   }
   EXPECT_TRUE(log.Messages().empty());
   EXPECT_TRUE(boxes.empty());

@@ -1,5 +1,6 @@
 #include "scenario_support.h"
 
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -7,6 +8,14 @@
 #include "win_test_support.h"
 
 namespace velmora::test {
+
+void ExpectOnlyMsiexecLogsLeft(const NewRunFolders& runFolders, const std::wstring& userTemp) {
+  EXPECT_TRUE(std::filesystem::is_empty(userTemp));
+  for (const std::wstring& name : runFolders.FileNames()) {
+    EXPECT_TRUE(name.rfind(L"Velmora-MSI-", 0) == 0 || name.rfind(L"Velmora-Uninstall-", 0) == 0)
+        << Narrow(name);
+  }
+}
 
 SamplePackageFile SamplePackageOf(const std::string& version) {
   const std::wstring folder = TestBinaryFolder() + L"\\..\\packages";

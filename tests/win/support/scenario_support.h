@@ -22,6 +22,12 @@ SamplePackageFile SamplePackageOf(const std::string& version);
 std::string ManifestText(const std::string& version, const std::string& url,
                          const std::string& digest, std::uint64_t exeSize);
 
+class NewRunFolders;
+
+// Nothing of a run but the msiexec logs stays in the run folders it made, and nothing at all
+// in the user's temporary folder.
+void ExpectOnlyMsiexecLogsLeft(const NewRunFolders& runFolders, const std::wstring& userTemp);
+
 // Success when each expected line starts one of the lines, in this order.
 ::testing::AssertionResult InOrder(const std::vector<std::string>& lines,
                                    const std::vector<std::string>& expected);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -107,6 +108,55 @@ std::wstring TestBinaryFolder() {
   return folder.substr(0, folder.find_last_of(L'\\'));
 }
 
+std::wstring SystemTempFolderPath() {
+  wchar_t windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  return std::wstring(windows) + L"\\Temp";
+}
+
+namespace {
+
+std::vector<std::wstring> FoldersMatching(const std::wstring& pattern) {
+  std::vector<std::wstring> paths;
+  WIN32_FIND_DATAW found = {};
+  const HANDLE search = FindFirstFileW((SystemTempFolderPath() + L"\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return paths;
+  do {
+    paths.push_back(SystemTempFolderPath() + L"\\" + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return paths;
+}
+
+}  // namespace
+
+NewRunFolders::NewRunFolders() : before_(FoldersMatching(L"VelmoraSetup-*")) {}
+
+NewRunFolders::~NewRunFolders() {
+  for (const std::wstring& path : Paths()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+}
+
+std::vector<std::wstring> NewRunFolders::Paths() const {
+  std::vector<std::wstring> added;
+  for (const std::wstring& path : FoldersMatching(L"VelmoraSetup-*")) {
+    if (std::find(before_.begin(), before_.end(), path) == before_.end()) added.push_back(path);
+  }
+  return added;
+}
+
+std::vector<std::wstring> NewRunFolders::FileNames() const {
+  std::vector<std::wstring> names;
+  for (const std::wstring& path : Paths()) {
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+      names.push_back(entry.path().filename().wstring());
+    }
+  }
+  return names;
+}
+
 std::string UnixPathOf(const std::wstring& windowsPath) {
   using UnixName = char* (*)(const wchar_t*);
   const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
@@ -135,31 +185,50 @@ std::wstring DriveZPathOf(const std::string& unixPath) {
   return path;
 }
 
-bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
-  const std::string unixTarget = UnixPathOf(target);
-  const std::string unixLink = UnixPathOf(link);
-  if (unixTarget.empty() || unixLink.empty()) return false;
-  std::wstring command = L"Z:\\bin\\ln -s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"";
+namespace {
+
+bool LinkListed(const std::wstring& link) {
+  WIN32_FIND_DATAW found = {};
+  const HANDLE search = FindFirstFileW(link.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// Runs a Unix program from /bin and waits until the link is listed (or not): Wine does not
+// track a Unix child to its end.
+bool RunUnixTool(const wchar_t* tool, const std::wstring& arguments, const std::wstring& link, bool listed) {
+  std::wstring command = std::wstring(tool) + L" " + arguments;
+  const std::wstring program = std::wstring(L"Z:\\bin\\") + tool;
   STARTUPINFOW startup = {sizeof startup};
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
     return false;
   }
   WaitForSingleObject(process.hProcess, 10000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  // A Unix child is not tracked to its end by Wine: wait for the link itself.
   for (int i = 0; i < 100; ++i) {
-    WIN32_FIND_DATAW found = {};
-    const HANDLE search = FindFirstFileW(link.c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      FindClose(search);
-      return true;
-    }
+    if (LinkListed(link) == listed) return true;
     Sleep(50);
   }
   return false;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link) {
+  const std::string unixTarget = UnixPathOf(target);
+  const std::string unixLink = UnixPathOf(link);
+  if (unixTarget.empty() || unixLink.empty()) return false;
+  return RunUnixTool(L"ln", L"-s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"", link, true);
+}
+
+bool RemoveUnixSymlink(const std::wstring& link) {
+  const std::string unixLink = UnixPathOf(link);
+  if (unixLink.empty()) return false;
+  return RunUnixTool(L"rm", L"-f \"" + Widen(unixLink) + L"\"", link, false);
 }
 
 bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {

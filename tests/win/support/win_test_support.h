@@ -68,9 +68,30 @@ std::wstring DriveZPathOf(const std::string& unixPath);
 // Makes a Unix symbolic link (Wine cannot make Windows ones); Wine shows a link to a folder
 // as a reparse point. Both paths are Windows paths inside the prefix.
 bool MakeUnixSymlink(const std::wstring& target, const std::wstring& link);
+// Removes such a link itself: Wine's own deletes would act on what it points at.
+bool RemoveUnixSymlink(const std::wstring& link);
 
 // The folder holding the running test binary and its helper programs.
 std::wstring TestBinaryFolder();
+
+// The system's temporary folder, where each setup run makes its private folder.
+std::wstring SystemTempFolderPath();
+
+// The run folders that setup runs make in the system's temporary folder: the ones that
+// appeared since this record was made, removed with everything in them afterwards.
+class NewRunFolders {
+ public:
+  NewRunFolders();
+  ~NewRunFolders();
+  NewRunFolders(const NewRunFolders&) = delete;
+  NewRunFolders& operator=(const NewRunFolders&) = delete;
+  std::vector<std::wstring> Paths() const;
+  // The names of the files in the new run folders.
+  std::vector<std::wstring> FileNames() const;
+
+ private:
+  std::vector<std::wstring> before_;
+};
 
 struct ChildRun {
   DWORD exitCode = 0;

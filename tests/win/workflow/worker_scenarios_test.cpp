@@ -12,6 +12,7 @@
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
 #include "win_test_support.h"
+#include "workflow/run_files.h"
 #include "workflow/worker.h"
 
 namespace velmora {
@@ -57,19 +58,13 @@ class WorkerScenario : public ::testing::Test {
 
   void Run() { RunSetup(SystemWorkerPlatform()); }
 
-  // Nothing of the run but the msiexec logs stays in the temporary folder.
-  void ExpectOnlyMsiexecLogsLeft() const {
-    for (const auto& entry : std::filesystem::directory_iterator(temp.Path())) {
-      const std::wstring name = entry.path().filename().wstring();
-      EXPECT_TRUE(name.rfind(L"Velmora-MSI-", 0) == 0 || name.rfind(L"Velmora-Uninstall-", 0) == 0)
-          << test::Narrow(name);
-    }
-  }
+  void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
   test::msi::SampleProductCleanup cleanup;
   test::msi::SetupLogCapture log;
   TempFolder temp;
   ScopedEnvironmentVariable tmp{L"TMP", temp.Path()};
+  test::NewRunFolders runFolders;
 };
 
 TEST_F(WorkerScenario, FreshInstall) {
@@ -83,6 +78,31 @@ TEST_F(WorkerScenario, FreshInstall) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_EQ(CopyStatusText(), L"Install complete.");
+  ExpectOnlyMsiexecLogsLeft();
+  EXPECT_EQ(runFolders.FileNames(), std::vector<std::wstring>{
+                                        L"Velmora-MSI-" + std::to_wstring(GetCurrentProcessId()) + L".log"});
+}
+
+// A second process of an ordinary user tries to change the checked package while msiexec
+// works on it; Wine's msiexec installs it all the same.
+TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
+  Offer118();
+  WorkerPlatform platform = SystemWorkerPlatform();
+  const auto strategy = platform.runInstallStrategy;
+  const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
+  DWORD before = 0xFF;
+  DWORD after = 0xFF;
+  platform.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst) {
+    before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
+    const bool installed = strategy(package, folder, removeFirst);
+    after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
+    return installed;
+  };
+  RunSetup(platform);
+  EXPECT_EQ(before, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
+  EXPECT_EQ(after, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
 }
 
@@ -199,9 +219,28 @@ TEST_F(WorkerScenario, PackageBeyondEveryDownloaderFailsTheDownload) {
   ExpectOnlyMsiexecLogsLeft();
 }
 
-TEST_F(WorkerScenario, TemporaryFolderLongerThanItsBufferFailsTheRun) {
+// The user's own temporary folder no longer matters: one too long for any buffer changes nothing.
+TEST_F(WorkerScenario, UserTemporaryFolderLongerThanItsBufferIsNotUsed) {
   ScopedEnvironmentVariable longTmp(L"TMP", temp.Path() + L"\\" + std::wstring(280, L't'));
+  Offer118();
   Run();
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// The run's folder is made with a name nobody can foresee; where the name is taken anyway, the
+// run ends with the temporary-folder message rather than using what is there.
+TEST_F(WorkerScenario, RunFolderWhoseNameIsTakenFailsTheRun) {
+  const std::wstring taken = test::SystemTempFolderPath() + L"\\VelmoraSetup-taken-" +
+                             std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
+  test::WriteWholeFile(taken + L"\\planted.txt", "");  // an empty one would be swept away
+  WorkerPlatform platform = SystemWorkerPlatform();
+  platform.createRunFolder = [&](std::wstring& folder) {
+    folder = taken + L"\\";
+    return CreateRunFolderAt(taken);
+  };
+  RunSetup(platform);
+  std::filesystem::remove_all(taken);
   EXPECT_EQ(log.Messages().size(), 1u);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
   EXPECT_EQ(CopyErrorText(), L"Windows could not provide a temporary folder.");
