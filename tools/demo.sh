@@ -70,6 +70,9 @@ if [ "${1:-}" = --inside ]; then
   "$wine" reg query 'HKLM\Software\Velmora\Installer' /reg:64 2>/dev/null | tr -d '\r' | \
     grep -E 'Version|ProductCode|InstallFolder' >> "$out/summary.txt"
   cp "$prefix/drive_c/ProgramData/Velmora/Setup/bootstrapper.log" "$out/" 2>/dev/null
+  # Windows Installer's logs stay in each run's private folder under the system's Temp.
+  mkdir -p "$out/msiexec-logs"
+  cp "$prefix"/drive_c/windows/temp/VelmoraSetup-*/Velmora-*.log "$out/msiexec-logs/" 2>/dev/null
   /usr/lib/wine/wineserver -k
   /usr/lib/wine/wineserver -w
   exit 0
@@ -97,4 +100,6 @@ echo "requests served: $(wc -l < "$out/requests.log" 2>/dev/null || echo 0)"
 echo "screenshots:     $out/screenshots/"
 ls -1 "$out/screenshots" 2>/dev/null | sed 's/^/  /'
 echo "bootstrap log:   $out/bootstrapper.log"
+echo "msiexec logs:    $out/msiexec-logs/"
+ls -1 "$out/msiexec-logs" 2>/dev/null | sed 's/^/  /'
 exit $status

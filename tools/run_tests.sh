@@ -48,10 +48,7 @@ run_suite sandbox "$root/tools/sandbox/selftest.sh"
 # live, on a virtual display of their own, with one wineserver started inside the namespace
 # (Wine makes its connections there). They run one at a time: they share the machine's
 # product record, its running Velmora processes and the desktop.
-run_suite win "$root/tools/sandbox/with_sandbox.sh" -- \
-  xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$root/tools/wine/with_wineserver.sh" "$build/win/wineprefix" \
-  ctest --test-dir "$build/win" -j 1 --output-on-failure --timeout 600
+run_suite win "$root/tools/run_win_tests.sh" "$build"
 
 echo
 echo "== all suites"
