@@ -53,6 +53,10 @@ run_suite win "$root/tools/sandbox/with_sandbox.sh" -- \
   "$root/tools/wine/with_wineserver.sh" "$build/win/wineprefix" \
   ctest --test-dir "$build/win" -j 1 --output-on-failure --timeout 600
 
+# The release engineer's kit with a vendor profile: program-only builds, plain text, the same
+# bytes from two folders, the image, signing and its refusals.
+run_suite release "$root/tests/checks/release_kit_test.sh" "$build" "$build/win"
+
 echo
 echo "== all suites"
 echo -e "${summary#\\n}"
