@@ -58,7 +58,9 @@ PY
 }
 
 only_the_program() {  # DIR: the build made VelmoraSetup.exe and no other program or package
-  [ "$(cd "$1" && find . -name '*.exe' -o -name '*.msi' | sort | tr '\n' ' ')" = "./VelmoraSetup.exe " ] &&
+  # (CMake's own compiler probes under CMakeFiles aside)
+  [ "$(cd "$1" && find . -path ./CMakeFiles -prune -o \( -name '*.exe' -o -name '*.msi' \) -print |
+       tr '\n' ' ')" = "./VelmoraSetup.exe " ] &&
     [ ! -d "$1/googletest" ] && [ ! -d "$1/tests" ]
 }
 
