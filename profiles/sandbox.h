@@ -4,6 +4,12 @@
 // configuring with -DVELMORA_PROFILE=<vendor>.
 #pragma once
 
+// The program's file properties (its version resource). Plain macros, because the resource
+// compiler reads them too; the version numbers are the project's.
+#define VELMORA_COMPANY_NAME "Velmora Sandbox"
+#define VELMORA_PRODUCT_NAME "Velmora"
+
+#ifndef RC_INVOKED
 #include "app/vendor_profile_values.h"
 #include "sample_package_digest.h"
 
@@ -29,3 +35,5 @@ consteval VendorProfileValues ActiveVendorProfile() {
 }
 
 }  // namespace velmora
+
+#endif  // RC_INVOKED

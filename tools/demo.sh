@@ -13,6 +13,7 @@ if [ "${1:-}" = --inside ]; then
   export WINEPREFIX="$prefix" WINEDEBUG=-all
   wine=/usr/lib/wine/wine64
   docroot=$VELMORA_SANDBOX_DOCROOT
+  rate=30000  # bytes a second: a sample package takes 8 to 10 s
   # The WebView2 runtime stands in as present, so the run goes straight to the installer.
   runtime="$prefix/drive_c/Program Files (x86)/Microsoft/EdgeWebView/Application/120.0.2210.91"
   mkdir -p "$runtime" && printf MZ > "$runtime/msedgewebview2.exe"
@@ -31,15 +32,17 @@ if [ "${1:-}" = --inside ]; then
     printf '{\n  "%s": "%s",\n  "%s": "https://downloads.velmora.test/downloads/Velmora-Setup-%s-x64.msi",\n  "%s": "sha256:%s",\n  "exeSize": 0\n}\n' \
       releaseVersion "$version" installerUrl "$version" installerSha256 "$digest" \
       > "$docroot/installer/manifest.json"
-    # Holding the package back for a moment leaves the progress screen on the display.
-    printf '{"/downloads/Velmora-Setup-%s-x64.msi": "delay=3"}' "$version" > "$docroot/_behaviour.json"
+    # The package goes out at a modem's pace, so the progress screen shows a partly filled bar
+    # and its percentage line while the picture is taken.
+    printf '{"/downloads/Velmora-Setup-%s-x64.msi": "rate=%s"}' "$version" "$rate" > "$docroot/_behaviour.json"
     started=$(date +%s.%N)
     "$wine" "$build/win/VelmoraSetup.exe" </dev/null >/dev/null 2>&1 &
     local pid=$! shot_progress=0
     for _ in $(seq 1 600); do
       size=$(window_size)
-      if [ "$shot_progress" = 0 ] && [ "$size" = "500x216" ]; then
-        sleep 1
+      if [ "$shot_progress" = 0 ] && [ "$size" = "500x216" ] &&
+         grep -q "GET /downloads/Velmora-Setup-$version-x64.msi 200" "$out/requests.log" 2>/dev/null; then
+        sleep 3
         import -window root "$shots/$name-progress.png" && shot_progress=1
       fi
       if [ "$size" = "520x340" ]; then
@@ -65,11 +68,18 @@ if [ "${1:-}" = --inside ]; then
 
   /usr/lib/wine/wineserver -p
   "$wine" wineboot </dev/null >/dev/null 2>&1
+  # A shell window, as on a signed-in desktop: Finish then launches Velmora with the shell
+  # user's token rather than falling back to the administrator's own.
+  "$wine" "$build/win/tests/win_launch_shell_window.exe" 'Local\VelmoraDemoShellReady' \
+    'Local\VelmoraDemoShellQuit' </dev/null >/dev/null 2>&1 &
+  sleep 2
   run_setup install 1.1.7
   run_setup update 1.1.8
   "$wine" reg query 'HKLM\Software\Velmora\Installer' /reg:64 2>/dev/null | tr -d '\r' | \
     grep -E 'Version|ProductCode|InstallFolder' >> "$out/summary.txt"
   cp "$prefix/drive_c/ProgramData/Velmora/Setup/bootstrapper.log" "$out/" 2>/dev/null
+  # Which token each Finish launched Velmora with.
+  grep -o 'Velmora launched .*' "$out/bootstrapper.log" >> "$out/summary.txt" 2>/dev/null
   # Windows Installer's logs stay in each run's private folder under the system's Temp.
   mkdir -p "$out/msiexec-logs"
   cp "$prefix"/drive_c/windows/temp/VelmoraSetup-*/Velmora-*.log "$out/msiexec-logs/" 2>/dev/null

@@ -50,6 +50,10 @@ run_suite sandbox "$root/tools/sandbox/selftest.sh"
 # product record, its running Velmora processes and the desktop.
 run_suite win "$root/tools/run_win_tests.sh" "$build"
 
+# The release engineer's kit with a vendor profile: program-only builds, plain text, the same
+# bytes from two folders, the image, signing and its refusals.
+run_suite release "$root/tests/checks/release_kit_test.sh" "$build" "$build/win"
+
 echo
 echo "== all suites"
 echo -e "${summary#\\n}"

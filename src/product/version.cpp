@@ -5,36 +5,13 @@
 namespace velmora {
 namespace {
 
-bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
 bool IsManifestWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::vector<std::int32_t> ParseVersionParts(const std::wstring& text) {
-  std::vector<std::int32_t> parts;
-  std::size_t position = 0;
-  while (true) {
-    const std::size_t dot = position < text.size() ? text.find(L'.', position) : std::wstring::npos;
-    const std::size_t end = dot == std::wstring::npos ? text.size() : dot;
-    if (end <= position) return {};
-    std::size_t digit = position;
-    while (digit < end && !IsDigit(text[digit])) ++digit;
-    if (digit == end) return {};
-    std::int64_t value = 0;
-    for (std::size_t i = digit; i < end && IsDigit(text[i]); ++i) {
-      value = value * 10 + (text[i] - L'0');
-      if (value > 2147483647) return {};
-    }
-    parts.push_back(static_cast<std::int32_t>(value));
-    if (dot == std::wstring::npos) return parts;
-    position = dot + 1;
-  }
-}
 
 }  // namespace
 
 std::vector<std::int32_t> ParseVersion(const std::wstring& text) {
   try {
-    return ParseVersionParts(text);
+    return ParseVersionParts(std::wstring_view(text));
   } catch (...) {
     return {};
   }

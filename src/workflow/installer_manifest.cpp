@@ -112,16 +112,6 @@ InstallerManifest ParseManifest(const std::string& text) {
   return manifest;
 }
 
-bool IsMsiUrl(const std::string& url) {
-  std::string lower = url;
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  const std::size_t query = lower.find('?');
-  if (query != std::string::npos) lower.resize(query);
-  return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".msi") == 0;
-}
-
 bool IsValidManifest(const InstallerManifest& manifest) {
   if (manifest.productVersion.empty()) return false;
   if (!IsMsiUrl(manifest.packageUrl)) return false;

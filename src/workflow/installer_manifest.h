@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
@@ -21,7 +22,15 @@ bool ReadManifestFile(const std::wstring& path, std::string& text);
 std::string ReadJsonString(const std::string& text, const std::string& key);
 std::uint64_t ReadJsonUnsigned(const std::string& text, const std::string& key);
 InstallerManifest ParseManifest(const std::string& text);
-bool IsMsiUrl(const std::string& url);
+// Ends in ".msi", letter case and any query ignored. constexpr so that the vendor profile's
+// built-in package URL is held to it while the profile compiles.
+constexpr bool IsMsiUrl(std::string_view url) {
+  std::string lower;
+  for (char c : url.substr(0, url.find('?'))) {
+    lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+  }
+  return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".msi") == 0;
+}
 bool IsValidManifest(const InstallerManifest& manifest);
 const InstallerManifest& BuiltInManifest();
 

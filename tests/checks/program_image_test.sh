@@ -2,10 +2,14 @@
 # Checks the built VelmoraSetup.exe itself, since Wine ignores its manifest: the application
 # manifest (administrator rights, common controls 6), icon group 101 with ten 32-bit images
 # 16..256 (256 stored as PNG), an import table of system DLLs only and without WinHTTP or
-# urlmon. Prints "N passed, N failed".
-# Usage: program_image_test.sh VelmoraSetup.exe
+# urlmon; read with pefile, an independent reader, the version resource (the project's version,
+# the profile's company and product) and the address-space and data-execution flags.
+# Prints "N passed, N failed".
+# Usage: program_image_test.sh VelmoraSetup.exe PROFILE_HEADER PROJECT_VERSION
 set -u
 exe=$1
+profile=$2
+version=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0 failed=0
@@ -43,6 +47,43 @@ system_dlls="kernel32.dll user32.dll gdi32.dll gdiplus.dll comctl32.dll ole32.dl
 check "imports only system DLLs: $(tr '\n' ' ' < "$work/imports.txt")" \
   'for d in $(cat "$work/imports.txt"); do echo " $system_dlls " | tr -s " \n" " " | grep -q " $d " || exit 1; done'
 check "WinHTTP and urlmon are not imported" '! grep -E -q "^(winhttp|urlmon)\.dll$" "$work/imports.txt"'
+
+# Debian's python3, where python3-pefile is installed (a python3 earlier on PATH may lack it).
+/usr/bin/python3 - "$exe" > "$work/pe.txt" <<'PY'
+import sys
+import pefile
+pe = pefile.PE(sys.argv[1])
+for info in getattr(pe, 'FileInfo', []):
+    for entry in info:
+        for table in getattr(entry, 'StringTable', []):
+            for key, value in table.entries.items():
+                print('%s=%s' % (key.decode(), value.decode()))
+fixed = pe.VS_FIXEDFILEINFO[0]
+print('FixedFileVersion=%d.%d.%d.%d' % (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
+                                       fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF))
+print('FixedProductVersion=%d.%d.%d.%d' % (fixed.ProductVersionMS >> 16, fixed.ProductVersionMS & 0xFFFF,
+                                          fixed.ProductVersionLS >> 16, fixed.ProductVersionLS & 0xFFFF))
+header = pe.OPTIONAL_HEADER
+print('DYNAMIC_BASE=%d' % header.IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE)
+print('HIGH_ENTROPY_VA=%d' % header.IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA)
+print('NX_COMPAT=%d' % header.IMAGE_DLLCHARACTERISTICS_NX_COMPAT)
+relocations = header.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_BASERELOC']]
+print('Relocations=%d' % (relocations.Size > 0))
+PY
+fact() { sed -n "s/^$1=//p" "$work/pe.txt"; }
+profile_macro() { sed -n "s/^#define $1 \"\(.*\)\"$/\1/p" "$profile"; }
+company=$(profile_macro VELMORA_COMPANY_NAME)
+product=$(profile_macro VELMORA_PRODUCT_NAME)
+check "version resource: file and product version $version" \
+  '[ "$(fact FileVersion)" = "$version" ] && [ "$(fact ProductVersion)" = "$version" ] &&
+   [ "$(fact FixedFileVersion)" = "$version.0" ] && [ "$(fact FixedProductVersion)" = "$version.0" ]'
+check "version resource: company \"$company\" and product \"$product\" from the profile" \
+  '[ -n "$company" ] && [ "$(fact CompanyName)" = "$company" ] && [ -n "$product" ] && [ "$(fact ProductName)" = "$product" ]'
+check "version resource: description and original file name" \
+  '[ "$(fact FileDescription)" = "Velmora Setup" ] && [ "$(fact OriginalFilename)" = "VelmoraSetup.exe" ]'
+check "DYNAMIC_BASE, with base relocations to move by" '[ "$(fact DYNAMIC_BASE)" = 1 ] && [ "$(fact Relocations)" = 1 ]'
+check "HIGH_ENTROPY_VA" '[ "$(fact HIGH_ENTROPY_VA)" = 1 ]'
+check "NX_COMPAT" '[ "$(fact NX_COMPAT)" = 1 ]'
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

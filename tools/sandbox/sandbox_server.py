@@ -24,6 +24,7 @@ where REST maps to the document root, or through DOCROOT/_behaviour.json, read o
     body=zeros:N       N generated zero bytes instead of the file
     body=html | html   a small text/html page instead of the file
     delay=SECONDS      wait before answering
+    rate=BYTES         send a file or zeros body at about BYTES bytes a second
     reset              after the body (or cut=N bytes of it) abort the connection with a TCP reset;
                        a clean close ends a short body without a read error in some clients
 
@@ -113,6 +114,7 @@ class Behaviour:
     body: str = "file"          # file | empty | zeros | html
     body_size: int = 0
     delay: float = 0.0
+    rate: int = 0               # body bytes a second; 0 is as fast as the connection goes
     reset: bool = False
 
 
@@ -160,6 +162,10 @@ def apply_option(behaviour, option):
             behaviour.body, behaviour.body_size = "zeros", parse_count(value[6:], "body=zeros:")
         else:
             raise BadOption(f"body needs empty, html or zeros:N, got {value!r}")
+    elif key == "rate":
+        behaviour.rate = parse_count(value, "rate=")
+        if not behaviour.rate:
+            raise BadOption("rate needs at least one byte a second")
     elif key == "delay":
         try:
             behaviour.delay = float(value)
@@ -309,6 +315,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if announced is None or sent < announced or behaviour.reset:
             self.close_connection = True
         self.reset = behaviour.reset
+        self.rate = behaviour.rate
 
         lines = [f"HTTP/1.1 {status} {reason_phrase(status)}", f"Server: {self.server_version}"]
         if behaviour.send_date:
@@ -339,10 +346,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.connection.sendall(head + body.data[:sent])
 
+    def send_paced(self, data):
+        if not self.rate:
+            self.connection.sendall(data)
+            return
+        # Slices of a twentieth of a second's worth, each sent on its own schedule.
+        step = max(1, self.rate // 20)
+        for start in range(0, len(data), step):
+            piece = data[start:start + step]
+            self.connection.sendall(piece)
+            time.sleep(len(piece) / self.rate)
+
     def send_zeros(self, count):
         while count:
             n = min(count, CHUNK)
-            self.connection.sendall(ZEROS[:n])
+            self.send_paced(ZEROS[:n])
             count -= n
 
     def send_file(self, path, count):
@@ -354,7 +372,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     # The file shrank after its size was announced: the body ends short.
                     self.close_connection = True
                     return
-                self.connection.sendall(buffer[:n])
+                self.send_paced(buffer[:n])
                 count -= n
 
 

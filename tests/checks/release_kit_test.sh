@@ -1,0 +1,127 @@
+#!/bin/bash
+# The release engineer's kit, followed as the README gives it, with the example vendor
+# profile: program-only builds at an unoptimised and the default (optimised) build type hold
+# none of the profile's texts in plain view; two default builds in different folders give the
+# same bytes; the image carries its version resource and security flags; the signing step signs
+# with a code-signing PKI made here, the signature verifies against that root and breaks when
+# one byte changes, and the step refuses the sandbox and any profile with test hosts.
+# The two compared builds run without the compiler cache, so each compiles for itself.
+# Usage: release_kit_test.sh BUILD_ROOT SANDBOX_WIN_BUILD
+# Prints the time and size of each build, then "N passed, N failed".
+set -u
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(cd "$1" && pwd)/release
+sandbox_build=$2
+profile=$root/tests/profiles/example_vendor.h
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+rm -rf "$work"
+mkdir -p "$work"
+passed=0 failed=0
+check() {
+  if eval "$2"; then echo "ok    $1"; passed=$((passed + 1)); else echo "FAIL  $1"; failed=$((failed + 1)); fi
+}
+
+# Configures and builds like the README's vendor command; extra arguments go to cmake.
+vendor_build() {  # NAME [CMAKE ARGS...]
+  local name=$1 dir="$work/$1" started ended
+  shift
+  started=$(date +%s.%N)
+  if cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DVELMORA_PROFILE="$profile" \
+       "$@" >"$work/$name.log" 2>&1 && cmake --build "$dir" -j 2 >>"$work/$name.log" 2>&1; then
+    ended=$(date +%s.%N)
+    awk -v n="$name" -v a="$started" -v b="$ended" -v s="$(stat -c %s "$dir/VelmoraSetup.exe")" \
+      'BEGIN { printf "build %-8s %6.1f s, VelmoraSetup.exe %d bytes\n", n, b - a, s }'
+  else
+    echo "build $name failed:"; tail -30 "$work/$name.log"
+  fi
+}
+
+# The profile's texts that must stay hidden, read from its source: each one's bytes, as
+# written and as UTF-16, must be absent from the program; the plain pin must be present, or
+# the search proves nothing.
+plain_text_check() {  # EXE
+  /usr/bin/python3 - "$1" "$profile" <<'PY'
+import re, sys
+image = open(sys.argv[1], 'rb').read()
+source = open(sys.argv[2]).read()
+hosts = re.search(r'\.downloadHosts\s*=\s*\{([^}]*)\}', source).group(1)
+secrets = re.findall(r'"([^"]*)"', hosts)
+for field in ('manifestUrl', 'versionKey', 'packageUrlKey', 'packageSha256Key',
+              'builtInPackageUrl', 'messageHost'):
+    secrets.append(re.search(r'\.' + field + r'\s*=\s*"([^"]*)"', source).group(1))
+pin = re.search(r'\.serverKeyPin\s*=\s*"([^"]*)"', source).group(1)
+found = [s for s in secrets if s.encode() in image or s.encode('utf-16-le') in image]
+ok = len(secrets) == 11 and not found and pin.encode() in image
+print('plain texts found: %s' % found if found else 'none of %d texts in plain view' % len(secrets))
+sys.exit(0 if ok else 1)
+PY
+}
+
+only_the_program() {  # DIR: the build made VelmoraSetup.exe and no other program or package
+  # (CMake's own compiler probes under CMakeFiles aside)
+  [ "$(cd "$1" && find . -path ./CMakeFiles -prune -o \( -name '*.exe' -o -name '*.msi' \) -print |
+       tr '\n' ' ')" = "./VelmoraSetup.exe " ] &&
+    [ ! -d "$1/googletest" ] && [ ! -d "$1/tests" ]
+}
+
+echo "== program-only builds of the example vendor profile"
+vendor_build unopt -DCMAKE_BUILD_TYPE=Debug
+CCACHE_DISABLE=1 vendor_build first
+CCACHE_DISABLE=1 vendor_build second
+check "no build type given: the build is Release" \
+  'grep -q "^CMAKE_BUILD_TYPE:STRING=Release$" "$work/first/CMakeCache.txt"'
+check "unoptimised (Debug) build: only VelmoraSetup.exe, no tests, GoogleTest or packages" \
+  'only_the_program "$work/unopt" && grep -q "^CMAKE_BUILD_TYPE:STRING=Debug$" "$work/unopt/CMakeCache.txt"'
+check "Release build: only VelmoraSetup.exe, no tests, GoogleTest or packages" 'only_the_program "$work/first"'
+check "unoptimised build: no profile text in plain view" 'plain_text_check "$work/unopt/VelmoraSetup.exe"'
+check "Release build: no profile text in plain view" 'plain_text_check "$work/first/VelmoraSetup.exe"'
+check "two Release builds in different folders are byte-identical" \
+  'cmp "$work/first/VelmoraSetup.exe" "$work/second/VelmoraSetup.exe"'
+
+echo "== the vendor build's image"
+bash "$root/tests/checks/program_image_test.sh" "$work/first/VelmoraSetup.exe" "$profile" \
+  "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$work/first/CMakeCache.txt")" > "$work/image.txt"
+cat "$work/image.txt"
+check "the vendor build passes the program image checks" 'tail -1 "$work/image.txt" | grep -q ", 0 failed$"'
+
+echo "== signing"
+pki="$work/pki"
+mkdir -p "$pki"
+openssl req -x509 -newkey rsa:3072 -nodes -keyout "$pki/root.key" -out "$pki/root.pem" -days 2 \
+  -subj "/CN=Example Vendor Test Code Signing Root" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+openssl req -newkey rsa:3072 -nodes -keyout "$pki/signing.key" -out "$pki/signing.csr" \
+  -subj "/CN=Example Vendor Ltd/O=Example Vendor Ltd" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
+  > "$pki/signing.ext"
+openssl x509 -req -in "$pki/signing.csr" -CA "$pki/root.pem" -CAkey "$pki/root.key" -set_serial 2 \
+  -days 2 -extfile "$pki/signing.ext" -out "$pki/signing.pem" 2>/dev/null
+signed="$work/first/signed/VelmoraSetup.exe"
+check "the signing step signs the vendor build" \
+  '"$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/sign.txt" 2>&1 && [ -s "$signed" ]'
+osslsigncode verify -CAfile "$pki/root.pem" -in "$signed" >"$work/verify.txt" 2>&1
+verify_status=$?
+check "osslsigncode verify passes against the test root" '[ "$verify_status" = 0 ]'
+check "the signature's digest is SHA-256" 'grep -q "digest algorithm *: SHA256" "$work/verify.txt"'
+check "signing left the unsigned program unchanged" \
+  'cmp -s "$work/first/VelmoraSetup.exe" "$work/second/VelmoraSetup.exe"'
+echo "signed VelmoraSetup.exe: $(stat -c %s "$signed" 2>/dev/null) bytes (unsigned $(stat -c %s "$work/first/VelmoraSetup.exe"))"
+cp "$signed" "$work/tampered.exe"
+offset=$(( $(stat -c %s "$work/tampered.exe") / 2 ))
+byte=$(od -An -tu1 -j "$offset" -N1 "$work/tampered.exe" | tr -d ' ')
+printf "$(printf '\\%03o' $(( byte ^ 1 )))" | dd of="$work/tampered.exe" bs=1 seek="$offset" conv=notrunc 2>/dev/null
+check "one changed byte in the middle of the signed program: verify fails" \
+  '! cmp -s "$signed" "$work/tampered.exe" && ! osslsigncode verify -CAfile "$pki/root.pem" -in "$work/tampered.exe" >/dev/null 2>&1'
+
+check "the signing step refuses a sandbox build" \
+  '! "$root/tools/sign.sh" "$sandbox_build" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-sandbox.txt" 2>&1 &&
+   grep -q "sandbox" "$work/refuse-sandbox.txt" && [ ! -e "$sandbox_build/signed/VelmoraSetup.exe" ]'
+sed 's/"archive.example.org"/"archive.velmora.test"/' "$profile" > "$work/test_hosts.h"
+cmake -S "$root" -B "$work/test-hosts" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DVELMORA_PROFILE="$work/test_hosts.h" >"$work/test-hosts.log" 2>&1
+check "the signing step refuses a profile with a host under .test, naming the field" \
+  '! "$root/tools/sign.sh" "$work/test-hosts" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-test.txt" 2>&1 &&
+   grep -q "static assertion failed: downloadHosts" "$work/refuse-test.txt" && [ ! -e "$work/test-hosts/signed/VelmoraSetup.exe" ]'
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
