@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/vendor_profile.h"
+#include "msi_support.h"
 #include "net/file_integrity.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
@@ -310,6 +311,57 @@ TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) 
                                 "Manifest version=1.1.7 "}));
     EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
   }
+}
+
+// The partial package of a run killed in mid-download, found in that run's folder: the one
+// file named after the killed process's id.
+std::wstring PartialPackageOf(DWORD processId, const test::NewRunFolders& runFolders) {
+  const std::wstring name = L"Velmora-Setup-" + std::to_wstring(processId) + L".msi";
+  for (const std::wstring& folder : runFolders.Paths()) {
+    if (test::PathExists(folder + L"\\" + name)) return folder + L"\\" + name;
+  }
+  return L"";
+}
+
+// A run killed in the middle of a slow download leaves its partial package behind; the next
+// run removes it, says so in the log, and installs.
+TEST_F(SetupScenario, PartialPackageOfAKilledRunIsRemovedByTheNextRun) {
+  const std::string url = PublishPackage("1.1.8");
+  PublishManifest(Manifest("1.1.8", url, test::SamplePackageOf("1.1.8").sha256, 0));
+  ASSERT_TRUE(test::SetServerBehaviour(R"({"/downloads/Velmora-Setup-1.1.8-x64.msi": "rate=20000"})"));
+  std::wstring command = L"\"" + test::SetupProgramPath() + L"\"";
+  STARTUPINFOW startup = {sizeof startup};
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  std::wstring partial;
+  for (int i = 0; i < 600 && (partial.empty() || test::msi::FileSize(partial) == 0); ++i) {
+    Sleep(100);
+    partial = PartialPackageOf(process.dwProcessId, runFolders);
+  }
+  ASSERT_FALSE(partial.empty()) << "the download never started";
+  {
+    const HANDLE killed = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.dwProcessId);
+    ASSERT_NE(killed, nullptr);
+    EXPECT_TRUE(TerminateProcess(killed, 9));
+    WaitForSingleObject(killed, 10000);
+    CloseHandle(killed);
+  }
+  ASSERT_TRUE(test::PathExists(partial)) << "the killed run left its partial package";
+  ASSERT_TRUE(test::SetServerBehaviour(""));
+
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ", "Removed " + test::Narrow(partial) + " left by an earlier run.",
+                              "Manifest version=1.1.8 ", "Finish screen shown for operation 1."}));
+  EXPECT_FALSE(test::PathExists(partial));
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
 }
 
 TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
