@@ -7,8 +7,10 @@ namespace velmora {
 
 InstallStrategySteps SystemInstallStrategySteps(const MsiexecHost& host) {
   return InstallStrategySteps{
-      [host](const std::wstring& msiPath) { return InstallPackage(msiPath, host); },
-      [host] { return UninstallProduct(host); },
+      [host](const std::wstring& msiPath, std::uint32_t& exitCode) {
+        return InstallPackage(msiPath, host, &exitCode);
+      },
+      [host](std::uint32_t& exitCode) { return UninstallProduct(host, &exitCode); },
       host.showError,
   };
 }
