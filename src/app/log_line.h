@@ -13,7 +13,8 @@ struct LocalTime {
 constexpr std::size_t kLogMessageBufferBytes = 2048;
 constexpr std::size_t kLogLineBufferBytes = 2304;
 
-// printf-style formatting, cut at 2,047 bytes.
+// printf-style formatting, cut at 2,047 bytes. Wide strings (%ls) and characters (%lc) are
+// written as UTF-8, whatever the locale.
 std::string FormatLogMessage(const char* format, va_list args);
 
 // "YYYY-MM-DD hh:mm:ss message\n" with a bare line feed.

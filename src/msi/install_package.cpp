@@ -7,7 +7,8 @@
 namespace velmora {
 
 bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
-                    const MsiexecHost& host) {
+                    const MsiexecHost& host, std::uint32_t* exitCode) {
+  if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring systemFolder;
   if (!GetSystemFolder(host, systemFolder)) {
     LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
@@ -18,8 +19,9 @@ bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
   const std::wstring logPath = InstallLogPath(logFolder, GetCurrentProcessId());
   const std::wstring msiexecPath = host.msiexecPath(systemFolder);
   StopRunningCopies();
-  const DWORD exitCode = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), host);
-  return IsInstallSuccessCode(exitCode);
+  const DWORD code = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), host);
+  if (exitCode != nullptr) *exitCode = code;
+  return IsInstallSuccessCode(code);
 }
 
 }  // namespace velmora

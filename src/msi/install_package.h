@@ -2,6 +2,7 @@
 // that upgrades an installed version is the package's own rule.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "msi/msiexec_host.h"
@@ -10,8 +11,9 @@ namespace velmora {
 
 // True on exit code 0, 1641 or 3010. Without a system folder it shows an error box and
 // starts nothing; any other failure is only logged, the caller decides what follows.
-// Its verbose log goes to logFolder, which ends with its separator.
+// Its verbose log goes to logFolder, which ends with its separator. *exitCode (when non-null)
+// receives msiexec's exit code, or kMsiexecNoExitCode when none ran to its end.
 bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
-                    const MsiexecHost& host = MsiexecHost());
+                    const MsiexecHost& host = MsiexecHost(), std::uint32_t* exitCode = nullptr);
 
 }  // namespace velmora

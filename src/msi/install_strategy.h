@@ -4,20 +4,24 @@
 // (system_install_strategy.h).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 namespace velmora {
 
+// Each msiexec step also gives its exit code (kMsiexecNoExitCode when none ran to its end).
 struct InstallStrategySteps {
-  std::function<bool(const std::wstring& msiPath)> installPackage;
+  std::function<bool(const std::wstring& msiPath, std::uint32_t& exitCode)> installPackage;
   // True when the product is gone or was never registered.
-  std::function<bool()> uninstallProduct;
+  std::function<bool(std::uint32_t& exitCode)> uninstallProduct;
   // An error message box with no owner window; returns once it has been dismissed.
   std::function<void(const std::wstring& text)> showError;
 };
 
-// At most three msiexec runs; true when the package ended up installed.
+// At most three msiexec runs; true when the package ended up installed. A run the user
+// cancelled (1602) or that found another installation going on (1618) ends the sequence at
+// once with false, so the installed product is never removed in either case.
 bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategySteps& steps);
 
 }  // namespace velmora

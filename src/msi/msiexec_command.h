@@ -10,6 +10,10 @@ namespace velmora {
 
 // The runner's result when msiexec did not start or was stopped after its time-out.
 constexpr std::uint32_t kMsiexecNoExitCode = 0xFFFFFFFF;
+// The user pressed Cancel in the installer's progress window.
+constexpr std::uint32_t kMsiexecUserCancelled = 1602;
+// Another installation holds Windows Installer.
+constexpr std::uint32_t kMsiexecAnotherInstallRunning = 1618;
 constexpr std::uint32_t kMsiexecTimeoutMilliseconds = 300000;
 constexpr std::uint32_t kMsiexecTimeoutSeconds = kMsiexecTimeoutMilliseconds / 1000;
 constexpr std::uint32_t kMsiexecTerminatedWaitMilliseconds = 5000;

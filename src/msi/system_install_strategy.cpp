@@ -7,8 +7,10 @@ namespace velmora {
 
 InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host) {
   return InstallStrategySteps{
-      [logFolder, host](const std::wstring& msiPath) { return InstallPackage(msiPath, logFolder, host); },
-      [logFolder, host] { return UninstallProduct(logFolder, host); },
+      [logFolder, host](const std::wstring& msiPath, std::uint32_t& exitCode) {
+        return InstallPackage(msiPath, logFolder, host, &exitCode);
+      },
+      [logFolder, host](std::uint32_t& exitCode) { return UninstallProduct(logFolder, host, &exitCode); },
       host.showError,
   };
 }

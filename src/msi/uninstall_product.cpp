@@ -9,7 +9,8 @@ namespace velmora {
 
 // Starts and waits like RunMsiexec, but with the uninstall's own log lines and without the
 // command line in the log.
-bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host) {
+bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host, std::uint32_t* exitCode) {
+  if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring productCode;
   if (!ReadInstallerValue(L"ProductCode", &productCode) || productCode.empty()) {
     LogMessage("No installed product code; skipping uninstall.");
@@ -33,9 +34,10 @@ bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host) {
     AbandonMsiexec(child, host);
     return false;
   }
-  const DWORD exitCode = CollectMsiexecExitCode(child);
-  LogMessage("Uninstall exit code: %lu.", exitCode);
-  return IsUninstallSuccessCode(exitCode);
+  const DWORD code = CollectMsiexecExitCode(child);
+  LogMessage("Uninstall exit code: %lu.", code);
+  if (exitCode != nullptr) *exitCode = code;
+  return IsUninstallSuccessCode(code);
 }
 
 }  // namespace velmora

@@ -18,13 +18,16 @@ constexpr DWORD kAccessTypes[] = {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                   WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_ACCESS_TYPE_NO_PROXY};
 constexpr DWORD kSecureProtocols =
     WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+// What is left to require where the platform knows no TLS 1.3 and refuses the pair (error 87).
+constexpr DWORD kSecureProtocolsWithoutTls13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kNeverFollowRedirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
 constexpr int kResolveTimeoutMs = 15000;
 constexpr int kConnectTimeoutMs = 30000;
 constexpr int kSendTimeoutMs = 15000;
 constexpr int kReceiveTimeoutMs = 30000;
 constexpr DWORD kReadBufferBytes = 0x40000;
-constexpr ULONGLONG kFreshnessTolerance = 610000000;  // 61 s in 100 ns units
+constexpr ULONGLONG kHundredNanosecondsPerSecond = 10000000;
+constexpr ULONGLONG kFreshnessTolerance = 61 * kHundredNanosecondsPerSecond;
 
 // A WinHTTP handle closed through the table it came from, keeping the thread's last error.
 class WinHttpHandle {
@@ -57,6 +60,16 @@ void SetErrorWithLastError(std::string* error, const char* message) {
 // The result is not used: where the platform refuses an option, the download goes on.
 void SetDwordOption(const WinHttpApi& api, HINTERNET handle, DWORD option, DWORD value) {
   api.WinHttpSetOption(handle, option, &value, sizeof value);
+}
+
+// The session's setting is the one that holds everywhere (a request handle may refuse it, as
+// Wine's does with 12009), so a session that takes neither value must carry no request: it
+// would let TLS 1.0 and 1.1 through.
+bool RequireModernTls(const WinHttpApi& api, HINTERNET session) {
+  for (DWORD protocols : {kSecureProtocols, kSecureProtocolsWithoutTls13}) {
+    if (api.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return true;
+  }
+  return false;
 }
 
 HINTERNET OpenSession(const WinHttpApi& api) {
@@ -117,6 +130,12 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
     received += read;
     if (t.progress) t.progress(received, total);
   }
+  // A connection closed early ends the body like a complete one; only the count tells.
+  if (total != 0 && received < total) {
+    SetError(t.error, "Update download ended after " + std::to_string(received) + " of " + std::to_string(total) +
+                          " announced bytes");
+    return false;
+  }
   return received > 0;
 }
 
@@ -130,9 +149,10 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     SetErrorWithLastError(t.error, "WinHttpOpen failed");
     return false;
   }
-  // Where the platform refuses the protocol option on a request handle (Wine does, with
-  // 12009), only the session's setting keeps TLS below 1.2 out.
-  SetDwordOption(api, session.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
+  if (!RequireModernTls(api, session.Get())) {
+    SetErrorWithLastError(t.error, "Unable to restrict the connection to TLS 1.2 or later");
+    return false;
+  }
   if (api.WinHttpSetTimeouts != nullptr) {
     api.WinHttpSetTimeouts(session.Get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
                            kReceiveTimeoutMs);
@@ -164,7 +184,7 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     SetError(t.error, "Update server returned HTTP " + std::to_string(status));
     return false;
   }
-  if (!IsResponseDateFresh(api, request.Get())) return false;
+  if (!IsResponseDateFresh(api, request.Get(), t.error)) return false;
   if (!VerifyServerKeyPin(api, request.Get(), t.error, t.seams.serverKeyPin)) return false;
   bool announced = false;
   const std::uint64_t total =
@@ -190,7 +210,7 @@ std::string FormatWithLastError(const std::string& message) {
   return AppendErrorCode(message, code);
 }
 
-bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request) {
+bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* error) {
   SYSTEMTIME date = {};
   DWORD size = sizeof date;
   if (!api.WinHttpQueryHeaders(request, WINHTTP_QUERY_DATE | WINHTTP_QUERY_FLAG_SYSTEMTIME,
@@ -204,7 +224,12 @@ bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request) {
   GetSystemTimeAsFileTime(&now);
   const ULONGLONG a = FileTimeValue(sent);
   const ULONGLONG b = FileTimeValue(now);
-  return (a > b ? a - b : b - a) < kFreshnessTolerance;
+  const ULONGLONG difference = a > b ? a - b : b - a;
+  if (difference < kFreshnessTolerance) return true;
+  // Support reads this as "fix the clock": say by how much and which way.
+  SetError(error, "Update server's Date is " + std::to_string(difference / kHundredNanosecondsPerSecond) +
+                      " seconds " + (a > b ? "ahead of" : "behind") + " this computer's clock");
+  return false;
 }
 
 bool HttpsDownloader::Download(const std::wstring& destinationPath, std::uint64_t maxBytes,

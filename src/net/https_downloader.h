@@ -1,5 +1,5 @@
 // The pinned HTTPS downloader: one URL into one local file through the WinHTTP table, with the
-// URL rules, TLS 1.2/1.3 only, no redirects, status 200 only, a fresh Date, the server key pin,
+// URL rules, TLS 1.2/1.3 only (TLS 1.2 alone where the platform has no 1.3), no redirects, status 200 only, a fresh Date, the server key pin,
 // a size limit, progress reports and one error text per failure.
 #pragma once
 
@@ -28,8 +28,8 @@ class HttpsDownloader {
 
   // Fetches the URL into destinationPath (created or truncated only once every check before the
   // body has passed). maxBytes 0 means 268,435,456. True when the whole body, at least one
-  // byte, is in the file. On false, *error (when error is non-null) holds the reason; it stays
-  // empty for a stale Date. The progress callable sees (0, total) first and then the bytes
+  // byte, is in the file. On false, *error (when error is non-null) holds the reason. The
+  // progress callable sees (0, total) first and then the bytes
   // written after each write; it is released before the call returns.
   bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
                 DownloadProgress progress, std::string* error) const;
@@ -44,7 +44,8 @@ class HttpsDownloader {
 std::string FormatWithLastError(const std::string& message);
 
 // True when the response's Date is less than 61 seconds from the local clock either way, or
-// when there is no usable Date at all.
-bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request);
+// when there is no usable Date at all. On false, *error (when error is non-null) names the
+// difference in whole seconds and its direction.
+bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* error = nullptr);
 
 }  // namespace velmora

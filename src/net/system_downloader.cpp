@@ -4,13 +4,14 @@
 #include <urlmon.h>
 
 #include "app/scoped_handle.h"
+#include "net/binding_watchdog.h"
 #include "net/error_text.h"
 #include "net/text_encoding.h"
 
 namespace velmora {
 
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error) {
+                                  std::string* error, DWORD stallMilliseconds) {
   ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(
                                      reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
@@ -21,8 +22,12 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
   }
   // No earlier file may pass for this download's result.
   DeleteFileW(destinationPath.c_str());
-  const HRESULT result =
-      download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, nullptr);
+  HRESULT result = S_OK;
+  {
+    // Ended, and the binding let go, before urlmon is unloaded.
+    BindingWatchdog watchdog(stallMilliseconds);
+    result = download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, &watchdog);
+  }
   urlmon.Close();
   if (FAILED(result)) {
     if (error != nullptr) {

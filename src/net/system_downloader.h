@@ -3,14 +3,21 @@
 // package checks that follow (signature, digest) guard what it fetched.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace velmora {
 
+// The longest the download may go without a byte arriving before it is aborted.
+constexpr DWORD kSystemDownloadStallMilliseconds = 60000;
+
 // Loads urlmon from the system folder for this one call and downloads url into
-// destinationPath, deleting any earlier file there first. On false, *error (when error is
+// destinationPath, deleting any earlier file there first. A download that receives no byte
+// for stallMilliseconds is aborted and fails like any other. On false, *error (when error is
 // non-null) holds the reason; it is not touched on success.
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error);
+                                  std::string* error,
+                                  DWORD stallMilliseconds = kSystemDownloadStallMilliseconds);
 
 }  // namespace velmora

@@ -22,7 +22,9 @@ WorkerPlatform SystemWorkerPlatform() {
                               std::string* error) {
     return HttpsDownloader(url).Download(path, maxBytes, progress, error);
   };
-  platform.systemDownload = DownloadWithSystemDownloader;
+  platform.systemDownload = [](const std::string& url, const std::wstring& path, std::string* error) {
+    return DownloadWithSystemDownloader(url, path, error);
+  };
   platform.readManifestFile = ReadManifestFile;
   platform.deleteFile = [](const std::wstring& path) { DeleteFileW(path.c_str()); };
   platform.readInstallerValue = ReadInstallerValue;

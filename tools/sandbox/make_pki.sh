@@ -5,7 +5,16 @@
 #   server          leaf for every good-chain host, signed by intermediate
 #   other-root      a second, separately trusted root
 #   mirror          leaf for mirror.velmora.test, signed by other-root: TLS succeeds, the pin fails
-# New keys mean a new pin: after regenerating, copy the printed pin into the sandbox profile.
+#   untrusted-root  a root the namespace does not trust
+#   intermediate-cross  the intermediate's own key and name, signed by untrusted-root
+#   wrong-name      leaf for wrong-name.velmora.test only, signed by intermediate
+# and the chains the server can switch a host to (sandbox_server.py, _tls.json):
+#   cross-signed-chain   server + intermediate-cross: carries the pinned key, cannot be validated
+#   wrong-name-chain     wrong-name + intermediate: carries the pinned key, names another host
+#   pinned-extra-chain   mirror + intermediate: the pinned certificate rides along unused
+# Without --force an existing PKI is only completed: what is missing is made with the keys
+# already there, so the pin stays. --force makes every key anew, which means a new pin: copy
+# the printed pin into the sandbox profile.
 #
 # usage: make_pki.sh [--force] [OUTDIR]      (OUTDIR defaults to the pki folder beside this script)
 set -eu
@@ -15,11 +24,8 @@ if [ "${1:-}" = "--force" ]; then force=yes; shift; fi
 here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-$here/pki}
 
-if [ -e "$out/intermediate.pem" ] && [ "$force" != yes ]; then
-  echo "make_pki.sh: $out already holds a PKI; pass --force to replace it (the pin changes)" >&2
-  exit 2
-fi
 mkdir -p "$out"
+if [ "$force" = yes ]; then rm -f "$out"/*.pem "$out"/*.key "$out"/*.pin; fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -33,10 +39,13 @@ new_key() {
 }
 
 # openssl ca, because it is the only signer in OpenSSL 3.0 that takes a start date.
-# $1 name, $2 subject CN, $3 issuer name ("self" for a root), $4 extension lines
+# $1 name, $2 subject CN, $3 issuer name ("self" for a root), $4 extension lines,
+# $5 key name (default: $1). A certificate already there is kept; so is a key.
 make_cert() {
   name=$1
-  new_key "$out/$name.key"
+  key=${5:-$1}
+  [ -e "$out/$name.pem" ] && return 0
+  [ -e "$out/$key.key" ] || new_key "$out/$key.key"
   : >"$work/index.txt"
   cat >"$work/ca.cnf" <<CNF
 [ca]
@@ -55,9 +64,9 @@ commonName = supplied
 [ext]
 $4
 CNF
-  openssl req -new -key "$out/$name.key" -subj "/O=Velmora Sandbox/CN=$2" -out "$work/$name.csr"
+  openssl req -new -key "$out/$key.key" -subj "/O=Velmora Sandbox/CN=$2" -out "$work/$name.csr"
   if [ "$3" = self ]; then
-    set -- -selfsign -keyfile "$out/$name.key"
+    set -- -selfsign -keyfile "$out/$key.key"
   else
     set -- -cert "$out/$3.pem" -keyfile "$out/$3.key"
   fi
@@ -97,12 +106,22 @@ make_cert server "downloads.velmora.test" intermediate "$(leaf_ext "$san")"
 make_cert other-root "Velmora Sandbox Other Root CA" self "$(ca_ext "")"
 make_cert mirror "mirror.velmora.test" other-root "$(leaf_ext "DNS:mirror.velmora.test")"
 
+make_cert untrusted-root "Velmora Sandbox Untrusted Root CA" self "$(ca_ext "")"
+make_cert intermediate-cross "Velmora Sandbox Issuing CA" untrusted-root "$(ca_ext ", pathlen:0")
+authorityKeyIdentifier = keyid" intermediate
+make_cert wrong-name "wrong-name.velmora.test" intermediate "$(leaf_ext "DNS:wrong-name.velmora.test")"
+
 # What the servers send, and what the namespace trusts.
 cat "$out/server.pem" "$out/intermediate.pem" >"$out/server-chain.pem"
+cat "$out/server.pem" "$out/intermediate-cross.pem" >"$out/cross-signed-chain.pem"
+cat "$out/wrong-name.pem" "$out/intermediate.pem" >"$out/wrong-name-chain.pem"
+cat "$out/mirror.pem" "$out/intermediate.pem" >"$out/pinned-extra-chain.pem"
 cat "$out/root.pem" "$out/other-root.pem" >"$out/trusted-roots.pem"
 
 openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/server.pem" >/dev/null
 openssl verify -CAfile "$out/other-root.pem" "$out/mirror.pem" >/dev/null
+openssl verify -CAfile "$out/untrusted-root.pem" -untrusted "$out/intermediate-cross.pem" "$out/server.pem" >/dev/null
+openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/wrong-name.pem" >/dev/null
 
 pin=$("$here/../pin_tool.sh" "$out/intermediate.pem")
 echo "$pin" >"$out/intermediate.pin"

@@ -27,6 +27,21 @@ where REST maps to the document root, or through DOCROOT/_behaviour.json, read o
     rate=BYTES         send a file or zeros body at about BYTES bytes a second
     reset              after the body (or cut=N bytes of it) abort the connection with a TCP reset;
                        a clean close ends a short body without a read error in some clients
+    stall              after the body (or cut=N bytes of it) send nothing more and keep the
+                       connection open until the client closes it (at most 15 minutes)
+
+DOCROOT/_tls.json, read at every handshake, sends another chain for a host (by SNI):
+
+    {"archive.velmora.test": "cross-signed"}
+
+    cross-signed       the leaf with the pinned intermediate's key cross-signed by a root the
+                       namespace does not trust (the chain cannot be validated)
+    wrong-name         a leaf for another host name under the pinned intermediate
+    pinned-extra       the mirror chain (trusted, without the pinned key) with the pinned
+                       intermediate added as an extra certificate that the chain does not use
+
+--blackhole HOST makes HOST drop every connection attempt: its listener's queue is kept full,
+so the kernel answers no SYN and clients wait out their own connect time-outs.
 
 One line per request goes to the request log: "HOST METHOD PATH STATUS"; a failed TLS handshake
 is logged as "HOST TLS - handshake-failed".
@@ -57,6 +72,7 @@ import warnings
 CHUNK = 1 << 20
 ZEROS = memoryview(bytes(CHUNK))
 BEHAVIOUR_FILE = "_behaviour.json"
+TLS_FILE = "_tls.json"
 PREFIX = "/_/"
 REDIRECTS = (301, 302, 303, 307, 308)
 HTML_PAGE = (b"<!DOCTYPE html>\n<html><head><title>Velmora</title></head>\n<body><h1>Service notice</h1>\n"
@@ -67,6 +83,7 @@ HANDSHAKE_TIMEOUT = 10
 IDLE_TIMEOUT = 60
 CLOSE_NOTIFY_WAIT = 5
 RESET_DRAIN_WAIT = 2
+STALL_LIMIT = 900
 DATE_WINDOW = (0.05, 0.15)
 
 
@@ -97,6 +114,13 @@ HOSTS = (
          ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2),
 )
 
+# Chains a host can be switched to through _tls.json: (PEM file sent, key).
+ALTERNATIVE_CHAINS = {
+    "cross-signed": ("cross-signed-chain.pem", "server.key"),
+    "wrong-name": ("wrong-name-chain.pem", "wrong-name.key"),
+    "pinned-extra": ("pinned-extra-chain.pem", "mirror.key"),
+}
+
 
 class BadOption(ValueError):
     pass
@@ -116,6 +140,7 @@ class Behaviour:
     delay: float = 0.0
     rate: int = 0               # body bytes a second; 0 is as fast as the connection goes
     reset: bool = False
+    stall: bool = False
 
 
 def parse_count(text, what):
@@ -155,6 +180,8 @@ def apply_option(behaviour, option):
         behaviour.body = "html"
     elif key == "reset" and not value:
         behaviour.reset = True
+    elif key == "stall" and not value:
+        behaviour.stall = True
     elif key == "body":
         if value in ("empty", "html"):
             behaviour.body = value
@@ -200,6 +227,22 @@ def read_overrides(docroot):
     if not isinstance(table, dict) or not all(isinstance(v, str) for v in table.values()):
         raise BadOption(f"{BEHAVIOUR_FILE} must map paths to option strings")
     return table
+
+
+def read_chain_choice(docroot, host_name):
+    """The alternative chain _tls.json names for HOST_NAME, or None."""
+    try:
+        with open(os.path.join(docroot, TLS_FILE), encoding="utf-8") as f:
+            choice = json.load(f).get(host_name)
+    except FileNotFoundError:
+        return None
+    except (OSError, ValueError, AttributeError) as e:
+        sys.stderr.write(f"sandbox: {TLS_FILE} is unreadable: {e}\n")
+        return None
+    if choice is not None and choice not in ALTERNATIVE_CHAINS:
+        sys.stderr.write(f"sandbox: {TLS_FILE}: unknown chain {choice!r}\n")
+        return None
+    return choice
 
 
 def resolve_file(docroot, rest):
@@ -312,7 +355,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if announced is not None:
             sent = min(sent, announced)
         # Without a length, or when the body falls short of it, only closing ends the body.
-        if announced is None or sent < announced or behaviour.reset:
+        if announced is None or sent < announced or behaviour.reset or behaviour.stall:
             self.close_connection = True
         self.reset = behaviour.reset
         self.rate = behaviour.rate
@@ -345,6 +388,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_zeros(sent)
         else:
             self.connection.sendall(head + body.data[:sent])
+        if behaviour.stall:
+            self.hold_open()
+
+    def hold_open(self):
+        """Sends nothing more until the client gives up (or the limit passes)."""
+        deadline = time.monotonic() + STALL_LIMIT
+        while time.monotonic() < deadline:
+            readable, _, _ = select.select([self.connection], [], [], 1.0)
+            if readable:
+                try:
+                    if not self.connection.recv(4096):
+                        return
+                except (OSError, ssl.SSLError):
+                    return
 
     def send_paced(self, data):
         if not self.rate:
@@ -448,16 +505,38 @@ def unacknowledged_bytes(sock):
         return 0
 
 
-def make_context(host, pki):
+def make_context(host, pki, chain=None, key=None, docroot=None):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    context.load_cert_chain(os.path.join(pki, host.chain), os.path.join(pki, host.key))
+    context.load_cert_chain(os.path.join(pki, chain or host.chain), os.path.join(pki, key or host.key))
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", DeprecationWarning)  # TLS 1.1 is the point of the legacy host
         if host.ciphers:
             context.set_ciphers(host.ciphers)
         context.minimum_version = host.min_tls
         context.maximum_version = host.max_tls
+    if docroot is not None:
+        alternatives = {name: make_context(host, pki, *files) for name, files in ALTERNATIVE_CHAINS.items()
+                        if os.path.exists(os.path.join(pki, files[0]))}
+
+        def choose_chain(tls, server_name, _):
+            choice = read_chain_choice(docroot, server_name or host.name)
+            if choice in alternatives:
+                tls.context = alternatives[choice]
+        context.sni_callback = choose_chain
     return context
+
+
+class BlackHole:
+    """A listener whose accept queue is kept full, so that the kernel drops every new SYN."""
+
+    def __init__(self, host):
+        self.host = host
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind((host.address, 443))
+        self.listener.listen(0)
+        # With a backlog of 0 one queued connection fills the queue; it is never accepted.
+        self.filler = socket.create_connection((host.address, 443), timeout=5)
 
 
 def main():
@@ -471,6 +550,8 @@ def main():
     parser.add_argument("--ready-file", help="written with the server's PID once every host listens")
     parser.add_argument("--verbose", action="store_true", help="diagnostics on stderr")
     parser.add_argument("--print-hosts", action="store_true", help="print hosts-file lines and exit")
+    parser.add_argument("--blackhole", action="append", default=[], metavar="HOST",
+                        help="HOST drops every connection attempt (repeatable)")
     args = parser.parse_args()
 
     if args.print_hosts:
@@ -482,7 +563,12 @@ def main():
 
     request_log = RequestLog(args.log)
     docroot = os.path.abspath(args.docroot)
-    servers = [HostServer(h, make_context(h, args.pki), docroot, request_log, args.verbose) for h in HOSTS]
+    unknown = set(args.blackhole) - {h.name for h in HOSTS}
+    if unknown:
+        parser.error(f"--blackhole names no sandbox host: {', '.join(sorted(unknown))}")
+    holes = [BlackHole(h) for h in HOSTS if h.name in args.blackhole]  # held open for the whole run
+    servers = [HostServer(h, make_context(h, args.pki, docroot=docroot), docroot, request_log, args.verbose)
+               for h in HOSTS if h.name not in args.blackhole]
     for server in servers:
         threading.Thread(target=server.serve_forever, name=server.host.name, daemon=True).start()
 

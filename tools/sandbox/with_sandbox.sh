@@ -2,7 +2,7 @@
 # Runs a command inside a fresh network namespace where the sandbox download hosts resolve to
 # the sandbox server and only the two sandbox test roots are trusted.
 #
-#   with_sandbox.sh [--docroot DIR] [--log FILE] [--verbose] -- COMMAND [ARG...]
+#   with_sandbox.sh [--docroot DIR] [--log FILE] [--verbose] [--blackhole HOST] -- COMMAND [ARG...]
 #       Exits with COMMAND's status (125 when the sandbox itself could not be set up).
 #   with_sandbox.sh [--docroot DIR] [--log FILE] [--verbose] --background
 #       Leaves the sandbox running and prints its namespace NAME; run programs in it with
@@ -93,11 +93,13 @@ if [ "${1:-}" = stop ]; then
 fi
 
 docroot="" log="" verbose="" background=no
+blackholes=()
 while [ $# -gt 0 ]; do
   case $1 in
     --docroot) [ $# -ge 2 ] || usage; docroot=$2; shift 2 ;;
     --log) [ $# -ge 2 ] || usage; log=$2; shift 2 ;;
     --verbose) verbose=--verbose; shift ;;
+    --blackhole) [ $# -ge 2 ] || usage; blackholes+=(--blackhole "$2"); shift 2 ;;
     --background) background=yes; shift ;;
     --) shift; break ;;
     *) usage ;;
@@ -149,7 +151,7 @@ cp "$roots" "$etc/ssl/certs/ca-certificates.crt" || fail "cannot write the trust
 launcher=()
 [ "$background" = yes ] && launcher=(setsid)   # outlive this shell and its terminal
 "${launcher[@]}" ip netns exec "$name" python3 "$server" --docroot "$docroot" --log "$log" \
-  --ready-file "$state/ready" $verbose >"$state/server.out" 2>&1 </dev/null &
+  --ready-file "$state/ready" $verbose "${blackholes[@]}" >"$state/server.out" 2>&1 </dev/null &
 launched_pid=$!
 for _ in $(seq 200); do
   [ -s "$state/ready" ] && break

@@ -8,6 +8,7 @@
 
 #include "app/setup_state.h"
 #include "captured_log.h"
+#include "msi/msiexec_command.h"
 #include "recorded_posts.h"
 
 namespace velmora {
@@ -24,6 +25,11 @@ constexpr char kRepairPath[] = "Repair path: trying install/upgrade first.";
 constexpr char kCleanReinstall[] = "Clean reinstall requested: removing the previous copy first.";
 constexpr char kInstallFailed[] = "Install/upgrade failed; falling back to uninstall + reinstall.";
 constexpr char kUninstallFailed[] = "Uninstall failed; trying install over the existing product.";
+constexpr char kCancelled[] =
+    "Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.";
+constexpr char kBusy[] = "Another installation is in progress (exit code 1618); leaving the installed product as it is.";
+constexpr wchar_t kBusyMessage[] =
+    L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup again.";
 
 // Each step as the strategy called it, with the status text the window showed at that moment.
 struct Step {
@@ -41,11 +47,18 @@ const Step kUninstall{L"uninstall", L"Cleaning up the previous Velmora copy..."}
 const Step kSecondInstall{L"install " + kPackage, L"Installing the latest Velmora..."};
 const Step kFinalBox{std::wstring(L"box ") + kFinalMessage, L"Installing the latest Velmora..."};
 
+Step BusyBox(const Step& during) { return {std::wstring(L"box ") + kBusyMessage, during.status}; }
+
+// Exit codes of failed runs: a fatal error, a cancel and another installation in progress.
+constexpr std::uint32_t kFailed = 1603;
+constexpr std::uint32_t kCancel = kMsiexecUserCancelled;
+constexpr std::uint32_t kBusyCode = kMsiexecAnotherInstallRunning;
+
 struct Row {
   const char* name;
   bool removeFirst;
-  std::deque<bool> installResults;
-  bool uninstallResult;
+  std::deque<std::uint32_t> installCodes;
+  std::uint32_t uninstallCode;
   std::vector<Step> steps;
   std::vector<std::string> log;
   bool result;
@@ -59,20 +72,20 @@ class InstallStrategyTest : public ::testing::Test {
   }
   void TearDown() override { ResetSetupState(nullptr); }
 
-  // Steps that answer from the row and write down how they were called.
-  InstallStrategySteps Recording(std::deque<bool>& installResults, bool uninstallResult) {
+  // Steps that answer from the row's exit codes and write down how they were called.
+  InstallStrategySteps Recording(std::deque<std::uint32_t>& installCodes, std::uint32_t uninstallCode) {
     return InstallStrategySteps{
-        [this, &installResults](const std::wstring& msiPath) {
+        [this, &installCodes](const std::wstring& msiPath, std::uint32_t& exitCode) {
           seen.push_back({L"install " + msiPath, CopyStatusText()});
-          EXPECT_FALSE(installResults.empty()) << "more installs than the row allows";
-          if (installResults.empty()) return false;
-          const bool result = installResults.front();
-          installResults.pop_front();
-          return result;
+          EXPECT_FALSE(installCodes.empty()) << "more installs than the row allows";
+          exitCode = installCodes.empty() ? kMsiexecNoExitCode : installCodes.front();
+          if (!installCodes.empty()) installCodes.pop_front();
+          return IsInstallSuccessCode(exitCode);
         },
-        [this, uninstallResult] {
+        [this, uninstallCode](std::uint32_t& exitCode) {
           seen.push_back({L"uninstall", CopyStatusText()});
-          return uninstallResult;
+          exitCode = uninstallCode;
+          return IsUninstallSuccessCode(exitCode);
         },
         [this](const std::wstring& text) { seen.push_back({L"box " + text, CopyStatusText()}); },
     };
@@ -83,56 +96,88 @@ class InstallStrategyTest : public ::testing::Test {
 
 TEST_F(InstallStrategyTest, EverySequenceOfInstallUninstallAndReinstall) {
   const Row rows[] = {
-      {"first install succeeds", false, {true}, true, {kFirstInstall}, {kRepairPath}, true},
+      {"first install succeeds", false, {0}, 0, {kFirstInstall}, {kRepairPath}, true},
       {"second install succeeds after uninstall",
        false,
-       {false, true},
-       true,
+       {kFailed, 0},
+       0,
        {kFirstInstall, kUninstall, kSecondInstall},
        {kRepairPath, kInstallFailed},
        true},
       {"second install runs although the uninstall failed",
        false,
-       {false, true},
-       false,
+       {kFailed, 0},
+       kFailed,
        {kFirstInstall, kUninstall, kSecondInstall},
        {kRepairPath, kInstallFailed, kUninstallFailed},
        true},
       {"both installs fail",
        false,
-       {false, false},
-       true,
+       {kFailed, kFailed},
+       0,
        {kFirstInstall, kUninstall, kSecondInstall, kFinalBox},
        {kRepairPath, kInstallFailed},
        false},
       {"everything fails",
        false,
-       {false, false},
-       false,
+       {kFailed, kFailed},
+       kFailed,
        {kFirstInstall, kUninstall, kSecondInstall, kFinalBox},
        {kRepairPath, kInstallFailed, kUninstallFailed},
        false},
-      {"remove first, then install", true, {true}, true, {kUninstall, kSecondInstall}, {kCleanReinstall}, true},
+      {"remove first, then install", true, {0}, 0, {kUninstall, kSecondInstall}, {kCleanReinstall}, true},
       {"remove first fails, install all the same",
        true,
-       {true},
-       false,
+       {0},
+       kFailed,
        {kUninstall, kSecondInstall},
        {kCleanReinstall, kUninstallFailed},
        true},
       {"remove first, install fails",
        true,
-       {false},
-       true,
+       {kFailed},
+       0,
        {kUninstall, kSecondInstall, kFinalBox},
        {kCleanReinstall},
        false},
       {"remove first: both fail",
        true,
-       {false},
-       false,
+       {kFailed},
+       kFailed,
        {kUninstall, kSecondInstall, kFinalBox},
        {kCleanReinstall, kUninstallFailed},
+       false},
+      // A cancel or a busy installer ends the sequence at whichever run it comes from.
+      {"first install cancelled", false, {kCancel}, 0, {kFirstInstall}, {kRepairPath, kCancelled}, false},
+      {"first install finds another installation",
+       false,
+       {kBusyCode},
+       0,
+       {kFirstInstall, BusyBox(kFirstInstall)},
+       {kRepairPath, kBusy},
+       false},
+      {"uninstall cancelled", false, {kFailed}, kCancel, {kFirstInstall, kUninstall},
+       {kRepairPath, kInstallFailed, kCancelled}, false},
+      {"uninstall finds another installation",
+       true,
+       {},
+       kBusyCode,
+       {kUninstall, BusyBox(kUninstall)},
+       {kCleanReinstall, kBusy},
+       false},
+      {"second install cancelled",
+       false,
+       {kFailed, kCancel},
+       0,
+       {kFirstInstall, kUninstall, kSecondInstall},
+       {kRepairPath, kInstallFailed, kCancelled},
+       false},
+      {"second install finds another installation",
+       true,
+       {kBusyCode},
+       0,
+       {kUninstall, kSecondInstall, BusyBox(kSecondInstall)},
+       {kCleanReinstall, kBusy},
        false},
   };
   for (const Row& row : rows) {
@@ -140,12 +185,11 @@ TEST_F(InstallStrategyTest, EverySequenceOfInstallUninstallAndReinstall) {
     ResetSetupState(kWindow);
     CapturedLog().clear();
     seen.clear();
-    std::deque<bool> installResults = row.installResults;
-    EXPECT_EQ(RunInstallStrategy(kPackage, row.removeFirst, Recording(installResults, row.uninstallResult)),
-              row.result);
+    std::deque<std::uint32_t> installCodes = row.installCodes;
+    EXPECT_EQ(RunInstallStrategy(kPackage, row.removeFirst, Recording(installCodes, row.uninstallCode)), row.result);
     EXPECT_EQ(seen, row.steps);
     EXPECT_EQ(CapturedLog(), row.log);
-    EXPECT_TRUE(installResults.empty());
+    EXPECT_TRUE(installCodes.empty());
     // Each status text reached the window as one status message.
     std::size_t statusSteps = 0;
     for (const Step& step : row.steps) statusSteps += step.what.rfind(L"box ", 0) == 0 ? 0 : 1;
@@ -155,8 +199,8 @@ TEST_F(InstallStrategyTest, EverySequenceOfInstallUninstallAndReinstall) {
 
 TEST_F(InstallStrategyTest, NeitherOperationNorOutcomeIsTouched) {
   SetupOperation = Operation::Update;
-  std::deque<bool> installResults = {false, false};
-  EXPECT_FALSE(RunInstallStrategy(kPackage, false, Recording(installResults, false)));
+  std::deque<std::uint32_t> installCodes = {kFailed, kFailed};
+  EXPECT_FALSE(RunInstallStrategy(kPackage, false, Recording(installCodes, kFailed)));
   EXPECT_EQ(SetupOperation.load(), Operation::Update);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Pending);
   EXPECT_TRUE(SetupBusy.load());

@@ -43,6 +43,19 @@ TEST_F(BootstrapLogTest, FirstLineCreatesBothFoldersAndLaterLinesAppend) {
   EXPECT_EQ(text.find('\r'), std::string::npos);
 }
 
+// Paths under a Cyrillic or CJK user name reach the log whole, as UTF-8, with the text after
+// them; the program never sets a locale, so the C locale's conversion must not cut them.
+TEST_F(BootstrapLogTest, WideArgumentsOutsideLatin1AreWrittenWholeAsUtf8) {
+  LogMessage("Installer downloaded to %ls.", L"C:\\Users\\\u041f\u0451\u0442\u0440\\AppData\\Local\\Temp\\a.msi");
+  LogMessage("Uninstalling broken product %ls then %s.", L"\u5c71\u7530\u00e9", "narrow");
+  const std::string text = LogText();
+  EXPECT_NE(text.find(" Installer downloaded to C:\\Users\\\xd0\x9f\xd1\x91\xd1\x82\xd1\x80\\AppData\\Local\\Temp\\a.msi.\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" Uninstalling broken product \xe5\xb1\xb1\xe7\x94\xb0\xc3\xa9 then narrow.\n"), std::string::npos)
+      << text;
+}
+
 TEST_F(BootstrapLogTest, TimeStampIsTheLocalTime) {
   SYSTEMTIME before = {};
   GetLocalTime(&before);

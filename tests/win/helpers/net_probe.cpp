@@ -5,10 +5,11 @@
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
 //   win_net_probe download URL DESTINATION   HttpsDownloader with the program's seams
-//   win_net_probe system URL DESTINATION     DownloadWithSystemDownloader
+//   win_net_probe system URL DESTINATION [STALL_MS]  DownloadWithSystemDownloader
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,9 +72,11 @@ int Download(const wchar_t* url, const wchar_t* destination) {
   return 0;
 }
 
-int System(const wchar_t* url, const wchar_t* destination) {
+int System(const wchar_t* url, const wchar_t* destination, const wchar_t* stallMilliseconds) {
   std::string error;
-  const bool ok = velmora::DownloadWithSystemDownloader(Narrow(url), destination, &error);
+  const DWORD stall = stallMilliseconds != nullptr ? std::wcstoul(stallMilliseconds, nullptr, 10)
+                                                   : velmora::kSystemDownloadStallMilliseconds;
+  const bool ok = velmora::DownloadWithSystemDownloader(Narrow(url), destination, &error, stall);
   std::printf("result=%d\nerror=%s\n", ok ? 1 : 0, error.c_str());
   return 0;
 }
@@ -85,7 +88,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && argc == 4) return System(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: win_net_probe load | plain | download URL DEST | system URL DEST\n");
+  if (mode == L"system" && (argc == 4 || argc == 5)) return System(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  std::fprintf(stderr, "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS]\n");
   return 2;
 }

@@ -1,6 +1,8 @@
 // Times VelmoraSetup.exe for the benchmark: from process start to its first painted window
-// ("paint"), or to its finish screen ("finish"). Prints milliseconds, then ends the program.
-// Usage: win_setup_timing_probe.exe paint|finish PATH\VelmoraSetup.exe
+// ("paint"), to its finish screen ("finish"), or to its final report ("report": the finish
+// screen, or the window closed by a failed run, before its message box). Prints
+// milliseconds, then ends the program.
+// Usage: win_setup_timing_probe.exe paint|finish|report PATH\VelmoraSetup.exe
 #include <windows.h>
 
 #include <cstdio>
@@ -50,10 +52,14 @@ int wmain(int argc, wchar_t** argv) {
     return 3;
   }
   double elapsed = -1;
-  for (int i = 0; i < 120000 && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; ++i) {
+  bool seen = false;
+  const ULONGLONG deadline = GetTickCount64() + 900000;
+  while (GetTickCount64() < deadline && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
     Search search{process.dwProcessId, nullptr};
     EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
-    if (Reached(mode, search.found)) {
+    const bool closed = mode == L"report" && seen && search.found == nullptr;
+    seen = seen || search.found != nullptr;
+    if (closed || Reached(mode == L"report" ? L"finish" : mode, search.found)) {
       QueryPerformanceCounter(&now);
       elapsed = 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart;
       break;

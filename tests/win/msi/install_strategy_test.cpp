@@ -205,6 +205,57 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// Cancel (1602) and another installation in progress (1618) come from a stand-in msiexec, since
+// Wine's cannot be made to answer with either on demand. The registered product must stay
+// registered: no run follows the one that answered.
+TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
+  const std::wstring kBusyMessage =
+      L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup again.";
+  const std::string kCancelled =
+      "Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.";
+  const std::string kBusy =
+      "Another installation is in progress (exit code 1618); leaving the installed product as it is.";
+  const std::wstring package = L"C:\\Temp\\Velmora-Setup-42.msi";
+  const std::wstring productCode = L"{7E5B1C2A-0000-4000-8000-000000000002}";
+  struct Case {
+    const wchar_t* plan;
+    bool removeFirst;
+    std::vector<std::string> log;
+    std::vector<std::wstring> boxes;
+  };
+  const Case cases[] = {
+      {L"1602", false, {kRepairPath, StartLine(package), "Windows Installer exit code: 1602.", kCancelled}, {}},
+      {L"1618", false, {kRepairPath, StartLine(package), "Windows Installer exit code: 1618.", kBusy}, {kBusyMessage}},
+      {L"1602", true, {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 1602.", kCancelled}, {}},
+      {L"1603,1618",
+       false,
+       {kRepairPath, StartLine(package), "Windows Installer exit code: 1603.", kInstallFailed,
+        UninstallingLine(productCode), "Uninstall exit code: 1618.", kBusy},
+       {kBusyMessage}},
+      {L"0,1618",
+       true,
+       {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 0.", StartLine(package),
+        "Windows Installer exit code: 1618.", kBusy},
+       {kBusyMessage}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.plan) + (c.removeFirst ? " remove-first" : ""));
+    WriteInstallerValue(L"ProductCode", productCode);
+    const SetupLogCapture caseLog;
+    boxes.clear();
+    const MsiexecStandIn standIn(c.plan);
+    MsiexecHost standInHost = standIn.Host();
+    standInHost.showError = host.showError;
+    EXPECT_FALSE(RunInstallStrategy(package, c.removeFirst, SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
+    EXPECT_EQ(caseLog.Messages(), c.log);
+    EXPECT_EQ(boxes, c.boxes);
+    std::size_t runs = 0;
+    for (const std::string& line : c.log) runs += line.find("exit code: ") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(standIn.Runs().size(), runs);
+    EXPECT_EQ(InstalledValue(L"ProductCode"), productCode);
+  }
+}
+
 // A copy of the application started while one msiexec run is going on is stopped before the
 // next run begins: each run starts another copy and finds the earlier ones ended.
 TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) {

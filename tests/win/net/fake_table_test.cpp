@@ -1,5 +1,6 @@
 // The downloader against a scripted WinHTTP table, for what real WinHTTP under Wine cannot be
-// made to do on demand: WinHttpOpen refusing access types, WinHttpConnect or WinHttpOpenRequest
+// made to do on demand: WinHttpOpen refusing access types, a session refusing the protocol
+// values with error 87 (as WinHTTP without TLS 1.3 does), WinHttpConnect or WinHttpOpenRequest
 // failing, and a look at every call and every handle closing on each path. The certificate it
 // hands out and the file the body goes to are real.
 #include <gtest/gtest.h>
@@ -24,6 +25,7 @@ const HINTERNET kRequest = reinterpret_cast<HINTERNET>(0x5E0);
 
 struct Script {
   int refusedOpens = 0;
+  std::vector<DWORD> refusedSessionProtocols;  // refused with ERROR_INVALID_PARAMETER
   bool refuseConnect = false;
   bool refuseOpenRequest = false;
   bool refuseSend = false;
@@ -92,6 +94,12 @@ BOOL WINAPI FakeSetOption(HINTERNET h, DWORD option, LPVOID buffer, DWORD length
   // As Wine does: the protocol option is refused on a request handle.
   if (h == kRequest && option == WINHTTP_OPTION_SECURE_PROTOCOLS) {
     SetLastError(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE);
+    return FALSE;
+  }
+  const std::vector<DWORD>& refused = fake->script.refusedSessionProtocols;
+  if (h == kSession && option == WINHTTP_OPTION_SECURE_PROTOCOLS &&
+      std::find(refused.begin(), refused.end(), *static_cast<DWORD*>(buffer)) != refused.end()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   return TRUE;
@@ -300,6 +308,27 @@ TEST_F(FakeTableDownload, WinHttpOpenRefusingAllThreeGivesTheLastAttemptsCode) {
   EXPECT_TRUE(state.closings.empty());
 }
 
+// Where WinHTTP knows no TLS 1.3 it refuses the pair with 87; TLS 1.2 alone must then hold.
+TEST_F(FakeTableDownload, SessionRefusingTls13WithError87RequiresTls12Alone) {
+  state.script.refusedSessionProtocols = {0x2800};
+  state.script.reads = {10};
+  EXPECT_TRUE(Download()) << error;
+  ASSERT_GE(state.calls.size(), 4u);
+  EXPECT_EQ(state.calls[1], "SetOption session 84 10240 4");
+  EXPECT_EQ(state.calls[2], "SetOption session 84 2048 4");
+  EXPECT_EQ(state.calls[3], "SetTimeouts session 15000 30000 15000 30000");
+}
+
+TEST_F(FakeTableDownload, SessionRefusingBothProtocolValuesFailsBeforeAnyRequest) {
+  state.script.refusedSessionProtocols = {0x2800, 0x800};
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(error, "Unable to restrict the connection to TLS 1.2 or later (code 87)");
+  EXPECT_EQ(state.calls, (std::vector<std::string>{"Open VelmoraNative-Updater/1.0 4 null null 0",
+                                                   "SetOption session 84 10240 4", "SetOption session 84 2048 4"}));
+  EXPECT_EQ(state.closings, (std::vector<Closing>{{"session", false, false}}));
+  EXPECT_FALSE(test::PathExists(state.destination));
+}
+
 TEST_F(FakeTableDownload, WithoutSetTimeoutsTheDownloadGoesOnWithoutThem) {
   table.WinHttpSetTimeouts = nullptr;
   state.script.reads = {10};
@@ -341,7 +370,8 @@ TEST_F(FakeTableDownload, HandlesCloseAsFileRequestConnectionSessionOnEveryPath)
       {"receive refused", with([](Script& s) { s.refuseReceive = true; }), 0,
        "Update download request failed (code 12175)", all, false},
       {"status 404", with([](Script& s) { s.status = 404; }), 0, "Update server returned HTTP 404", all, false},
-      {"stale Date", with([](Script& s) { s.staleDate = true; }), 0, "", all, false},
+      {"stale Date", with([](Script& s) { s.staleDate = true; }), 0,
+       "Update server's Date is 120 seconds behind this computer's clock", all, false},
       {"no server certificate", with([](Script& s) { s.withCertificate = false; }), 0,
        "Server certificate context unavailable", all, false},
       {"announced length above the limit", with([](Script& s) { s.contentLength = 1001; }), 1000,
@@ -354,6 +384,8 @@ TEST_F(FakeTableDownload, HandlesCloseAsFileRequestConnectionSessionOnEveryPath)
        "Update download read failed (code 12030)", all, true},
       {"body passes the limit", with([](Script& s) { s.reads = {262144, 262144}; }), 300000,
        "Update exceeded the maximum download size", all, true},
+      {"body shorter than announced", with([](Script& s) { s.contentLength = 300000; s.reads = {262144, 7}; }), 0,
+       "Update download ended after 262151 of 300000 announced bytes", all, true},
       {"empty body", Script{}, 0, "Update download was empty", all, true},
       {"success", with([](Script& s) { s.reads = {262144, 7}; }), 0, "", all, true},
   };

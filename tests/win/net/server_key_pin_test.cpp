@@ -14,6 +14,7 @@
 #include "app/vendor_profile.h"
 #include "net/https_downloader.h"
 #include "net_test_support.h"
+#include "sandbox_docroot.h"
 #include "win_test_support.h"
 
 namespace velmora {
@@ -189,6 +190,41 @@ TEST_F(SandboxPinTest, RefusedCertificateQueryAtSeamFailsTheDownloadBeforeTheFil
   EXPECT_FALSE(f.ok);
   EXPECT_EQ(f.error, "Server certificate context unavailable");
   EXPECT_TRUE(test::FileHolds(local / L"m.json", "previous"));
+}
+
+// Chains that carry the pinned key but cannot be validated: WinHTTP refuses them in the
+// handshake, before any request, so the pin is never looked at.
+TEST_F(SandboxPinTest, ChainsCarryingThePinnedKeyThatFailValidationAreRefusedBeforeThePin) {
+  struct Case {
+    const char* chain;
+    const char* host;
+  };
+  for (const Case& c : {Case{"cross-signed", "archive.velmora.test"}, Case{"wrong-name", "cdn.velmora.test"}}) {
+    SCOPED_TRACE(c.chain);
+    ASSERT_TRUE(test::SetServerChains(std::string("{\"") + c.host + "\": \"" + c.chain + "\"}"));
+    certificateQueries = 0;
+    const PinnedFetch f = Fetch(c.host, ServerKeyPin(), &WatchedApi);
+    test::SetServerChains("");
+    EXPECT_FALSE(f.ok);
+    EXPECT_EQ(f.error.rfind("Update download request failed (code ", 0), 0u) << f.error;
+    EXPECT_EQ(certificateQueries, 0);
+    EXPECT_EQ(test::ServerRequestLog().find(std::string(c.host) + " GET"), std::string::npos);
+    // With its own chain back, the same host passes.
+    EXPECT_TRUE(Fetch(c.host, ServerKeyPin()).ok);
+  }
+}
+
+// The handshake carries the pinned intermediate as an extra certificate, but the chain built
+// from the mirror's leaf does not use it: only the built chain counts.
+TEST_F(SandboxPinTest, PinnedCertificateSentButOutsideTheBuiltChainIsAMismatch) {
+  ASSERT_TRUE(test::SetServerChains(R"({"mirror.velmora.test": "pinned-extra"})"));
+  certificateQueries = 0;
+  const PinnedFetch f = Fetch("mirror.velmora.test", ServerKeyPin(), &WatchedApi);
+  test::SetServerChains("");
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, "SPKI pin mismatch");
+  EXPECT_EQ(certificateQueries, 1);
+  EXPECT_NE(test::ServerRequestLog().find("mirror.velmora.test GET"), std::string::npos);
 }
 
 TEST_F(SandboxPinTest, ProgramSeamsPinTheProfileKey) {

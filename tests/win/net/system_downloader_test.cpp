@@ -89,6 +89,48 @@ TEST_F(SystemDownloaderTest, WhatItAcceptsIsLeftToTheDigestCheck) {
   }
 }
 
+// The stall limit is shortened at its parameter (the program's is 60 s) so that the test does
+// not wait a minute per case. Without the limit Wine's urlmon waits for as long as the server
+// holds the connection (up to 15 minutes here), and longer still after a reset. Each case runs
+// in a process of its own: under Wine a thread whose binding was aborted from the watch's
+// thread never completes a later binding, and the program makes only one per run.
+TEST_F(SystemDownloaderTest, NoBytesForTheStallLimitAbortsTheDownload) {
+  constexpr ULONGLONG kLimit = 3000;
+  struct Case {
+    const char* name;
+    std::string url;
+    bool ok;
+  };
+  const std::vector<Case> cases = {
+      {"server stops sending mid-body", "https://elsewhere.test/_/cut=300000,stall" + path, false},
+      {"connection reset mid-body", "https://elsewhere.test/_/cut=300000,reset" + path, false},
+      {"server stops before the headers", "https://elsewhere.test/_/delay=600" + path, false},
+      // Bytes that keep coming are never cut off, however short the limit.
+      {"whole body", "https://elsewhere.test" + path, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::WriteWholeFile(Destination(), "the previous package");
+    std::map<std::string, std::string> values;
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(test::RunNetProbe(L"", "",
+                                  "system " + test::ShellQuote(c.url) + " " +
+                                      test::ShellQuote(test::Narrow(Destination())) + " " + std::to_string(kLimit),
+                                  values));
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_EQ(values["result"], c.ok ? "1" : "0");
+    if (c.ok) {
+      EXPECT_TRUE(test::FileHolds(Destination(), package));
+      continue;
+    }
+    EXPECT_EQ(values["error"], "Windows downloader failed (0x80004004).");
+    EXPECT_FALSE(test::PathExists(Destination()));
+    // Ended by the limit, long before the server would have ended it.
+    EXPECT_GE(elapsed, kLimit);
+    EXPECT_LT(elapsed, 30000u);
+  }
+}
+
 // In a process of its own with urlmon ruled out by the loader.
 TEST_F(SystemDownloaderTest, WithoutUrlmonTheDestinationIsLeftAsItWas) {
   std::map<std::string, std::string> values;

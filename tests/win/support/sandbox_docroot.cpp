@@ -52,6 +52,14 @@ bool SetServerBehaviour(const std::string& json) {
   return PublishFile(L"_behaviour.json", json);
 }
 
+bool SetServerChains(const std::string& json) {
+  if (json.empty()) {
+    UnpublishFile(L"_tls.json");
+    return true;
+  }
+  return PublishFile(L"_tls.json", json);
+}
+
 std::string ServerRequestLog() {
   const std::wstring log = DosPathOfEnvironment(L"VELMORA_SANDBOX_LOG");
   return log.empty() ? std::string() : ReadWholeFile(log);

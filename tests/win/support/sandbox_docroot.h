@@ -18,6 +18,10 @@ void UnpublishFile(const std::wstring& relative);
 // The server's per-path behaviour override file; an empty text removes it.
 bool SetServerBehaviour(const std::string& json);
 
+// The server's per-host choice of another certificate chain (_tls.json, e.g.
+// {"archive.velmora.test": "cross-signed"}); an empty text removes it.
+bool SetServerChains(const std::string& json);
+
 // The request log so far ("HOST METHOD PATH STATUS" lines).
 std::string ServerRequestLog();
 

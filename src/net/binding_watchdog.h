@@ -1,0 +1,63 @@
+// A status callback for one urlmon binding that aborts the binding when no bytes have arrived
+// for a set time. The system downloader has no time-out of its own: against a server that
+// stops sending mid-body, or a connection reset that urlmon misses, it would wait for many
+// minutes while the setup window cannot be closed.
+#pragma once
+
+#include <windows.h>
+#include <urlmon.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace velmora {
+
+class BindingWatchdog final : public IBindStatusCallback {
+ public:
+  // The watch starts at construction: the time to the first byte counts too.
+  explicit BindingWatchdog(DWORD stallMilliseconds);
+  BindingWatchdog(const BindingWatchdog&) = delete;
+  BindingWatchdog& operator=(const BindingWatchdog&) = delete;
+  // Stops the watch and lets go of the binding.
+  ~BindingWatchdog();
+
+  // True once the watch has aborted the binding.
+  bool Aborted() const { return aborted_.load(); }
+
+  // IUnknown. The object's lifetime is its owner's; the count only answers urlmon.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // IBindStatusCallback
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD reserved, IBinding* binding) override;
+  HRESULT STDMETHODCALLTYPE GetPriority(LONG* priority) override;
+  HRESULT STDMETHODCALLTYPE OnLowResource(DWORD reserved) override;
+  HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode,
+                                       LPCWSTR statusText) override;
+  HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT result, LPCWSTR error) override;
+  HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD* bindFlags, BINDINFO* bindInfo) override;
+  HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format,
+                                            STGMEDIUM* medium) override;
+  HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID riid, IUnknown* object) override;
+
+ private:
+  void BytesArrived();
+  void ReleaseBinding();
+  void Watch();
+
+  const DWORD stallMilliseconds_;
+  std::atomic<ULONG> references_{1};
+  std::atomic<ULONGLONG> lastBytesAt_;
+  std::atomic<bool> aborted_{false};
+  ULONG bytesSeen_ = 0;  // only on the binding's thread
+  std::mutex mutex_;     // guards binding_ and stopping_
+  std::condition_variable stop_;
+  IBinding* binding_ = nullptr;
+  bool stopping_ = false;
+  std::thread watcher_;
+};
+
+}  // namespace velmora
