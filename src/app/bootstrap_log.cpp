@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <utility>
 #include <vector>
 
 #include "app/log_line.h"
@@ -20,55 +21,147 @@ std::wstring ProgramDataFolder() {
   return std::wstring(buffer.data(), length);
 }
 
-// A link is refused whether the platform reports it on the path (as Wine does for folder
-// links) or on the opened object (as Windows does for junctions and symbolic links).
-bool IsLinkOrUnreadable(const std::wstring& path, HANDLE handle) {
-  const DWORD byPath = GetFileAttributesW(path.c_str());
-  BY_HANDLE_FILE_INFORMATION info = {};
-  return byPath == INVALID_FILE_ATTRIBUTES || (byPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-         !GetFileInformationByHandle(handle, &info) ||
-         (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-         // A second name for the file would be a hard link planted onto some other file.
-         ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1);
+// A file or folder of the log path, opened, with the path the system reports for it.
+struct OpenedEntry {
+  ScopedHandle handle;
+  std::wstring finalPath;
+  explicit operator bool() const { return handle.Valid(); }
+};
+
+// The path the system reports for an opened object, without the \\?\ prefix, so that it
+// compares with paths of the usual form; empty when the system gives none.
+std::wstring FinalPathOf(HANDLE handle) {
+  std::vector<wchar_t> buffer(kEnvironmentBufferUnits, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), kEnvironmentBufferUnits,
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= kEnvironmentBufferUnits) return {};
+  const std::wstring path(buffer.data(), length);
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + path.substr(7);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
 }
 
-// The setup runs elevated and ProgramData lets ordinary users create folders, so any part of
-// the log path may have been planted as a link. Nothing is opened through a link, and the
-// folders are held open without delete sharing so they cannot be swapped meanwhile.
-ScopedHandle OpenOwnFolder(const std::wstring& path) {
-  ScopedHandle folder(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-  if (!folder || IsLinkOrUnreadable(path, folder.Get())) return ScopedHandle();
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                            static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
+  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
+// The folder that ProgramData names. Whatever it resolves to is the administrator's choice.
+OpenedEntry OpenDataFolder(const std::wstring& path) {
+  OpenedEntry folder;
+  folder.handle = ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!folder.handle || !GetFileInformationByHandle(folder.handle.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return {};
+  }
+  folder.finalPath = FinalPathOf(folder.handle.Get());
   return folder;
 }
 
-void AppendToLogFile(const std::wstring& path, const std::string& line) {
-  const std::wstring setupFolder = path.substr(0, path.find_last_of(L'\\'));
-  const std::wstring velmoraFolder = setupFolder.substr(0, setupFolder.find_last_of(L'\\'));
-  const ScopedHandle velmora = OpenOwnFolder(velmoraFolder);
-  const ScopedHandle setup = velmora ? OpenOwnFolder(setupFolder) : ScopedHandle();
-  if (!setup) return;
-  const ScopedHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || IsLinkOrUnreadable(path, file.Get())) return;
+// The setup runs elevated and ProgramData lets ordinary users create folders, so any entry
+// below it may have been planted as a link. An entry is refused when the platform reports a
+// reparse point on its path (as Wine does for folder links) or on the opened object (as Windows
+// does for junctions and symbolic links), when it is a second name of a file (a hard link onto
+// some other file), when it is not of the kind wanted, or when the system places the opened
+// object anywhere but directly inside its parent: that last test also catches links that are
+// not reported as reparse points, such as a Unix symbolic link to a file under Wine.
+bool IsOwnEntry(const std::wstring& path, const OpenedEntry& entry, const OpenedEntry& parent,
+                const wchar_t* name, bool folder) {
+  const DWORD byPath = GetFileAttributesW(path.c_str());
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (byPath == INVALID_FILE_ATTRIBUTES || (byPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+      !GetFileInformationByHandle(entry.handle.Get(), &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return false;
+  }
+  const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (isFolder != folder || (!isFolder && info.nNumberOfLinks > 1)) return false;
+  return SamePath(entry.finalPath, ChildPath(parent.finalPath, name));
+}
+
+// Opens a path without following a link at its end. Folders are held without delete sharing,
+// so that they cannot be renamed or swapped while the line is written.
+ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access,
+                                  DWORD disposition) {
+  return ScopedHandle(CreateFileW(
+      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL),
+      nullptr));
+}
+
+// Keeps the opened entry when it is the parent's own entry of that name and kind; otherwise
+// closes it and gives an empty one.
+OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std::wstring& path,
+                      const wchar_t* name, bool folder) {
+  if (!handle) return {};
+  OpenedEntry entry;
+  entry.finalPath = FinalPathOf(handle.Get());
+  entry.handle = std::move(handle);
+  if (!IsOwnEntry(path, entry, parent, name, folder)) return {};
+  return entry;
+}
+
+OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name) {
+  return KeepIfOwn(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), parent,
+                   path, name, true);
+}
+
+// The log's two folders, each created only once the one above it has proved to be a real
+// folder of its own, and held open while the line is written.
+struct LogFolders {
+  std::wstring logPath;  // empty when ProgramData gives no path
+  OpenedEntry data;
+  OpenedEntry velmora;
+  OpenedEntry setup;  // empty unless every level is a real folder
+};
+
+LogFolders PrepareLogFolders() {
+  LogFolders folders;
+  const std::wstring programData = ProgramDataFolder();
+  if (programData.empty()) return folders;
+  const std::wstring velmoraPath = programData + L"\\Velmora";
+  const std::wstring setupPath = velmoraPath + L"\\Setup";
+  folders.logPath = setupPath + L"\\bootstrapper.log";
+  folders.data = OpenDataFolder(programData);
+  if (!folders.data) return folders;
+  CreateDirectoryW(velmoraPath.c_str(), nullptr);
+  folders.velmora = OpenOwnFolder(folders.data, velmoraPath, L"Velmora");
+  if (!folders.velmora) return folders;
+  CreateDirectoryW(setupPath.c_str(), nullptr);
+  folders.setup = OpenOwnFolder(folders.velmora, setupPath, L"Setup");
+  return folders;
+}
+
+// Opens an existing log, or makes a new one only where no name exists at all: creating
+// through "open always" would follow a dangling link and create its target.
+OpenedEntry OpenLogFile(const LogFolders& folders) {
+  ScopedHandle file;
+  for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
+    file = OpenWithoutFollowing(folders.logPath, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                disposition);
+    const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
+    if (file || GetLastError() != raced) break;
+  }
+  return KeepIfOwn(std::move(file), folders.setup, folders.logPath, L"bootstrapper.log", false);
+}
+
+void AppendToLogFile(const LogFolders& folders, const std::string& line) {
+  const OpenedEntry file = OpenLogFile(folders);
+  if (!file) return;
   DWORD written = 0;
-  WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  WriteFile(file.handle.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 }  // namespace
 
-std::wstring GetLogFilePath() {
-  const std::wstring programData = ProgramDataFolder();
-  if (programData.empty()) return {};
-  const std::wstring velmora = programData + L"\\Velmora";
-  const std::wstring setup = velmora + L"\\Setup";
-  CreateDirectoryW(velmora.c_str(), nullptr);
-  CreateDirectoryW(setup.c_str(), nullptr);
-  return setup + L"\\bootstrapper.log";
-}
+std::wstring GetLogFilePath() { return PrepareLogFolders().logPath; }
 
 void LogMessage(const char* format, ...) {
   va_list args;
@@ -82,8 +175,8 @@ void LogMessage(const char* format, ...) {
       LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, message);
 
   OutputDebugStringA(line.c_str());
-  const std::wstring path = GetLogFilePath();
-  if (!path.empty()) AppendToLogFile(path, line);
+  const LogFolders folders = PrepareLogFolders();
+  if (folders.setup) AppendToLogFile(folders, line);
 }
 
 }  // namespace velmora

@@ -11,6 +11,9 @@
 
 #include "app/setup_state.h"
 #include "app/vendor_profile.h"
+#include "launch/userenv_api.h"
+#include "net/bcrypt_api.h"
+#include "net/crypt32_api.h"
 #include "ui/setup_window.h"
 #include "webview/webview2_prompt.h"
 #include "workflow/worker.h"
@@ -68,6 +71,12 @@ int ExitCodeForOutcome() {
 
 int RunSetupProgram(HINSTANCE instance) {
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Bound now, from the system folder, and kept for the process's life: a later load of one of
+  // these by name (WinHTTP's delayed import of crypt32, for one) then gets the copy already in
+  // the process instead of searching. A failed binding is reported by the operation needing it.
+  GetCrypt32Api();
+  GetBcryptApi();
+  GetUserenvApi();
   ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ULONG_PTR gdiplusToken = 0;

@@ -30,7 +30,7 @@ constexpr DWORD kPollIntervalMs = 100;
 struct EnvironmentBlockTraits {
   using Value = LPVOID;
   static bool Valid(LPVOID block) { return block != nullptr; }
-  static void Close(LPVOID block) { DestroyEnvironmentBlock(block); }
+  static void Close(LPVOID block) { DestroyUserEnvironmentBlock(block); }
 };
 using ScopedEnvironmentBlock = Scoped<EnvironmentBlockTraits>;
 

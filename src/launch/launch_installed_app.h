@@ -4,9 +4,10 @@
 #pragma once
 
 #include <windows.h>
-#include <userenv.h>
 
 #include <functional>
+
+#include "launch/userenv_api.h"
 
 namespace velmora {
 
@@ -14,7 +15,7 @@ namespace velmora {
 // not produce on demand or to answer its message boxes; the defaults are the system's own.
 struct LaunchCalls {
   std::function<int(HWND, LPCWSTR, LPCWSTR, UINT)> messageBox = MessageBoxW;
-  std::function<BOOL(LPVOID*, HANDLE, BOOL)> createEnvironmentBlock = CreateEnvironmentBlock;
+  std::function<BOOL(LPVOID*, HANDLE, BOOL)> createEnvironmentBlock = CreateUserEnvironmentBlock;
   std::function<BOOL(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
                      DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)>
       createProcessAsUser = CreateProcessAsUserW;

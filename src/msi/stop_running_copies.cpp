@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <string_view>
+#include <vector>
+
 #include "app/bootstrap_log.h"
 #include "app/scoped_handle.h"
 #include "msi/application_image_name.h"
@@ -14,18 +17,27 @@ constexpr DWORD kStopAccess = PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMAT
 constexpr DWORD kEndWaitMilliseconds = 5000;
 // One pause after the whole scan, so the system lets go of the stopped copies' files.
 constexpr DWORD kSettleMilliseconds = 100;
+constexpr DWORD kImagePathUnits = 32768;
 
-// True when the copy was opened and told to end; its end is awaited but not examined.
-bool StopCopy(DWORD processId) {
+// The snapshot's name may be out of date: the process may have ended and its identifier been
+// given to another program. The opened handle names the process that would be terminated.
+bool HasApplicationImage(HANDLE process) {
+  std::vector<wchar_t> path(kImagePathUnits, L'\0');
+  DWORD length = kImagePathUnits;
+  return QueryFullProcessImageNameW(process, 0, path.data(), &length) &&
+         IsApplicationImagePath(std::wstring_view(path.data(), length));
+}
+
+}  // namespace
+
+bool StopRunningCopy(DWORD processId) {
   const ScopedHandle process(OpenProcess(kStopAccess, FALSE, processId));
-  if (!process) return false;
+  if (!process || !HasApplicationImage(process.Get())) return false;
   LogMessage("Stopping existing Velmora process %lu.", processId);
   TerminateProcess(process.Get(), 0);
   WaitForSingleObject(process.Get(), kEndWaitMilliseconds);
   return true;
 }
-
-}  // namespace
 
 void StopRunningCopies() {
   ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -36,7 +48,7 @@ void StopRunningCopies() {
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ProcessID == self || !IsApplicationImageName(entry.szExeFile)) continue;
-    if (StopCopy(entry.th32ProcessID)) stoppedAny = true;
+    if (StopRunningCopy(entry.th32ProcessID)) stoppedAny = true;
   }
   snapshot.Close();
   if (stoppedAny) Sleep(kSettleMilliseconds);

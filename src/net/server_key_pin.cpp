@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "app/scoped_handle.h"
+#include "net/bcrypt_api.h"
+#include "net/crypt32_api.h"
 #include "net/sha256_hash.h"
 #include "net/wiped_buffer.h"
 
@@ -14,13 +16,13 @@ constexpr DWORD kCertificateEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 struct CertificateContextTraits {
   using Value = PCCERT_CONTEXT;
   static bool Valid(PCCERT_CONTEXT c) { return c != nullptr; }
-  static void Close(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
+  static void Close(PCCERT_CONTEXT c) { GetCrypt32Api().CertFreeCertificateContext(c); }
 };
 
 struct ChainContextTraits {
   using Value = PCCERT_CHAIN_CONTEXT;
   static bool Valid(PCCERT_CHAIN_CONTEXT c) { return c != nullptr; }
-  static void Close(PCCERT_CHAIN_CONTEXT c) { CertFreeCertificateChain(c); }
+  static void Close(PCCERT_CHAIN_CONTEXT c) { GetCrypt32Api().CertFreeCertificateChain(c); }
 };
 
 using ScopedCertificate = Scoped<CertificateContextTraits>;
@@ -69,6 +71,16 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
     SetError(error, "SPKI pin is not configured");
     return false;
   }
+  // Checked before the certificate is asked for: releasing it needs crypt32 too.
+  if (!GetBcryptApi().available) {
+    SetError(error, "bcrypt is unavailable");
+    return false;
+  }
+  const Crypt32Api& crypt32 = GetCrypt32Api();
+  if (!crypt32.available) {
+    SetError(error, "crypt32 is unavailable");
+    return false;
+  }
   PCCERT_CONTEXT raw = nullptr;
   DWORD size = sizeof raw;
   if (!api.WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &raw, &size) ||
@@ -84,8 +96,8 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
   // The certificates the server sent travel in the context's own store. The chain engine
   // does not search that store by itself under Wine (the chain is then the leaf alone), so it is
   // passed as the additional store; it only offers issuers, the chain still links by name.
-  if (CertGetCertificateChain(nullptr, server.Get(), nullptr, server.Get()->hCertStore, &parameters,
-                              0, nullptr, &rawChain) &&
+  if (crypt32.CertGetCertificateChain(nullptr, server.Get(), nullptr, server.Get()->hCertStore,
+                                      &parameters, 0, nullptr, &rawChain) &&
       rawChain != nullptr) {
     const ScopedChain chain(rawChain);
     matched = ChainCarriesPin(chain.Get(), pin);
@@ -96,16 +108,18 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
 
 bool ComputeSpkiSha256Hex(PCCERT_CONTEXT certificate, std::string* hexOut) {
   if (certificate == nullptr || certificate->pCertInfo == nullptr || hexOut == nullptr) return false;
+  const Crypt32Api& crypt32 = GetCrypt32Api();
+  if (!crypt32.available) return false;
   const CERT_PUBLIC_KEY_INFO* keyInfo = &certificate->pCertInfo->SubjectPublicKeyInfo;
   DWORD size = 0;
-  if (!CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr,
-                           nullptr, &size) ||
+  if (!crypt32.CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr,
+                                   nullptr, &size) ||
       size == 0) {
     return false;
   }
   WipedBuffer der(size);
-  if (!CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr,
-                           der.Data(), &size)) {
+  if (!crypt32.CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr,
+                                   der.Data(), &size)) {
     return false;
   }
   der.Truncate(size);

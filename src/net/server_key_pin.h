@@ -15,7 +15,8 @@ namespace velmora {
 
 // Checks the chain of request (after WinHttpReceiveResponse) against pin: 64 hex digits in
 // either case, all zeros meaning that no pin is configured. Tests pass other pins; the program
-// uses the profile's. On false, *error (when error is non-null) holds the reason.
+// uses the profile's. On false, *error (when error is non-null) holds the reason, also when
+// crypt32 or bcrypt could not be bound from the system folder.
 bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
                         const char* pin = ServerKeyPin());
 

@@ -1,5 +1,6 @@
 // SHA-256 through CNG, for the key pin and the package digest. Owns the provider and the hash
-// object and releases them in that pairing's order (hash first) on every path.
+// object and releases them in that pairing's order (hash first) on every path. When bcrypt
+// could not be bound from the system folder the hash is not Valid() and every step fails.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 
 #include <cstddef>
 #include <string>
+
+#include "net/bcrypt_api.h"
 
 namespace velmora {
 
@@ -23,6 +26,7 @@ class Sha256Hash {
   bool FinishHex(std::string& hex);
 
  private:
+  const BcryptApi& api_;
   BCRYPT_ALG_HANDLE provider_ = nullptr;
   BCRYPT_HASH_HANDLE hash_ = nullptr;
 };

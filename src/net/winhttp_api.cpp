@@ -1,28 +1,25 @@
 #include "net/winhttp_api.h"
 
+#include "app/system_library.h"
+
 namespace velmora {
 namespace {
 
-template <typename Function>
-void Resolve(HMODULE module, const char* name, Function& field) {
-  field = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 WinHttpApi LoadWinHttpApi() {
   WinHttpApi api;
-  api.module = LoadLibraryExW(L"winhttp.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  api.module = LoadSystemLibrary(L"winhttp.dll");
   if (api.module == nullptr) return api;
-  Resolve(api.module, "WinHttpOpen", api.WinHttpOpen);
-  Resolve(api.module, "WinHttpConnect", api.WinHttpConnect);
-  Resolve(api.module, "WinHttpOpenRequest", api.WinHttpOpenRequest);
-  Resolve(api.module, "WinHttpSetOption", api.WinHttpSetOption);
-  Resolve(api.module, "WinHttpSetTimeouts", api.WinHttpSetTimeouts);
-  Resolve(api.module, "WinHttpSendRequest", api.WinHttpSendRequest);
-  Resolve(api.module, "WinHttpReceiveResponse", api.WinHttpReceiveResponse);
-  Resolve(api.module, "WinHttpQueryHeaders", api.WinHttpQueryHeaders);
-  Resolve(api.module, "WinHttpReadData", api.WinHttpReadData);
-  Resolve(api.module, "WinHttpCloseHandle", api.WinHttpCloseHandle);
-  Resolve(api.module, "WinHttpQueryOption", api.WinHttpQueryOption);
+  ResolveEntryPoint(api.module, "WinHttpOpen", api.WinHttpOpen);
+  ResolveEntryPoint(api.module, "WinHttpConnect", api.WinHttpConnect);
+  ResolveEntryPoint(api.module, "WinHttpOpenRequest", api.WinHttpOpenRequest);
+  ResolveEntryPoint(api.module, "WinHttpSetOption", api.WinHttpSetOption);
+  ResolveEntryPoint(api.module, "WinHttpSetTimeouts", api.WinHttpSetTimeouts);
+  ResolveEntryPoint(api.module, "WinHttpSendRequest", api.WinHttpSendRequest);
+  ResolveEntryPoint(api.module, "WinHttpReceiveResponse", api.WinHttpReceiveResponse);
+  ResolveEntryPoint(api.module, "WinHttpQueryHeaders", api.WinHttpQueryHeaders);
+  ResolveEntryPoint(api.module, "WinHttpReadData", api.WinHttpReadData);
+  ResolveEntryPoint(api.module, "WinHttpCloseHandle", api.WinHttpCloseHandle);
+  ResolveEntryPoint(api.module, "WinHttpQueryOption", api.WinHttpQueryOption);
   api.available = HasRequiredWinHttpEntryPoints(api);
   return api;
 }

@@ -22,5 +22,26 @@ TEST(ApplicationImageNameTest, LookAlikesDoNotMatch) {
   }
 }
 
+TEST(ApplicationImageNameTest, ImagePathIsJudgedByItsFileNamePart) {
+  struct Case {
+    const wchar_t* path;
+    bool application;
+  };
+  const Case cases[] = {
+      {L"C:\\Program Files\\Velmora\\Velmora.exe", true},
+      {L"\\\\?\\D:\\any folder\\VELMORA.EXE", true},
+      {L"Velmora.exe", true},
+      // A reused process identifier: some other program, perhaps in a folder named like the app.
+      {L"C:\\Windows\\System32\\notepad.exe", false},
+      {L"C:\\Velmora.exe\\notepad.exe", false},
+      {L"C:\\Velmora\\Velmora.exe.bak", false},
+      {L"C:\\Velmora\\", false},
+      {L"", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsApplicationImagePath(c.path), c.application) << testing::PrintToString(std::wstring(c.path));
+  }
+}
+
 }  // namespace
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <regex>
 
+#include "net_test_support.h"
 #include "win_test_support.h"
 
 namespace velmora {
@@ -12,6 +13,15 @@ namespace {
 using test::ChildRun;
 using test::ScopedEnvironmentVariable;
 using test::TempFolder;
+
+// Runs a shell command on the Unix side and waits for its end: links made or removed there are
+// the link itself, where Windows calls would act on its target.
+bool RunOnUnixSide(const std::string& script) {
+  test::UnixRun run;
+  return test::RunUnixScript(script, run) && run.exitStatus == 0;
+}
+
+bool RemoveLink(const std::wstring& link) { return RunOnUnixSide("rm " + test::ShellQuote(test::UnixPathOf(link))); }
 
 class BootstrapLogTest : public ::testing::Test {
  protected:
@@ -144,6 +154,53 @@ TEST_F(BootstrapLogTest, PlantedFolderLinksAreNeverWrittenThrough) {
     EXPECT_FALSE(test::PathExists(victim / L"bootstrapper.log")) << test::Narrow(c.linkedPart);
     DeleteFileW((data / c.linkedPart).c_str());
     RemoveDirectoryW((data / c.linkedPart).c_str());
+  }
+}
+
+// Each level is checked before the next is created inside it: a link planted as the first
+// folder must not get the second folder made at its target.
+TEST_F(BootstrapLogTest, PlantedVelmoraFolderLinkGetsNoSetupFolderAtItsTarget) {
+  TempFolder victim;
+  const std::wstring link = programData / L"Velmora";
+  ASSERT_TRUE(test::MakeUnixSymlink(victim.Path(), link));
+
+  const ChildRun run = LogFromChild(L"planted");
+  GetLogFilePath();
+
+  ASSERT_EQ(run.debugStrings.size(), 1u);
+  EXPECT_EQ(run.debugStrings[0].substr(19), " planted\n");
+  EXPECT_FALSE(test::PathExists(victim / L"Setup"));
+  EXPECT_TRUE(RemoveLink(link));
+}
+
+// Wine does not report a Unix symbolic link to a file as a reparse point; the path the system
+// gives for the opened file shows where it really is. A dangling link must not have its target
+// created either.
+TEST_F(BootstrapLogTest, PlantedFileLinkAtTheLogIsNeverWrittenThrough) {
+  struct Case {
+    const char* name;
+    bool targetExists;
+  };
+  for (const Case& c : {Case{"to a file", true}, Case{"to no file", false}}) {
+    SCOPED_TRACE(c.name);
+    TempFolder victim;
+    const std::wstring target = victim / L"precious.txt";
+    if (c.targetExists) test::WriteWholeFile(target, "keep me");
+    CreateDirectoryW((programData / L"Velmora").c_str(), nullptr);
+    CreateDirectoryW((programData / L"Velmora\\Setup").c_str(), nullptr);
+    ASSERT_TRUE(RunOnUnixSide("ln -s " + test::ShellQuote(test::UnixPathOf(target)) + " " +
+                              test::ShellQuote(test::UnixPathOf(LogPath()))));
+
+    const ChildRun run = LogFromChild(L"attack");
+
+    ASSERT_EQ(run.debugStrings.size(), 1u);
+    EXPECT_EQ(run.debugStrings[0].substr(19), " attack\n");
+    if (c.targetExists) {
+      EXPECT_EQ(test::ReadWholeFile(target), "keep me");
+    } else {
+      EXPECT_FALSE(test::PathExists(target));
+    }
+    EXPECT_TRUE(RemoveLink(LogPath()));
   }
 }
 

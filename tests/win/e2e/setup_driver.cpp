@@ -98,7 +98,7 @@ bool SaveScreenshot(const std::wstring& pngPath) {
 
 SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
   SetupRunResult result;
-  std::wstring command = L"\"" + SetupProgramPath() + L"\"";
+  std::wstring command = L"\"" + (options.program.empty() ? SetupProgramPath() : options.program) + L"\"";
   if (!options.arguments.empty()) command += L" " + options.arguments;
   STARTUPINFOW startup = {sizeof startup};
   PROCESS_INFORMATION process = {};

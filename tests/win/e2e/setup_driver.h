@@ -17,6 +17,7 @@ struct SetupRunOptions {
   std::wstring screenshotPrefix;   // when set: <prefix>-progress.png and <prefix>-finish.png
   int taskDialogButton = 101;      // the button chosen in a task dialog ("Not now")
   DWORD timeoutMilliseconds = 120000;
+  std::wstring program;            // the program to start; empty: SetupProgramPath()
 };
 
 struct SetupRunResult {

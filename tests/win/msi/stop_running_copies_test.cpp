@@ -106,6 +106,21 @@ TEST_F(StopRunningCopiesTest, ProcessNamedVelmoraNeverStopsItself) {
   EXPECT_EQ(log.Messages(), std::vector<std::string>{StopLine(other.Pid())});
 }
 
+// The snapshot's Velmora.exe may have ended and its identifier gone to another program by the
+// time it is opened. A running Other.exe stands in for that program, reached by its identifier.
+TEST_F(StopRunningCopiesTest, IdentifierNowHeldByAnotherProgramIsLeftAloneWithOtherExeStandIn) {
+  RunningCopy& other = Start(first, L"Other.exe");
+  RunningCopy& copy = Start(second, L"Velmora.exe");
+  ASSERT_FALSE(HasFailure());
+
+  EXPECT_FALSE(StopRunningCopy(other.Pid()));
+  EXPECT_TRUE(StopRunningCopy(copy.Pid()));
+
+  EXPECT_FALSE(other.HasEnded());
+  EXPECT_TRUE(copy.HasEnded());
+  EXPECT_EQ(log.Messages(), std::vector<std::string>{StopLine(copy.Pid())});
+}
+
 TEST_F(StopRunningCopiesTest, NoCopyRunningLogsNothing) {
   StopRunningCopies();
   EXPECT_TRUE(log.Messages().empty());

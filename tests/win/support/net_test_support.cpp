@@ -58,9 +58,14 @@ bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs) {
 
 bool RunNetProbe(const std::wstring& folder, const std::string& environment,
                  const std::string& arguments, std::map<std::string, std::string>& values) {
-  std::wstring program = TestBinaryFolder() + L"\\win_net_probe.exe";
+  return RunProbe(L"win_net_probe.exe", folder, environment, arguments, values);
+}
+
+bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::string& environment,
+              const std::string& arguments, std::map<std::string, std::string>& values) {
+  std::wstring program = TestBinaryFolder() + L"\\" + name;
   if (!folder.empty()) {
-    const std::wstring copy = folder + L"\\win_net_probe.exe";
+    const std::wstring copy = folder + L"\\" + name;
     if (!CopyFileW(program.c_str(), copy.c_str(), FALSE)) return false;
     program = copy;
   }

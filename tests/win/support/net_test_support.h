@@ -36,6 +36,9 @@ bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs = 60
 // ("NAME=value ..."), and returns its key=value lines.
 bool RunNetProbe(const std::wstring& folder, const std::string& environment,
                  const std::string& arguments, std::map<std::string, std::string>& values);
+// The same for another helper program of the tests, by its file name.
+bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::string& environment,
+              const std::string& arguments, std::map<std::string, std::string>& values);
 
 // The first certificate of a PEM file (a Windows path); null when it cannot be read.
 PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath);

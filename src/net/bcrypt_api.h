@@ -1,0 +1,25 @@
+// bcrypt (CNG) bound at run time from the system folder: the SHA-256 calls of the key pin and
+// the package digest.
+#pragma once
+
+#include <windows.h>
+#include <bcrypt.h>
+
+namespace velmora {
+
+struct BcryptApi {
+  HMODULE module = nullptr;
+  decltype(&::BCryptOpenAlgorithmProvider) BCryptOpenAlgorithmProvider = nullptr;
+  decltype(&::BCryptCreateHash) BCryptCreateHash = nullptr;
+  decltype(&::BCryptHashData) BCryptHashData = nullptr;
+  decltype(&::BCryptFinishHash) BCryptFinishHash = nullptr;
+  decltype(&::BCryptDestroyHash) BCryptDestroyHash = nullptr;
+  decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider = nullptr;
+  bool available = false;  // the module and every entry point are present
+};
+
+// The process-wide table, built on the first call (thread-safe) and kept for the process's
+// life; a failed load is not retried.
+const BcryptApi& GetBcryptApi();
+
+}  // namespace velmora
