@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/link_checks.h"
 #include "app/log_line.h"
 #include "app/scoped_handle.h"
 
@@ -27,24 +28,6 @@ struct OpenedEntry {
   std::wstring finalPath;
   explicit operator bool() const { return handle.Valid(); }
 };
-
-// The path the system reports for an opened object, without the \\?\ prefix, so that it
-// compares with paths of the usual form; empty when the system gives none.
-std::wstring FinalPathOf(HANDLE handle) {
-  std::vector<wchar_t> buffer(kEnvironmentBufferUnits, L'\0');
-  const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), kEnvironmentBufferUnits,
-                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= kEnvironmentBufferUnits) return {};
-  const std::wstring path(buffer.data(), length);
-  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + path.substr(7);
-  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
-  return path;
-}
-
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                            static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
   return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
@@ -74,15 +57,11 @@ OpenedEntry OpenDataFolder(const std::wstring& path) {
 // not reported as reparse points, such as a Unix symbolic link to a file under Wine.
 bool IsOwnEntry(const std::wstring& path, const OpenedEntry& entry, const OpenedEntry& parent,
                 const wchar_t* name, bool folder) {
-  const DWORD byPath = GetFileAttributesW(path.c_str());
   BY_HANDLE_FILE_INFORMATION info = {};
-  if (byPath == INVALID_FILE_ATTRIBUTES || (byPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-      !GetFileInformationByHandle(entry.handle.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+  if (IsLinkOrUnreadable(path, entry.handle.Get()) || !GetFileInformationByHandle(entry.handle.Get(), &info) ||
+      ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
     return false;
   }
-  const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (isFolder != folder || (!isFolder && info.nNumberOfLinks > 1)) return false;
   return SamePath(entry.finalPath, ChildPath(parent.finalPath, name));
 }
 

@@ -5,7 +5,7 @@
 namespace velmora {
 namespace {
 
-constexpr wchar_t kLocalPathPrefix[] = L"\\\\?\\";
+constexpr DWORD kPathBufferUnits = 32768;
 
 }  // namespace
 
@@ -18,18 +18,23 @@ bool IsLinkOrUnreadable(const std::wstring& path, HANDLE handle) {
          ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nNumberOfLinks > 1);
 }
 
-bool OpenedPathIs(HANDLE handle, const std::wstring& path) {
-  const DWORD needed = GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (needed == 0) return false;
-  std::vector<wchar_t> buffer(needed + 1, L'\0');
-  const DWORD length =
-      GetFinalPathNameByHandleW(handle, buffer.data(), needed + 1, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length > needed) return false;
-  std::wstring opened(buffer.data(), length);
-  if (opened.rfind(kLocalPathPrefix, 0) == 0) opened.erase(0, wcslen(kLocalPathPrefix));
-  return CompareStringOrdinal(opened.c_str(), static_cast<int>(opened.size()), path.c_str(),
-                              static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
+std::wstring FinalPathOf(HANDLE handle) {
+  std::vector<wchar_t> buffer(kPathBufferUnits, L'\0');
+  const DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), kPathBufferUnits,
+                                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  if (length == 0 || length >= kPathBufferUnits) return {};
+  const std::wstring path(buffer.data(), length);
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\" + path.substr(7);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
 }
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                            static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool OpenedPathIs(HANDLE handle, const std::wstring& path) { return SamePath(FinalPathOf(handle), path); }
 
 ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access) {
   ScopedHandle folder(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

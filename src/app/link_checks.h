@@ -16,8 +16,17 @@ namespace velmora {
 // links), or a file with a second name (a hard link onto some other file).
 bool IsLinkOrUnreadable(const std::wstring& path, HANDLE handle);
 
+// The path the system reports for an opened object, without the \\?\ prefix, so that it
+// compares with paths of the usual form; empty when the system gives none.
+std::wstring FinalPathOf(HANDLE handle);
+
+// Whether two paths name the same place, compared as the file system does (without case); an
+// empty path matches nothing.
+bool SamePath(const std::wstring& a, const std::wstring& b);
+
 // True when the system's own name for the opened object is path, so that the handle did not
-// end up elsewhere through a link that was not reported as one.
+// end up elsewhere through a link that was not reported as one (as Wine reports a Unix link to
+// a file).
 bool OpenedPathIs(HANDLE handle, const std::wstring& path);
 
 // Opens an existing folder itself, never what a link points at, without delete sharing, so
