@@ -18,7 +18,7 @@ constexpr DWORD kHashReadBytes = 65536;
 // while it is checked.
 ScopedHandle OpenForReading(const std::wstring& path) {
   return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 }  // namespace
