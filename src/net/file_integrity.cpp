@@ -14,11 +14,12 @@ namespace {
 constexpr unsigned char kCompoundFileSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 constexpr DWORD kHashReadBytes = 65536;
 
-// Other processes may go on reading the file, but none may write to it, rename it or delete it
-// while it is checked.
+// Other processes may go on reading and writing the file while it is checked; what keeps the
+// checked bytes the installed ones is the worker's lock on the package, held from before these
+// checks until msiexec is done.
 ScopedHandle OpenForReading(const std::wstring& path) {
-  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 }  // namespace

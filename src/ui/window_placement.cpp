@@ -1,6 +1,25 @@
 #include "ui/window_placement.h"
 
 namespace velmora {
+namespace {
+
+// A minimised window is moved and sized for when it is restored; otherwise the user would
+// restore it at its old size. Restored positions are in workspace coordinates, which start at
+// the primary monitor's work area.
+void PlaceRestoredWindow(HWND window, const RECT& screen) {
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  RECT primaryWork = {};
+  if (!GetWindowPlacement(window, &placement) ||
+      !SystemParametersInfoW(SPI_GETWORKAREA, 0, &primaryWork, 0)) {
+    return;
+  }
+  placement.rcNormalPosition = screen;
+  OffsetRect(&placement.rcNormalPosition, -primaryWork.left, -primaryWork.top);
+  SetWindowPlacement(window, &placement);
+}
+
+}  // namespace
 
 void PlaceWindowOnMonitor(HWND window, int width, int height, bool useCursorMonitor) {
   if (window == nullptr) return;
@@ -18,6 +37,10 @@ void PlaceWindowOnMonitor(HWND window, int width, int height, bool useCursorMoni
   // or above its origin.
   const int x = work.left + (work.right - work.left - width) / 2;
   const int y = work.top + (work.bottom - work.top - height) / 2;
+  if (IsIconic(window)) {
+    PlaceRestoredWindow(window, RECT{x, y, x + width, y + height});
+    return;
+  }
   SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

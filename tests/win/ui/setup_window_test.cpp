@@ -150,6 +150,18 @@ TEST_F(SetupWindowTest, FinishNotificationGrowsAndCentresTheWindowOnceAndLogsOnc
   EXPECT_EQ(window_.LogLines().size(), 1u);
 }
 
+// Minimised during the download: restoring the window after the finish notification shows
+// the whole finish screen, not the progress size with the finish layout cut off.
+TEST_F(SetupWindowTest, FinishNotificationWhileMinimisedRestoresToTheFinishSize) {
+  ShowWindow(window_.Window(), SW_MINIMIZE);
+  test::PumpMessages();
+  ASSERT_TRUE(IsIconic(window_.Window()));
+  FinishWith(Operation::Install);
+  ShowWindow(window_.Window(), SW_RESTORE);
+  test::PumpMessages();
+  EXPECT_TRUE(SameRect(window_.WindowRect(), kFinishRect)) << Describe(window_.WindowRect());
+}
+
 TEST_F(SetupWindowTest, FinishScreenLogLineCarriesTheOperationValue) {
   FinishWith(static_cast<Operation>(0));
   EXPECT_EQ(window_.LogLines(), (std::vector<std::string>{"Finish screen shown for operation 0."}));
