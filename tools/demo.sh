@@ -13,7 +13,7 @@ if [ "${1:-}" = --inside ]; then
   export WINEPREFIX="$prefix" WINEDEBUG=-all
   wine=/usr/lib/wine/wine64
   docroot=$VELMORA_SANDBOX_DOCROOT
-  rate=30000  # bytes a second: a sample package takes 8 to 10 s
+  rate=400000  # bytes a second: a demo package takes about 8 s
   # The WebView2 runtime stands in as present, so the run goes straight to the installer.
   runtime="$prefix/drive_c/Program Files (x86)/Microsoft/EdgeWebView/Application/120.0.2210.91"
   mkdir -p "$runtime" && printf MZ > "$runtime/msedgewebview2.exe"
@@ -27,8 +27,7 @@ if [ "${1:-}" = --inside ]; then
   run_setup() {  # NAME VERSION: one run offering VERSION
     local name=$1 version=$2 shots="$out/screenshots" started ended size status
     local digest
-    digest=$(sed -n "s/^Velmora-Setup-$version-x64.msi size=[0-9]* sha256=\([0-9a-f]*\)$/\1/p" \
-      "$build/win/packages/packages.txt")
+    digest=$(sha256sum "$docroot/downloads/Velmora-Setup-$version-x64.msi" | cut -d' ' -f1)
     printf '{\n  "%s": "%s",\n  "%s": "https://downloads.velmora.test/downloads/Velmora-Setup-%s-x64.msi",\n  "%s": "sha256:%s",\n  "exeSize": 0\n}\n' \
       releaseVersion "$version" installerUrl "$version" installerSha256 "$digest" \
       > "$docroot/installer/manifest.json"
@@ -88,12 +87,29 @@ if [ "${1:-}" = --inside ]; then
   exit 0
 fi
 
+# A package of the sample VERSION whose Velmora.exe carries 3 MiB of random bytes after its
+# image (an overlay the loader never maps). Wine's WinHTTP hands over 256 KiB at a time, so
+# only a package of several times that shows the bar filling while it downloads.
+demo_package() {  # VERSION
+  local version=$1 work="$out/package-$1" sample="$build/win/sample"
+  mkdir -p "$work/$version"
+  cp "$sample/$version/Velmora.exe" "$work/$version/Velmora.exe"
+  head -c 3145728 /dev/urandom >> "$work/$version/Velmora.exe"
+  cp "$sample/velmora_refuse_downgrade.dll" "$work/"
+  (cd "$work" && wixl -a x64 -D Version="$version" \
+     -D ProductCode="$(python3 -c 'import uuid; print(str(uuid.uuid4()).upper())')" \
+     -D UpgradeCode=F421011D-3EE6-4B0D-9B80-76C0AE2319FC -D AppExe="$version/Velmora.exe" \
+     -D RefuseDowngradeDll=velmora_refuse_downgrade.dll \
+     -o "$out/docroot/downloads/Velmora-Setup-$version-x64.msi" "$root/sample/velmora.wxs") || exit 1
+  rm -rf "$work"
+}
+
 build=$(cd "${1:-build}" && pwd)
 out="$build/demo"
 rm -rf "$out"
 mkdir -p "$out/docroot/downloads" "$out/docroot/installer" "$out/screenshots"
-cp "$build"/win/packages/Velmora-Setup-1.1.7-x64.msi "$build"/win/packages/Velmora-Setup-1.1.8-x64.msi \
-  "$out/docroot/downloads/"
+demo_package 1.1.7
+demo_package 1.1.8
 "$root/tools/wine/make_prefix.sh" "$out/prefix"
 "$root/tools/sandbox/with_sandbox.sh" --docroot "$out/docroot" --log "$out/requests.log" -- \
   xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$build" "$out"
