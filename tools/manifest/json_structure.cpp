@@ -21,14 +21,14 @@ bool AtEnd(const Cursor& cursor) { return cursor.position >= cursor.text.size();
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+bool IsJsonWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 bool IsHexDigit(char c) {
   return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 void SkipWhitespace(Cursor& cursor) {
-  while (!AtEnd(cursor) && std::string_view(" \t\r\n").find(Peek(cursor)) != std::string_view::npos) {
-    ++cursor.position;
-  }
+  while (!AtEnd(cursor) && IsJsonWhitespace(Peek(cursor))) ++cursor.position;
 }
 
 bool Fail(const Cursor& cursor, const std::string& what, std::string* error) {
@@ -65,9 +65,12 @@ bool ScanString(Cursor& cursor, std::string* error) {
       if (escaped == 'u') {
         for (int i = 0; i < 4; ++i) {
           ++cursor.position;
-          if (!IsHexDigit(Peek(cursor))) return Fail(cursor, "a \\u escape without 4 hex digits", error);
+          if (!IsHexDigit(Peek(cursor))) {
+            return Fail(cursor, "a \\u escape without 4 hex digits", error);
+          }
         }
-      } else if (AtEnd(cursor) || std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
+      } else if (AtEnd(cursor) ||
+                 std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
         return Fail(cursor, "an unknown escape sequence", error);
       }
     }
@@ -157,7 +160,8 @@ bool ScanValue(Cursor& cursor, int depth, std::vector<std::string>* keys, std::s
   const char c = Peek(cursor);
   if (c == '{' || c == '[') {
     if (depth >= kMaxDepth) return Fail(cursor, "nesting deeper than 64 levels", error);
-    return c == '{' ? ScanObject(cursor, depth + 1, keys, error) : ScanArray(cursor, depth + 1, error);
+    return c == '{' ? ScanObject(cursor, depth + 1, keys, error)
+                    : ScanArray(cursor, depth + 1, error);
   }
   if (c == '"') return ScanString(cursor, error);
   if (c == '-' || IsDigit(c)) return ScanNumber(cursor, error);
@@ -167,7 +171,8 @@ bool ScanValue(Cursor& cursor, int depth, std::vector<std::string>* keys, std::s
       return true;
     }
   }
-  return Fail(cursor, AtEnd(cursor) ? "the text ends where a value is expected" : "expected a value",
+  return Fail(cursor,
+              AtEnd(cursor) ? "the text ends where a value is expected" : "expected a value",
               error);
 }
 

@@ -8,11 +8,13 @@
 // Exit code: 0 when the manifest follows the rules, 1 when it does not, 2 for a usage or file
 // error.
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "published_manifest.h"
 #include "workflow/installer_manifest.h"
@@ -43,7 +45,8 @@ int Check(const std::filesystem::path& path, const std::filesystem::path& shown)
   }
   if (!violations.empty()) return kRulesBroken;
   const velmora::InstallerManifest manifest = velmora::ParseManifest(text);
-  std::printf("%s: follows the publishing rules: version %s, package %s, SHA-256 %s, exeSize %llu\n",
+  std::printf("%s: follows the publishing rules: version %s, package %s, SHA-256 %s, "
+              "exeSize %llu\n",
               shown.c_str(), manifest.productVersion.c_str(), manifest.packageUrl.c_str(),
               manifest.packageSha256.c_str(), static_cast<unsigned long long>(manifest.exeSize));
   return 0;

@@ -44,7 +44,8 @@ std::string Shown(std::string_view value) {
 
 std::size_t CountOccurrences(const std::string& text, const std::string& needle) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+  for (std::size_t at = text.find(needle); at != std::string::npos;
+       at = text.find(needle, at + 1)) {
     ++count;
   }
   return count;
@@ -105,12 +106,14 @@ bool CheckKey(const std::string& text, const std::string& key, bool numeric, boo
     violations.push_back(quoted + " occurs " + std::to_string(count) +
                          " times; the program reads the first, so write it exactly once");
   }
-  if (wellFormed && std::find(topLevelKeys.begin(), topLevelKeys.end(), key) == topLevelKeys.end()) {
+  if (wellFormed &&
+      std::find(topLevelKeys.begin(), topLevelKeys.end(), key) == topLevelKeys.end()) {
     violations.push_back(quoted + " is not a key of the top-level object");
   }
   const std::string_view value = WrittenValue(text, quoted);
   if (numeric && !IsPlainUnsigned(value)) {
-    violations.push_back(quoted + " must be a plain non-negative integer, not quoted, without sign, "
+    violations.push_back(quoted +
+                         " must be a plain non-negative integer, not quoted, without sign, "
                          "fraction or exponent; found " + Quoted(Shown(value)));
   } else if (!numeric && !IsPlainString(value)) {
     violations.push_back(quoted + " must be a string without escape sequences; found " +
@@ -129,7 +132,7 @@ void CheckPackageUrl(const std::string& key, const std::string& url,
   } else if (!SplitHttpsUrl(url, host, path)) {
     violations.push_back(prefix + " breaks the download URL rules: a host, no user information, "
                          "no port but 443, no space or backslash");
-  } else if (std::string allowedHost, allowedPath; !ParseAllowedHttpsUrl(url, allowedHost, allowedPath)) {
+  } else if (std::string allowed, allowedPath; !ParseAllowedHttpsUrl(url, allowed, allowedPath)) {
     violations.push_back(prefix + ": the host " + Quoted(host) +
                          " is not one of the profile's download hosts");
   }
