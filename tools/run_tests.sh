@@ -50,8 +50,12 @@ run_suite sandbox "$root/tools/sandbox/selftest.sh"
 # product record, its running Velmora processes and the desktop.
 run_suite win "$root/tools/run_win_tests.sh" "$build"
 
+# The manifest tool with the sandbox profile and the sample packages: round trip and a table
+# of bad manifests.
+run_suite manifest "$root/tests/checks/manifest_tool_test.sh" "$build/win"
+
 # The release engineer's kit with a vendor profile: program-only builds, plain text, the same
-# bytes from two folders, the image, signing and its refusals.
+# bytes from two folders, the image, signing and its refusals, the manifest tool.
 run_suite release "$root/tests/checks/release_kit_test.sh" "$build" "$build/win"
 
 echo

@@ -107,7 +107,7 @@ InstallerManifest ParseManifest(const std::string& text) {
   manifest.productVersion = ReadJsonString(text, ManifestVersionKey());
   manifest.packageUrl = ReadJsonString(text, ManifestPackageUrlKey());
   manifest.packageSha256 = NormalizeSha256Text(ReadJsonString(text, ManifestPackageSha256Key()));
-  manifest.exeSize = ReadJsonUnsigned(text, "exeSize");
+  manifest.exeSize = ReadJsonUnsigned(text, kManifestExeSizeKey);
   manifest.fromFallback = false;
   return manifest;
 }

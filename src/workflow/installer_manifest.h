@@ -17,6 +17,8 @@ struct InstallerManifest {
 };
 
 constexpr std::size_t kManifestMaxBytes = 65536;
+// The one key name that is not the profile's: plain, the same for every vendor.
+constexpr char kManifestExeSizeKey[] = "exeSize";
 
 bool ReadManifestFile(const std::wstring& path, std::string& text);
 std::string ReadJsonString(const std::string& text, const std::string& key);

@@ -4,7 +4,9 @@
 # none of the profile's texts in plain view; two default builds in different folders give the
 # same bytes; the image carries its version resource and security flags; the signing step signs
 # with a code-signing PKI made here, the signature verifies against that root and breaks when
-# one byte changes, and the step refuses the sandbox and any profile with test hosts.
+# one byte changes, and the step refuses the sandbox and any profile with test hosts; the
+# manifest tool, run on the vendor build, writes a manifest with the vendor's key names and
+# builds itself natively in a folder of its own.
 # The two compared builds run without the compiler cache, so each compiles for itself.
 # Usage: release_kit_test.sh BUILD_ROOT SANDBOX_WIN_BUILD
 # Prints the time and size of each build, then "N passed, N failed".
@@ -122,6 +124,24 @@ cmake -S "$root" -B "$work/test-hosts" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
 check "the signing step refuses a profile with a host under .test, naming the field" \
   '! "$root/tools/sign.sh" "$work/test-hosts" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-test.txt" 2>&1 &&
    grep -q "static assertion failed: downloadHosts" "$work/refuse-test.txt" && [ ! -e "$work/test-hosts/signed/VelmoraSetup.exe" ]'
+
+echo "== the manifest tool for the vendor build"
+package="$sandbox_build/packages/Velmora-Setup-1.1.8-x64.msi"
+started=$(date +%s.%N)
+"$root/tools/manifest_tool.sh" "$work/first" write "$package" \
+  https://cdn-eu.example.com/velmora/Velmora-Setup-1.1.8-x64.msi "$work/current.json" >"$work/manifest.txt" 2>&1
+manifest_status=$?
+awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { printf "manifest tool, first run (builds the tool): %.1f s\n", b - a }'
+cat "$work/manifest.txt"
+check "the manifest tool writes and checks a manifest with the vendor profile's key names" \
+  '[ "$manifest_status" = 0 ] && python3 -c "
+import json, sys
+sys.exit(0 if sorted(json.load(open(sys.argv[1]))) == [\"buildVersion\", \"exeSize\", \"msiDigest\", \"msiLocation\"] else 1)
+" "$work/current.json"'
+tool_build=$work/first/manifest-tool
+check "the tool builds natively in a folder of its own, without tests, GoogleTest or packages" \
+  '[ -x "$tool_build/velmora_manifest_tool" ] && [ ! -d "$tool_build/tests" ] &&
+   [ ! -d "$tool_build/googletest" ] && [ -z "$(find "$tool_build" -name "*.exe" -o -name "*.msi")" ]'
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

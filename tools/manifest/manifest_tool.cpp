@@ -1,0 +1,100 @@
+// The release engineer's manifest tool, built natively with the vendor profile of the program
+// it serves (tools/manifest_tool.sh builds and runs it):
+//   velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST
+//       writes the manifest with the profile's key names, then checks what it wrote; MANIFEST
+//       is replaced only when the check passes
+//   velmora_manifest_tool check MANIFEST
+//       reports each broken publishing rule, one line each
+// Exit code: 0 when the manifest follows the rules, 1 when it does not, 2 for a usage or file
+// error.
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "published_manifest.h"
+#include "workflow/installer_manifest.h"
+
+namespace {
+
+constexpr int kRulesBroken = 1;
+constexpr int kUsageOrFileError = 2;
+
+int Usage() {
+  std::fputs("usage: velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST\n"
+             "       velmora_manifest_tool check MANIFEST\n",
+             stderr);
+  return kUsageOrFileError;
+}
+
+// Reads the file as the program does, reports each broken rule and, when there is none, what
+// the program will read from it; the reports name the file as shown.
+int Check(const std::filesystem::path& path, const std::filesystem::path& shown) {
+  std::string text;
+  if (!velmora::ReadManifestFile(path.wstring(), text)) {
+    std::fprintf(stderr, "%s: cannot be read\n", shown.c_str());
+    return kUsageOrFileError;
+  }
+  const std::vector<std::string> violations = velmora::PublishingViolations(text);
+  for (const std::string& violation : violations) {
+    std::fprintf(stderr, "%s: %s\n", shown.c_str(), violation.c_str());
+  }
+  if (!violations.empty()) return kRulesBroken;
+  const velmora::InstallerManifest manifest = velmora::ParseManifest(text);
+  std::printf("%s: follows the publishing rules: version %s, package %s, SHA-256 %s, "
+              "exeSize %llu\n",
+              shown.c_str(), manifest.productVersion.c_str(), manifest.packageUrl.c_str(),
+              manifest.packageSha256.c_str(), static_cast<unsigned long long>(manifest.exeSize));
+  return 0;
+}
+
+int Write(const std::string& version, const std::string& url, const std::string& sha256,
+          const std::string& exeSizeText, const std::filesystem::path& path) {
+  std::uint64_t exeSize = 0;
+  const char* end = exeSizeText.data() + exeSizeText.size();
+  const auto [parsedEnd, status] = std::from_chars(exeSizeText.data(), end, exeSize);
+  if (exeSizeText.empty() || status != std::errc() || parsedEnd != end) {
+    std::fprintf(stderr, "EXE_SIZE must be a size in bytes, not \"%s\"\n", exeSizeText.c_str());
+    return kUsageOrFileError;
+  }
+  // Written beside the target and checked there, so a manifest that breaks a rule never
+  // replaces the one in place.
+  std::filesystem::path pending = path;
+  pending += ".new";
+  {
+    std::ofstream out(pending, std::ios::binary | std::ios::trunc);
+    out << velmora::ManifestText(version, url, sha256, exeSize);
+    if (!out.flush()) {
+      std::fprintf(stderr, "%s: cannot be written\n", pending.c_str());
+      return kUsageOrFileError;
+    }
+  }
+  const int result = Check(pending, path);
+  std::error_code ignored;
+  if (result != 0) {
+    std::filesystem::remove(pending, ignored);
+    return result;
+  }
+  std::error_code error;
+  std::filesystem::rename(pending, path, error);
+  if (error) {
+    std::fprintf(stderr, "%s: cannot be written (%s)\n", path.c_str(), error.message().c_str());
+    std::filesystem::remove(pending, ignored);
+    return kUsageOrFileError;
+  }
+  std::printf("written: %s\n", path.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "write" && argc == 7) return Write(argv[2], argv[3], argv[4], argv[5], argv[6]);
+  if (mode == "check" && argc == 3) return Check(argv[2], argv[2]);
+  return Usage();
+}
