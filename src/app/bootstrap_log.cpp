@@ -4,23 +4,16 @@
 
 #include <cstdarg>
 #include <utility>
-#include <vector>
 
 #include "app/link_checks.h"
 #include "app/log_line.h"
 #include "app/scoped_handle.h"
+#include "app/win_util.h"
 
 namespace velmora {
 namespace {
 
 constexpr DWORD kEnvironmentBufferUnits = 32768;
-
-std::wstring ProgramDataFolder() {
-  std::vector<wchar_t> buffer(kEnvironmentBufferUnits, L'\0');
-  const DWORD length = GetEnvironmentVariableW(L"ProgramData", buffer.data(), kEnvironmentBufferUnits);
-  if (length == 0 || length >= kEnvironmentBufferUnits) return {};
-  return std::wstring(buffer.data(), length);
-}
 
 // A file or folder of the log path, opened, with the path the system reports for it.
 struct OpenedEntry {
@@ -103,7 +96,7 @@ struct LogFolders {
 
 LogFolders PrepareLogFolders() {
   LogFolders folders;
-  const std::wstring programData = ProgramDataFolder();
+  const std::wstring programData = ReadEnvironmentVariable(L"ProgramData", kEnvironmentBufferUnits);
   if (programData.empty()) return folders;
   const std::wstring velmoraPath = programData + L"\\Velmora";
   const std::wstring setupPath = velmoraPath + L"\\Setup";

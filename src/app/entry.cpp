@@ -11,6 +11,7 @@
 
 #include "app/setup_state.h"
 #include "app/vendor_profile.h"
+#include "app/win_util.h"
 #include "launch/userenv_api.h"
 #include "net/bcrypt_api.h"
 #include "net/crypt32_api.h"
@@ -21,7 +22,6 @@
 namespace velmora {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Velmora Setup";
 constexpr int kSecondCopyTries = 20;
 constexpr DWORD kSecondCopyPauseMilliseconds = 100;
 
@@ -29,7 +29,7 @@ constexpr DWORD kSecondCopyPauseMilliseconds = 100;
 std::thread WorkerThread;
 
 int ShowError(const wchar_t* text) {
-  MessageBoxW(nullptr, text, kCaption, MB_ICONERROR);
+  MessageBoxW(nullptr, text, kSetupCaption, MB_ICONERROR);
   return 1;
 }
 
@@ -44,7 +44,7 @@ int RunAsSecondCopy() {
     }
     Sleep(kSecondCopyPauseMilliseconds);
   }
-  MessageBoxW(nullptr, L"Velmora Setup is already running.", kCaption, MB_ICONINFORMATION);
+  MessageBoxW(nullptr, L"Velmora Setup is already running.", kSetupCaption, MB_ICONINFORMATION);
   return 0;
 }
 
@@ -59,7 +59,7 @@ int ExitCodeForOutcome() {
         message = L"Velmora Setup could not complete. Download the latest installer from " +
                   MessageHost() + L".";
       }
-      MessageBoxW(nullptr, message.c_str(), kCaption, MB_ICONERROR);
+      MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
     }
     case Outcome::InstallFailed:

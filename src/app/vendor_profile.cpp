@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/ascii.h"
 #include "app/scrambled_text.h"
 #include "app/vendor_profile_checks.h"
 #include VELMORA_PROFILE_HEADER
@@ -53,7 +54,7 @@ consteval std::array<char, N + 1> PlainText(std::string_view text, bool lowerHex
   std::array<char, N + 1> out{};
   for (std::size_t i = 0; i < N; ++i) {
     const char c = text[i];
-    out[i] = lowerHexLetters && c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+    out[i] = lowerHexLetters ? LowerHexLetter(c) : c;
   }
   return out;
 }

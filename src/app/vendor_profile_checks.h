@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/ascii.h"
 #include "app/vendor_profile_values.h"
 #include "net/url_rules.h"
 #include "product/version.h"
@@ -51,7 +52,7 @@ constexpr bool IsProfilePackageUrl(const VendorProfileValues& profile, std::stri
 constexpr bool IsHexDigits64(std::string_view text) {
   if (text.size() != 64) return false;
   for (char c : text) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))) return false;
+    if (!IsHexDigit(c)) return false;
   }
   return true;
 }

@@ -9,6 +9,7 @@
 
 #include "app/bootstrap_log.h"
 #include "app/scoped_handle.h"
+#include "app/win_util.h"
 #include "launch/shell_user_token.h"
 #include "product/product_record.h"
 
@@ -46,11 +47,6 @@ class ScopedImpersonation {
  private:
   bool active_;
 };
-
-bool IsFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 // The desktop of whoever the calling thread acts as; empty when the shell cannot tell.
 std::wstring KnownDesktopFolder() {

@@ -4,6 +4,7 @@
 
 #include "app/bootstrap_log.h"
 #include "app/scoped_handle.h"
+#include "app/win_util.h"
 #include "launch/privilege.h"
 #include "launch/shell_user_token.h"
 #include "msi/stop_running_copies.h"
@@ -117,8 +118,7 @@ bool LaunchInstalledAppWith(const LaunchCalls& calls) {
     ShowWarning(calls, kMissingFolderText);
     return false;
   }
-  const DWORD attributes = GetFileAttributesW(target.exePath.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if (!IsFile(target.exePath)) {
     LogMessage("Velmora.exe is missing from %ls.", target.folder.c_str());
     ShowWarning(calls, kMissingExecutableText);
     return false;

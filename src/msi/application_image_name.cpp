@@ -1,19 +1,18 @@
 #include "msi/application_image_name.h"
 
+#include "app/ascii.h"
+
 namespace velmora {
 namespace {
 
 constexpr std::wstring_view kApplicationImage = L"Velmora.exe";
-
-// Only A-Z fold: a locale's own case rules must not make some other name match.
-wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
 }  // namespace
 
 bool IsApplicationImageName(std::wstring_view fileName) {
   if (fileName.size() != kApplicationImage.size()) return false;
   for (std::size_t i = 0; i < fileName.size(); ++i) {
-    if (FoldAscii(fileName[i]) != FoldAscii(kApplicationImage[i])) return false;
+    if (LowerAscii(fileName[i]) != LowerAscii(kApplicationImage[i])) return false;
   }
   return true;
 }

@@ -1,9 +1,11 @@
 #include "msi/msiexec_host.h"
 
+#include "app/win_util.h"
+
 namespace velmora {
 
 void ShowSetupError(const std::wstring& text) {
-  MessageBoxW(nullptr, text.c_str(), L"Velmora Setup", MB_ICONERROR);
+  MessageBoxW(nullptr, text.c_str(), kSetupCaption, MB_ICONERROR);
 }
 
 bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder) {

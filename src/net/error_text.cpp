@@ -4,6 +4,10 @@
 
 namespace velmora {
 
+void SetError(std::string* error, const std::string& text) {
+  if (error != nullptr) *error = text;
+}
+
 std::string AppendErrorCode(const std::string& message, std::uint32_t code) {
   return message + " (code " + std::to_string(code) + ")";
 }

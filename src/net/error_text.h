@@ -7,6 +7,9 @@
 
 namespace velmora {
 
+// The caller's error text, when it wants one (a null pointer means it does not).
+void SetError(std::string* error, const std::string& text);
+
 // message + " (code " + code in unsigned decimal + ")".
 std::string AppendErrorCode(const std::string& message, std::uint32_t code);
 

@@ -49,10 +49,6 @@ class WinHttpHandle {
   HINTERNET handle_;
 };
 
-void SetError(std::string* error, const std::string& text) {
-  if (error != nullptr) *error = text;
-}
-
 void SetErrorWithLastError(std::string* error, const char* message) {
   if (error != nullptr) *error = FormatWithLastError(message);
 }

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "app/ascii.h"
 #include "app/scoped_handle.h"
+#include "net/error_text.h"
 #include "net/bcrypt_api.h"
 #include "net/crypt32_api.h"
 #include "net/sha256_hash.h"
@@ -28,10 +30,6 @@ struct ChainContextTraits {
 using ScopedCertificate = Scoped<CertificateContextTraits>;
 using ScopedChain = Scoped<ChainContextTraits>;
 
-void SetError(std::string* error, const char* text) {
-  if (error != nullptr) *error = text;
-}
-
 bool IsUnconfiguredPin(const char* pin) {
   for (const char* p = pin; *p != '\0'; ++p) {
     if (*p != '0') return false;
@@ -39,12 +37,11 @@ bool IsUnconfiguredPin(const char* pin) {
   return true;
 }
 
-char FoldHexLetter(char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool MatchesPin(const std::string& hex, const char* pin) {
   if (hex.size() != std::strlen(pin)) return false;
   for (std::size_t i = 0; i < hex.size(); ++i) {
-    if (FoldHexLetter(hex[i]) != FoldHexLetter(pin[i])) return false;
+    if (LowerHexLetter(hex[i]) != LowerHexLetter(pin[i])) return false;
   }
   return true;
 }

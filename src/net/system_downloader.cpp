@@ -17,7 +17,7 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
                                      reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
                                : nullptr;
   if (download == nullptr) {
-    if (error != nullptr) *error = "Windows download support is unavailable.";
+    SetError(error, "Windows download support is unavailable.");
     return false;
   }
   // No earlier file may pass for this download's result.
@@ -30,9 +30,7 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
   }
   urlmon.Close();
   if (FAILED(result)) {
-    if (error != nullptr) {
-      *error = "Windows downloader failed (" + FormatHresult(static_cast<std::int32_t>(result)) + ").";
-    }
+    SetError(error, "Windows downloader failed (" + FormatHresult(static_cast<std::int32_t>(result)) + ").");
     DeleteFileW(destinationPath.c_str());
     return false;
   }

@@ -4,15 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/ascii.h"
+
 namespace velmora {
 
 namespace url_rules_detail {
 
 constexpr bool IsForbiddenUrlByte(unsigned char b) { return b <= 0x20 || b == 0x7F || b == 0x5C; }
-
-constexpr char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 constexpr bool HasHttpsScheme(std::string_view url) {
   constexpr std::string_view kScheme = "https://";

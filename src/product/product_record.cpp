@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/scoped_handle.h"
+#include "app/win_util.h"
 
 namespace velmora {
 namespace {
@@ -13,11 +14,9 @@ constexpr DWORD kValueBufferBytes = 65536;
 constexpr DWORD kProgramFilesUnits = 260;
 
 std::wstring DefaultInstallFolder() {
-  wchar_t buffer[kProgramFilesUnits] = {};
-  const DWORD length = GetEnvironmentVariableW(L"ProgramFiles", buffer, kProgramFilesUnits);
-  // A value too long for the buffer leaves it unfilled: no folder rather than a wrong one.
-  if (length == 0 || length >= kProgramFilesUnits) return {};
-  return std::wstring(buffer, length) + L"\\Velmora";
+  const std::wstring programFiles = ReadEnvironmentVariable(L"ProgramFiles", kProgramFilesUnits);
+  if (programFiles.empty()) return {};
+  return programFiles + L"\\Velmora";
 }
 
 std::wstring UntrimmedInstallFolder() {

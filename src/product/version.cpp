@@ -2,12 +2,9 @@
 
 #include <algorithm>
 
+#include "app/ascii.h"
+
 namespace velmora {
-namespace {
-
-bool IsManifestWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-}  // namespace
 
 std::vector<std::int32_t> ParseVersion(const std::wstring& text) {
   try {
@@ -34,23 +31,19 @@ bool IsNewerVersion(const std::wstring& candidate, const std::wstring& reference
 
 std::string NormalizeSha256Text(std::string text) {
   std::size_t begin = 0;
-  while (begin < text.size() && IsManifestWhitespace(text[begin])) ++begin;
+  while (begin < text.size() && IsJsonWhitespace(text[begin])) ++begin;
   std::size_t end = text.size();
-  while (end > begin && IsManifestWhitespace(text[end - 1])) --end;
+  while (end > begin && IsJsonWhitespace(text[end - 1])) --end;
   text = text.substr(begin, end - begin);
   static const char kPrefix[] = "sha256:";
   if (text.size() >= 8) {
     bool prefixed = true;
     for (std::size_t i = 0; i < 7 && prefixed; ++i) {
-      char c = text[i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      prefixed = c == kPrefix[i];
+      prefixed = LowerAscii(text[i]) == kPrefix[i];
     }
     if (prefixed) text.erase(0, 7);
   }
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : text) c = LowerHexLetter(c);
   return text;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/finish_sequence.h"
 
 #include "app/bootstrap_log.h"
+#include "app/win_util.h"
 #include "launch/desktop_shortcut.h"
 #include "launch/launch_installed_app.h"
 #include "ui/setup_window_state.h"
@@ -25,7 +26,7 @@ void RequestFinish(HWND window) {
     MessageBoxW(window,
                 L"Velmora was installed successfully, but the desktop shortcut could not be "
                 L"created.\n\nTry opening Velmora from the Start menu.",
-                L"Velmora Setup", MB_ICONWARNING);
+                kSetupCaption, MB_ICONWARNING);
   }
   if (state.launchSelected) FinishActionsInUse.launchInstalledApp();
   DestroyWindow(window);

@@ -3,10 +3,12 @@
 
 #include <windows.h>
 
+#include "app/win_util.h"
+
 namespace velmora {
 
 inline constexpr wchar_t kSetupWindowClass[] = L"VelmoraSetupWindow";
-inline constexpr wchar_t kSetupWindowTitle[] = L"Velmora Setup";
+inline constexpr const wchar_t* kSetupWindowTitle = kSetupCaption;
 
 LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

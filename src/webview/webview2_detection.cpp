@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/scoped_handle.h"
+#include "app/win_util.h"
 
 namespace velmora {
 namespace {
@@ -17,19 +18,7 @@ constexpr DWORD kVariableUnits = 260;
 constexpr DWORD kSubkeyNameUnits = 256;
 constexpr DWORD kDisplayNameBytes = 512;
 
-bool IsFile(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
-// The variable's value, or empty when it is unset, empty, or too long for the buffer (a cut
-// value would name some other folder).
-std::wstring RootFromVariable(const wchar_t* name) {
-  wchar_t buffer[kVariableUnits] = {};
-  const DWORD length = GetEnvironmentVariableW(name, buffer, kVariableUnits);
-  if (length == 0 || length >= kVariableUnits) return {};
-  return std::wstring(buffer, length);
-}
 
 bool SubkeyDisplayNameHasWebView2(HKEY key, const wchar_t* subkeyName) {
   HKEY rawSubkey = nullptr;
@@ -54,7 +43,7 @@ bool IsWebView2RuntimeInstalled() { return IsWebView2RuntimeInstalledWith(WebVie
 
 bool IsWebView2RuntimeInstalledWith(const WebView2Lookups& lookups) {
   for (const wchar_t* variable : kRootVariables) {
-    const std::wstring root = RootFromVariable(variable);
+    const std::wstring root = ReadEnvironmentVariable(variable, kVariableUnits);
     if (!root.empty() && lookups.folderHasExe(root + kApplicationFolder)) return true;
   }
   return lookups.uninstallKeyLists(HKEY_LOCAL_MACHINE, kUninstallKey) ||

@@ -4,6 +4,7 @@
 
 #include "app/bootstrap_log.h"
 #include "app/setup_state.h"
+#include "app/win_util.h"
 #include "ui/setup_window_state.h"
 #include "webview/webview2_detection.h"
 
@@ -16,7 +17,6 @@ WebView2PromptSeams WebView2PromptSeamsInUse{IsWebView2RuntimeInstalled, ShowSys
 
 namespace {
 
-constexpr wchar_t kCaption[] = L"Velmora Setup";
 
 struct PromptDialog {
   const wchar_t* instruction;
@@ -57,7 +57,7 @@ int AskUser(const PromptDialog& dialog) {
   config.hwndParent = Owner();
   config.hInstance = GetModuleHandleW(nullptr);
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-  config.pszWindowTitle = kCaption;
+  config.pszWindowTitle = kSetupCaption;
   config.pszMainIcon = TD_WARNING_ICON;
   config.pszMainInstruction = dialog.instruction;
   config.pszContent = dialog.content;
@@ -66,7 +66,7 @@ int AskUser(const PromptDialog& dialog) {
   config.nDefaultButton = dialog.defaultButton;
   int button = 0;
   if (SUCCEEDED(WebView2PromptSeamsInUse.showTaskDialog(config, button))) return button;
-  return MessageBoxW(Owner(), dialog.fallbackText, kCaption, dialog.fallbackStyle) == IDYES
+  return MessageBoxW(Owner(), dialog.fallbackText, kSetupCaption, dialog.fallbackStyle) == IDYES
              ? dialog.defaultButton
              : kContinueWithoutButton;
 }
@@ -110,7 +110,7 @@ void PromptForWebView2() {
   MessageBoxW(Owner(),
               L"Microsoft Edge WebView2 Runtime is still missing.\n\nVelmora can open, but web "
               L"sign-in may not work until it is installed.",
-              kCaption, MB_ICONWARNING);
+              kSetupCaption, MB_ICONWARNING);
   LogMessage("WebView2 recheck failed; runtime is still missing.");
 }
 

@@ -14,10 +14,8 @@
 namespace velmora {
 namespace {
 
-bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
 std::size_t SkipWhitespace(const std::string& text, std::size_t position) {
-  while (position < text.size() && IsWhitespace(text[position])) ++position;
+  while (position < text.size() && IsJsonWhitespace(text[position])) ++position;
   return position;
 }
 
@@ -118,7 +116,7 @@ bool IsValidManifest(const InstallerManifest& manifest) {
   if (manifest.packageUrl.compare(0, 8, "https://") != 0) return false;
   if (manifest.packageSha256.size() != 64) return false;
   for (char c : manifest.packageSha256) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    if (!IsLowerHexDigit(c)) return false;
   }
   return true;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/ascii.h"
+
 namespace velmora {
 
 struct InstallerManifest {
@@ -29,7 +31,7 @@ InstallerManifest ParseManifest(const std::string& text);
 constexpr bool IsMsiUrl(std::string_view url) {
   std::string lower;
   for (char c : url.substr(0, url.find('?'))) {
-    lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    lower.push_back(LowerAscii(c));
   }
   return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".msi") == 0;
 }

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "app/ascii.h"
+
 namespace velmora {
 namespace {
 
@@ -18,14 +20,6 @@ char Peek(const Cursor& cursor) {
 }
 
 bool AtEnd(const Cursor& cursor) { return cursor.position >= cursor.text.size(); }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool IsJsonWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-bool IsHexDigit(char c) {
-  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
 
 void SkipWhitespace(Cursor& cursor) {
   while (!AtEnd(cursor) && IsJsonWhitespace(Peek(cursor))) ++cursor.position;
@@ -80,8 +74,8 @@ bool ScanString(Cursor& cursor, std::string* error) {
 }
 
 bool ScanDigits(Cursor& cursor, std::string* error) {
-  if (!IsDigit(Peek(cursor))) return Fail(cursor, "a number without its digits", error);
-  while (IsDigit(Peek(cursor))) ++cursor.position;
+  if (!IsAsciiDigit(Peek(cursor))) return Fail(cursor, "a number without its digits", error);
+  while (IsAsciiDigit(Peek(cursor))) ++cursor.position;
   return true;
 }
 
@@ -90,7 +84,7 @@ bool ScanNumber(Cursor& cursor, std::string* error) {
   if (Peek(cursor) == '-') ++cursor.position;
   if (Peek(cursor) == '0') {
     ++cursor.position;
-    if (IsDigit(Peek(cursor))) return Fail(cursor, "a number with a leading zero", error);
+    if (IsAsciiDigit(Peek(cursor))) return Fail(cursor, "a number with a leading zero", error);
   } else if (!ScanDigits(cursor, error)) {
     return false;
   }
@@ -164,7 +158,7 @@ bool ScanValue(Cursor& cursor, int depth, std::vector<std::string>* keys, std::s
                     : ScanArray(cursor, depth + 1, error);
   }
   if (c == '"') return ScanString(cursor, error);
-  if (c == '-' || IsDigit(c)) return ScanNumber(cursor, error);
+  if (c == '-' || IsAsciiDigit(c)) return ScanNumber(cursor, error);
   for (const std::string_view literal : {"true", "false", "null"}) {
     if (cursor.text.compare(cursor.position, literal.size(), literal) == 0) {
       cursor.position += literal.size();

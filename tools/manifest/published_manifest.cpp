@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "app/ascii.h"
 #include "app/vendor_profile.h"
 #include "json_structure.h"
 #include "net/text_encoding.h"
@@ -79,7 +80,7 @@ bool IsPlainString(std::string_view value) {
 // written and any JSON reader reads the same.
 bool IsPlainUnsigned(std::string_view value) {
   if (value.empty() || (value.size() > 1 && value.front() == '0')) return false;
-  if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (!std::all_of(value.begin(), value.end(), IsAsciiDigit)) {
     return false;
   }
   std::uint64_t number = 0;
@@ -87,9 +88,7 @@ bool IsPlainUnsigned(std::string_view value) {
 }
 
 bool IsLowerHexDigest(const std::string& value) {
-  return value.size() == 64 && std::all_of(value.begin(), value.end(), [](char c) {
-           return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-         });
+  return value.size() == 64 && std::all_of(value.begin(), value.end(), IsLowerHexDigit);
 }
 
 // Once, as a key of the top-level object, with a value of the given form. False when the key
