@@ -14,13 +14,13 @@ constexpr Char LowerAscii(Char c) {
 // letter stays as it is so that the text still fails as a digest.
 constexpr char LowerHexLetter(char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+[[nodiscard]] constexpr bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-constexpr bool IsLowerHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f'); }
+[[nodiscard]] constexpr bool IsLowerHexDigit(char c) { return IsAsciiDigit(c) || (c >= 'a' && c <= 'f'); }
 
-constexpr bool IsHexDigit(char c) { return IsLowerHexDigit(LowerAscii(c)); }
+[[nodiscard]] constexpr bool IsHexDigit(char c) { return IsLowerHexDigit(LowerAscii(c)); }
 
 // The white space a JSON document may have between its tokens.
-constexpr bool IsJsonWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+[[nodiscard]] constexpr bool IsJsonWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace velmora

@@ -46,32 +46,32 @@ class Scoped {
 
 struct KernelHandleTraits {
   using Value = HANDLE;
-  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  [[nodiscard]] static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
 
 struct RegistryKeyTraits {
   using Value = HKEY;
-  static bool Valid(HKEY h) { return h != nullptr; }
+  [[nodiscard]] static bool Valid(HKEY h) { return h != nullptr; }
   static void Close(HKEY h) { RegCloseKey(h); }
 };
 
 struct LibraryTraits {
   using Value = HMODULE;
-  static bool Valid(HMODULE h) { return h != nullptr; }
+  [[nodiscard]] static bool Valid(HMODULE h) { return h != nullptr; }
   static void Close(HMODULE h) { FreeLibrary(h); }
 };
 
 struct FindTraits {
   using Value = HANDLE;
-  static bool Valid(HANDLE search) { return search != nullptr && search != INVALID_HANDLE_VALUE; }
+  [[nodiscard]] static bool Valid(HANDLE search) { return search != nullptr && search != INVALID_HANDLE_VALUE; }
   static void Close(HANDLE search) { FindClose(search); }
 };
 
 // Memory the system allocated for the caller with LocalAlloc (security descriptors and the like).
 struct LocalMemoryTraits {
   using Value = HLOCAL;
-  static bool Valid(HLOCAL memory) { return memory != nullptr; }
+  [[nodiscard]] static bool Valid(HLOCAL memory) { return memory != nullptr; }
   static void Close(HLOCAL memory) { LocalFree(memory); }
 };
 

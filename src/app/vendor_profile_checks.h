@@ -15,7 +15,7 @@
 namespace velmora {
 
 // Lower-case letters, digits, '-' and '.', 1 to 253 bytes, no empty label.
-constexpr bool IsProfileHostName(std::string_view host) {
+[[nodiscard]] constexpr bool IsProfileHostName(std::string_view host) {
   if (host.empty() || host.size() > 253 || host.front() == '.' || host.back() == '.' ||
       host.find("..") != std::string_view::npos) {
     return false;
@@ -26,7 +26,7 @@ constexpr bool IsProfileHostName(std::string_view host) {
   return true;
 }
 
-constexpr bool AreProfileHostNames(const VendorProfileValues& profile) {
+[[nodiscard]] constexpr bool AreProfileHostNames(const VendorProfileValues& profile) {
   for (std::string_view host : profile.downloadHosts) {
     if (!IsProfileHostName(host)) return false;
   }
@@ -34,7 +34,7 @@ constexpr bool AreProfileHostNames(const VendorProfileValues& profile) {
 }
 
 // Passes the downloader's URL rules, allow-list included.
-constexpr bool IsProfileDownloadUrl(const VendorProfileValues& profile, std::string_view url) {
+[[nodiscard]] constexpr bool IsProfileDownloadUrl(const VendorProfileValues& profile, std::string_view url) {
   std::string host;
   std::string path;
   if (!SplitHttpsUrl(url, host, path)) return false;
@@ -45,11 +45,11 @@ constexpr bool IsProfileDownloadUrl(const VendorProfileValues& profile, std::str
 }
 
 // Also what the manifest's validity rule asks of a package URL: "https://" as written, ".msi".
-constexpr bool IsProfilePackageUrl(const VendorProfileValues& profile, std::string_view url) {
+[[nodiscard]] constexpr bool IsProfilePackageUrl(const VendorProfileValues& profile, std::string_view url) {
   return IsProfileDownloadUrl(profile, url) && url.starts_with("https://") && IsMsiUrl(url);
 }
 
-constexpr bool IsHexDigits64(std::string_view text) {
+[[nodiscard]] constexpr bool IsHexDigits64(std::string_view text) {
   if (text.size() != 64) return false;
   for (char c : text) {
     if (!IsHexDigit(c)) return false;
@@ -59,7 +59,7 @@ constexpr bool IsHexDigits64(std::string_view text) {
 
 // A key is searched for as written between double quotes in a 16-byte block: 1 to 16 visible
 // ASCII bytes, none of them a quote or a backslash (JSON would escape those).
-constexpr bool IsManifestKeyName(std::string_view key) {
+[[nodiscard]] constexpr bool IsManifestKeyName(std::string_view key) {
   if (key.empty() || key.size() > 16) return false;
   for (char c : key) {
     if (c <= 0x20 || c >= 0x7F || c == '"' || c == '\\') return false;
@@ -68,7 +68,7 @@ constexpr bool IsManifestKeyName(std::string_view key) {
 }
 
 // The three keys and "exeSize" must differ, or one reader would take another's value.
-constexpr bool AreManifestKeyNamesDistinct(const VendorProfileValues& profile) {
+[[nodiscard]] constexpr bool AreManifestKeyNamesDistinct(const VendorProfileValues& profile) {
   const std::string_view keys[] = {profile.versionKey, profile.packageUrlKey,
                                    profile.packageSha256Key, "exeSize"};
   for (std::size_t i = 0; i < 4; ++i) {
@@ -79,10 +79,10 @@ constexpr bool AreManifestKeyNamesDistinct(const VendorProfileValues& profile) {
   return true;
 }
 
-constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }
+[[nodiscard]] constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }
 
 // A host under one of the reserved test domains: such a build serves only a sandbox.
-constexpr bool IsTestHostName(std::string_view host) {
+[[nodiscard]] constexpr bool IsTestHostName(std::string_view host) {
   for (std::string_view domain : {"test", "example", "invalid", "localhost"}) {
     if (host == domain) return true;
     if (host.size() > domain.size() && host.ends_with(domain) &&
@@ -93,7 +93,7 @@ constexpr bool IsTestHostName(std::string_view host) {
   return false;
 }
 
-constexpr bool NamesTestHost(const VendorProfileValues& profile) {
+[[nodiscard]] constexpr bool NamesTestHost(const VendorProfileValues& profile) {
   for (std::string_view host : profile.downloadHosts) {
     if (IsTestHostName(host)) return true;
   }

@@ -15,6 +15,6 @@ inline constexpr wchar_t kSetupCaption[] = L"Velmora Setup";
 std::wstring ReadEnvironmentVariable(const wchar_t* name, DWORD bufferUnits);
 
 // True when something exists at the path and it is not a folder.
-bool IsFile(const std::wstring& path);
+[[nodiscard]] bool IsFile(const std::wstring& path);
 
 }  // namespace velmora

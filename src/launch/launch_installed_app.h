@@ -32,8 +32,8 @@ HWND FindApplicationWindow();
 // True when a window of the application was already open (it is brought forward and nothing
 // is started) or the started process showed its window in time. Every false has been told to
 // the user in a message box.
-bool LaunchInstalledApp();
+[[nodiscard]] bool LaunchInstalledApp();
 // The same with some calls replaced.
-bool LaunchInstalledAppWith(const LaunchCalls& calls);
+[[nodiscard]] bool LaunchInstalledAppWith(const LaunchCalls& calls);
 
 }  // namespace velmora

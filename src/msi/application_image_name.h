@@ -7,10 +7,10 @@
 namespace velmora {
 
 // The file name alone, without folder, as a process snapshot gives it.
-bool IsApplicationImageName(std::wstring_view fileName);
+[[nodiscard]] bool IsApplicationImageName(std::wstring_view fileName);
 
 // A full image path, as the system reports it for an opened process: its file name part
 // (after the last backslash) is the application's.
-bool IsApplicationImagePath(std::wstring_view imagePath);
+[[nodiscard]] bool IsApplicationImagePath(std::wstring_view imagePath);
 
 }  // namespace velmora

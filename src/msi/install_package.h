@@ -13,7 +13,7 @@ namespace velmora {
 // starts nothing; any other failure is only logged, the caller decides what follows.
 // Its verbose log goes to logFolder, which ends with its separator. *exitCode (when non-null)
 // receives msiexec's exit code, or kMsiexecNoExitCode when none ran to its end.
-bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
+[[nodiscard]] bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
                     const MsiexecHost& host = MsiexecHost(), std::uint32_t* exitCode = nullptr);
 
 }  // namespace velmora

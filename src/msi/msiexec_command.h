@@ -22,7 +22,7 @@ constexpr std::uint32_t kFolderBufferUnits = 260;
 
 // Whether GetSystemDirectoryW's result is a whole folder: 0 and lengths that did not fit
 // the buffer are failures.
-bool IsUsableSystemFolderLength(std::uint32_t length);
+[[nodiscard]] bool IsUsableSystemFolderLength(std::uint32_t length);
 
 std::wstring MsiexecPath(const std::wstring& systemFolder);
 
@@ -36,7 +36,7 @@ std::wstring UninstallCommandLine(const std::wstring& productCode, const std::ws
 
 // 0, 1641 (restart started) and 3010 (restart required); uninstall also takes 1605 (the
 // product is not installed), since a product that is gone is what the uninstall wants.
-bool IsInstallSuccessCode(std::uint32_t exitCode);
-bool IsUninstallSuccessCode(std::uint32_t exitCode);
+[[nodiscard]] bool IsInstallSuccessCode(std::uint32_t exitCode);
+[[nodiscard]] bool IsUninstallSuccessCode(std::uint32_t exitCode);
 
 }  // namespace velmora

@@ -25,6 +25,6 @@ struct MsiexecHost {
 };
 
 // False when the system folder cannot be had whole (a result of 0, or 260 or more).
-bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder);
+[[nodiscard]] bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder);
 
 }  // namespace velmora

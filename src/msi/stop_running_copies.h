@@ -15,6 +15,6 @@ void StopRunningCopies();
 // still a file named Velmora.exe. True when it was told to end (its end is awaited, not
 // examined); false, with nothing logged, when it could not be opened or is another program.
 // The caller keeps its own process out.
-bool StopRunningCopy(DWORD processId);
+[[nodiscard]] bool StopRunningCopy(DWORD processId);
 
 }  // namespace velmora

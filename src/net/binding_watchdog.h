@@ -24,7 +24,7 @@ class BindingWatchdog final : public IBindStatusCallback {
   ~BindingWatchdog();
 
   // True once the watch has aborted the binding.
-  bool Aborted() const { return aborted_.load(); }
+  [[nodiscard]] bool Aborted() const { return aborted_.load(); }
 
   // IUnknown. The object's lifetime is its owner's; the count only answers urlmon.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;

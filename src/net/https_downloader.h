@@ -31,9 +31,9 @@ class HttpsDownloader {
   // byte, is in the file. On false, *error (when error is non-null) holds the reason. The
   // progress callable sees (0, total) first and then the bytes
   // written after each write; it is released before the call returns.
-  bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
+  [[nodiscard]] bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
                 DownloadProgress progress, std::string* error) const;
-  bool Download(const DownloadSeams& seams, const std::wstring& destinationPath,
+  [[nodiscard]] bool Download(const DownloadSeams& seams, const std::wstring& destinationPath,
                 std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const;
 
  private:
@@ -46,6 +46,6 @@ std::string FormatWithLastError(const std::string& message);
 // True when the response's Date is less than 61 seconds from the local clock either way, or
 // when there is no usable Date at all. On false, *error (when error is non-null) names the
 // difference in whole seconds and its direction.
-bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* error = nullptr);
+[[nodiscard]] bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* error = nullptr);
 
 }  // namespace velmora

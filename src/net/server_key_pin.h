@@ -17,11 +17,11 @@ namespace velmora {
 // either case, all zeros meaning that no pin is configured. Tests pass other pins; the program
 // uses the profile's. On false, *error (when error is non-null) holds the reason, also when
 // crypt32 or bcrypt could not be bound from the system folder.
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
+[[nodiscard]] bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
                         const char* pin = ServerKeyPin());
 
 // 64 lower-case hex digits of the SHA-256 of the certificate's DER SubjectPublicKeyInfo.
 // False (hexOut unchanged) without a certificate or output, or when encoding or hashing fails.
-bool ComputeSpkiSha256Hex(PCCERT_CONTEXT certificate, std::string* hexOut);
+[[nodiscard]] bool ComputeSpkiSha256Hex(PCCERT_CONTEXT certificate, std::string* hexOut);
 
 }  // namespace velmora

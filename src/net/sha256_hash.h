@@ -20,10 +20,10 @@ class Sha256Hash {
   Sha256Hash(const Sha256Hash&) = delete;
   Sha256Hash& operator=(const Sha256Hash&) = delete;
 
-  bool Valid() const { return hash_ != nullptr; }
-  bool Update(const unsigned char* bytes, std::size_t count);
+  [[nodiscard]] bool Valid() const { return hash_ != nullptr; }
+  [[nodiscard]] bool Update(const unsigned char* bytes, std::size_t count);
   // The 32-byte digest as 64 lower-case hex digits; false when finishing fails.
-  bool FinishHex(std::string& hex);
+  [[nodiscard]] bool FinishHex(std::string& hex);
 
  private:
   const BcryptApi& api_;

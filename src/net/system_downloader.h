@@ -16,7 +16,7 @@ constexpr DWORD kSystemDownloadStallMilliseconds = 60000;
 // destinationPath, deleting any earlier file there first. A download that receives no byte
 // for stallMilliseconds is aborted and fails like any other. On false, *error (when error is
 // non-null) holds the reason; it is not touched on success.
-bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
+[[nodiscard]] bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
                                   std::string* error,
                                   DWORD stallMilliseconds = kSystemDownloadStallMilliseconds);
 

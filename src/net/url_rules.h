@@ -10,9 +10,9 @@ namespace velmora {
 
 namespace url_rules_detail {
 
-constexpr bool IsForbiddenUrlByte(unsigned char b) { return b <= 0x20 || b == 0x7F || b == 0x5C; }
+[[nodiscard]] constexpr bool IsForbiddenUrlByte(unsigned char b) { return b <= 0x20 || b == 0x7F || b == 0x5C; }
 
-constexpr bool HasHttpsScheme(std::string_view url) {
+[[nodiscard]] constexpr bool HasHttpsScheme(std::string_view url) {
   constexpr std::string_view kScheme = "https://";
   if (url.size() < 8) return false;
   for (std::size_t i = 0; i < 8; ++i) {
@@ -21,7 +21,7 @@ constexpr bool HasHttpsScheme(std::string_view url) {
   return true;
 }
 
-constexpr bool IsPort443(std::string_view port) {
+[[nodiscard]] constexpr bool IsPort443(std::string_view port) {
   if (port.empty() || port.size() > 5) return false;
   unsigned value = 0;
   for (char c : port) {
@@ -36,7 +36,7 @@ constexpr bool IsPort443(std::string_view port) {
 // Every URL rule except the allow-list: splits the URL into its lower-cased host and its path
 // (query and fragment kept). constexpr so that the vendor profile's URLs are held to the same
 // rules while the profile compiles.
-constexpr bool SplitHttpsUrl(std::string_view url, std::string& host, std::string& path) {
+[[nodiscard]] constexpr bool SplitHttpsUrl(std::string_view url, std::string& host, std::string& path) {
   using namespace url_rules_detail;
   host.clear();
   path.clear();
@@ -71,9 +71,9 @@ constexpr bool SplitHttpsUrl(std::string_view url, std::string& host, std::strin
 }
 
 // Splits an allowed URL into its lower-cased host and its path (query and fragment kept).
-bool ParseAllowedHttpsUrl(const std::string& url, std::string& host, std::string& path);
+[[nodiscard]] bool ParseAllowedHttpsUrl(const std::string& url, std::string& host, std::string& path);
 
 // Exact match against the vendor's download hosts; host must already be lower case.
-bool IsAllowedDownloadHost(const std::string& host);
+[[nodiscard]] bool IsAllowedDownloadHost(const std::string& host);
 
 }  // namespace velmora

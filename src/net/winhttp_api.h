@@ -29,6 +29,6 @@ struct WinHttpApi {
 const WinHttpApi& GetWinHttpApi();
 
 // The availability rule: the module and every entry point but WinHttpSetTimeouts are present.
-bool HasRequiredWinHttpEntryPoints(const WinHttpApi& api);
+[[nodiscard]] bool HasRequiredWinHttpEntryPoints(const WinHttpApi& api);
 
 }  // namespace velmora

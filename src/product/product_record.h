@@ -7,9 +7,9 @@
 
 namespace velmora {
 
-bool ReadInstallerValue(const wchar_t* name, std::wstring* value);
+[[nodiscard]] bool ReadInstallerValue(const wchar_t* name, std::wstring* value);
 std::wstring GetInstallFolder();
 std::wstring GetInstalledExePath();
-bool InstalledExeMatchesSize(std::uint64_t expectedSize);
+[[nodiscard]] bool InstalledExeMatchesSize(std::uint64_t expectedSize);
 
 }  // namespace velmora

@@ -39,7 +39,7 @@ constexpr std::vector<std::int32_t> ParseVersionParts(std::basic_string_view<Cha
 std::vector<std::int32_t> ParseVersion(const std::wstring& text);
 
 // True when candidate is strictly newer than reference; missing parts count as 0.
-bool IsNewerVersion(const std::wstring& candidate, const std::wstring& reference);
+[[nodiscard]] bool IsNewerVersion(const std::wstring& candidate, const std::wstring& reference);
 
 // Trims whitespace, drops one "sha256:" prefix and lower-cases A-F; does not validate.
 std::string NormalizeSha256Text(std::string text);

@@ -16,8 +16,8 @@ struct TextFormat {
   StringTrimming trimming;
 };
 
-void DrawText(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
-              std::uint32_t argb, FontStyle style, const TextFormat& format) {
+void DrawFormattedText(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                       std::uint32_t argb, FontStyle style, const TextFormat& format) {
   GpFontFamily* rawFamily = nullptr;
   if (gdip::GdipCreateFontFamilyFromName(kFontFamily, nullptr, &rawFamily) != Ok) return;
   const ScopedFontFamily family(rawFamily);
@@ -42,13 +42,13 @@ void DrawText(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect,
 void DrawTextLine(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
                   std::uint32_t argb, FontStyle style, StringAlignment alignment,
                   StringAlignment lineAlignment) {
-  DrawText(graphics, text, rect, sizePx, argb, style,
+  DrawFormattedText(graphics, text, rect, sizePx, argb, style,
            {alignment, lineAlignment, StringFormatFlagsNoWrap, StringTrimmingEllipsisCharacter});
 }
 
 void DrawTextBlock(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
                    std::uint32_t argb, FontStyle style) {
-  DrawText(graphics, text, rect, sizePx, argb, style,
+  DrawFormattedText(graphics, text, rect, sizePx, argb, style,
            {StringAlignmentNear, StringAlignmentNear, 0, StringTrimmingEllipsisWord});
 }
 

@@ -10,10 +10,10 @@
 namespace velmora {
 
 // msedgewebview2.exe is a file in the folder itself or in one of its immediate subfolders.
-bool FolderHasWebView2Exe(const std::wstring& folder);
+[[nodiscard]] bool FolderHasWebView2Exe(const std::wstring& folder);
 
 // Some subkey of the key has a string "DisplayName" containing "WebView2" (case-sensitive).
-bool UninstallKeyListsWebView2(HKEY root, const wchar_t* keyPath);
+[[nodiscard]] bool UninstallKeyListsWebView2(HKEY root, const wchar_t* keyPath);
 
 // The two lookups the detection makes for each candidate; tests wrap them to see which
 // candidates were consulted and in what order.
@@ -25,7 +25,7 @@ struct WebView2Lookups {
 
 // The folder candidates in order, then the installed-program lists in order; the first match
 // answers.
-bool IsWebView2RuntimeInstalled();
-bool IsWebView2RuntimeInstalledWith(const WebView2Lookups& lookups);
+[[nodiscard]] bool IsWebView2RuntimeInstalled();
+[[nodiscard]] bool IsWebView2RuntimeInstalledWith(const WebView2Lookups& lookups);
 
 }  // namespace velmora

@@ -22,20 +22,20 @@ constexpr std::size_t kManifestMaxBytes = 65536;
 // The one key name that is not the profile's: plain, the same for every vendor.
 constexpr char kManifestExeSizeKey[] = "exeSize";
 
-bool ReadManifestFile(const std::wstring& path, std::string& text);
+[[nodiscard]] bool ReadManifestFile(const std::wstring& path, std::string& text);
 std::string ReadJsonString(const std::string& text, const std::string& key);
 std::uint64_t ReadJsonUnsigned(const std::string& text, const std::string& key);
 InstallerManifest ParseManifest(const std::string& text);
 // Ends in ".msi", letter case and any query ignored. constexpr so that the vendor profile's
 // built-in package URL is held to it while the profile compiles.
-constexpr bool IsMsiUrl(std::string_view url) {
+[[nodiscard]] constexpr bool IsMsiUrl(std::string_view url) {
   std::string lower;
   for (char c : url.substr(0, url.find('?'))) {
     lower.push_back(LowerAscii(c));
   }
   return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".msi") == 0;
 }
-bool IsValidManifest(const InstallerManifest& manifest);
+[[nodiscard]] bool IsValidManifest(const InstallerManifest& manifest);
 const InstallerManifest& BuiltInManifest();
 
 }  // namespace velmora

@@ -20,7 +20,7 @@ struct RunFolder {
 
 // True with the manifest to use and the run's folder; false when the run has already ended
 // through FailSetup.
-bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
+[[nodiscard]] bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
                      RunFolder& folder);
 
 }  // namespace velmora

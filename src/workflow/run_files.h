@@ -16,10 +16,10 @@ namespace velmora {
 // path ends with its separator. Empty when the system's temporary folder cannot be had, when
 // anything already stands under the chosen name, or when the new folder cannot be held. When
 // the hold is released, the folder is removed if nothing (such as an msiexec log) is left in it.
-HeldFile CreateRunFolder(std::wstring& folder);
+[[nodiscard]] HeldFile CreateRunFolder(std::wstring& folder);
 
 // Creates and holds exactly this folder, as CreateRunFolder does with the name it picks.
-HeldFile CreateRunFolderAt(const std::wstring& path);
+[[nodiscard]] HeldFile CreateRunFolderAt(const std::wstring& path);
 
 // Removes the packages and manifests that earlier runs left in their folders when they were
 // killed, and each such folder once it is empty. A folder still held by a running copy, a
@@ -29,6 +29,6 @@ void SweepEarlierRuns();
 // Opens the file for reading while denying every other process write and delete access, so
 // that it stays exactly as checked for as long as it is held. Empty when the file cannot be
 // opened so, or is a link.
-HeldFile LockFile(const std::wstring& path);
+[[nodiscard]] HeldFile LockFile(const std::wstring& path);
 
 }  // namespace velmora

@@ -250,8 +250,9 @@ TEST_F(SandboxDownloadTest, ProgressStartsAtZeroRisesByAtMostOneBufferAndEndsWit
 TEST_F(SandboxDownloadTest, ProgressCallableIsReleasedBeforeDownloadReturns) {
   for (const std::string& options : {std::string(), std::string("status=404")}) {
     const auto token = std::make_shared<int>(0);
-    HttpsDownloader(PackageUrl(options))
-        .Download(Destination(), 0, [token](std::uint64_t, std::uint64_t) {}, nullptr);
+    const bool downloaded = HttpsDownloader(PackageUrl(options))
+                                .Download(Destination(), 0, [token](std::uint64_t, std::uint64_t) {}, nullptr);
+    EXPECT_EQ(downloaded, options.empty()) << options;
     EXPECT_EQ(token.use_count(), 1) << options;
   }
 }

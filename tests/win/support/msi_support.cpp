@@ -251,8 +251,7 @@ std::uint64_t FileSize(const std::wstring& path) {
 
 std::wstring InstalledValue(const wchar_t* name) {
   std::wstring value;
-  ReadInstallerValue(name, &value);
-  return value;
+  return ReadInstallerValue(name, &value) ? value : std::wstring();
 }
 
 void WriteInstallerValue(const wchar_t* name, const std::wstring& value) {
