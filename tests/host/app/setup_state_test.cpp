@@ -57,6 +57,7 @@ TEST_F(SetupStateTest, FailSetupKeepsExactMessageAndClosesWindow) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
   EXPECT_FALSE(SetupBusy.load());
   EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, WM_SETUP_CLOSE, 0}}));
+  EXPECT_EQ(StatesAtPosts(), (std::vector<StateAtPost>{{Outcome::Failed, false}}));
 }
 
 TEST_F(SetupStateTest, FinalReportsStoreOutcomeClearBusyAndPostTheirMessage) {
@@ -74,6 +75,8 @@ TEST_F(SetupStateTest, FinalReportsStoreOutcomeClearBusyAndPostTheirMessage) {
     EXPECT_FALSE(SetupBusy.load());
     EXPECT_TRUE(ErrorText.empty());
     EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, c.message, 0}}));
+    // The window reads both when the message arrives, so both are in place before the post.
+    EXPECT_EQ(StatesAtPosts(), (std::vector<StateAtPost>{{c.outcome, false}}));
   }
 }
 

@@ -7,8 +7,14 @@ std::vector<RecordedPost>& RecordedPosts() {
   return posts;
 }
 
+std::vector<StateAtPost>& StatesAtPosts() {
+  static std::vector<StateAtPost> states;
+  return states;
+}
+
 void PostSetupMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam) {
   RecordedPosts().push_back({window, message, wParam});
+  StatesAtPosts().push_back({SetupOutcome.load(), SetupBusy.load()});
 }
 
 void ResetSetupState(WindowHandle window) {
@@ -21,6 +27,7 @@ void ResetSetupState(WindowHandle window) {
   ProgressPercent = 0;
   ForceFallbackManifest = false;
   RecordedPosts().clear();
+  StatesAtPosts().clear();
 }
 
 }  // namespace velmora

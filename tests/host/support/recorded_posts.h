@@ -17,6 +17,15 @@ struct RecordedPost {
 
 std::vector<RecordedPost>& RecordedPosts();
 
+// The shared state the window would read when a post arrives, taken at each post.
+struct StateAtPost {
+  Outcome outcome;
+  bool busy;
+  bool operator==(const StateAtPost&) const = default;
+};
+
+std::vector<StateAtPost>& StatesAtPosts();
+
 // Puts the shared setup state back to its start values and forgets recorded posts.
 void ResetSetupState(WindowHandle window);
 

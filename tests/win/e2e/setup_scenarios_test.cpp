@@ -5,11 +5,14 @@
 
 #include <shlobj.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
+#include "app/scoped_handle.h"
 #include "app/vendor_profile.h"
 #include "msi_support.h"
 #include "net/file_integrity.h"
@@ -494,6 +497,63 @@ TEST_F(SetupScenario, SecondCopyWithoutAWindowToFindSaysItIsAlreadyRunning) {
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_EQ(run.messageBoxes.size(), 1u);
   EXPECT_EQ(run.messageBoxes[0], L"Velmora Setup is already running.");
+  EXPECT_TRUE(Log().empty()) << "the second copy starts nothing";
+}
+
+// A first copy's window that shows itself only after a delay, minimised, and is serviced on its
+// own thread so that another process can restore it; gone when the object is.
+class LateSetupWindow {
+ public:
+  explicit LateSetupWindow(DWORD delayMilliseconds)
+      : thread_([this, delayMilliseconds] { Serve(delayMilliseconds); }) {}
+  ~LateSetupWindow() {
+    SetEvent(stop_.Get());
+    thread_.join();
+  }
+  LateSetupWindow(const LateSetupWindow&) = delete;
+  LateSetupWindow& operator=(const LateSetupWindow&) = delete;
+
+  HWND Window() const { return window_; }
+
+ private:
+  void Serve(DWORD delayMilliseconds) {
+    if (WaitForSingleObject(stop_.Get(), delayMilliseconds) == WAIT_OBJECT_0) return;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VelmoraSetupWindow";
+    RegisterClassW(&windowClass);
+    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Velmora Setup", WS_OVERLAPPEDWINDOW, 0,
+                                        0, 500, 216, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWMINNOACTIVE);
+    window_ = window;
+    const HANDLE stop = stop_.Get();
+    while (MsgWaitForMultipleObjects(1, &stop, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    DestroyWindow(window);
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+  }
+
+  ScopedHandle stop_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  std::atomic<HWND> window_ = nullptr;
+  std::thread thread_;
+};
+
+// The second copy keeps looking for the first copy's window for about two seconds: one that
+// appears a second after it started is still found. Wine starts the program in well under a
+// second here, so its first searches find nothing.
+TEST_F(SetupScenario, SecondCopyFindsAWindowThatAppearsASecondLater) {
+  const ScopedHandle mutex(CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance"));
+  ASSERT_TRUE(mutex);
+  const LateSetupWindow first(1000);
+  const SetupRunResult run = Run();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.messageBoxes.empty());
+  ASSERT_NE(first.Window(), nullptr);
+  EXPECT_FALSE(IsIconic(first.Window())) << "the second copy restores the window it found";
   EXPECT_TRUE(Log().empty()) << "the second copy starts nothing";
 }
 

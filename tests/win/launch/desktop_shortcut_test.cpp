@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/scoped_handle.h"
 #include "launch_support.h"
 #include "msi_support.h"
 
@@ -86,6 +87,13 @@ TEST_P(DesktopShortcutShellTest, LinkOnTheDesktopPointsAtTheInstalledExecutable)
   EXPECT_EQ(log.Messages(), Lines{"Desktop shortcut created: " + test::Narrow(LinkPath())});
   EXPECT_EQ(DesktopEntries(), std::vector<std::wstring>{L"Velmora.lnk"});
   ExpectLinkTo(install);
+  // The thread is itself again: it has no token of its own.
+  HANDLE token = nullptr;
+  const BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token);
+  const DWORD error = GetLastError();
+  const ScopedHandle owned(token);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_TOKEN));
 }
 
 INSTANTIATE_TEST_SUITE_P(Token, DesktopShortcutShellTest, ::testing::Bool(),

@@ -240,6 +240,9 @@ TEST_F(LaunchInstalledAppTest, ProcessExitingAtOnceGivesItsFullExitCodeAndTheBox
   ExpectOneBox(kNoWindowBox + GetLogFilePath());
 }
 
+// The program's own launch waits 30 seconds for the window; the tests shorten it at the seam.
+TEST(LaunchCallsDefaults, WindowWaitIsThirtySeconds) { EXPECT_EQ(LaunchCalls{}.windowWaitMs, 30000u); }
+
 TEST_F(LaunchInstalledAppTest, ProcessWithoutWindowIsLeftRunningAtTheLimitShortenedAtSeam) {
   install.SetControl("report\nnowindow");
   LaunchCalls calls = test::RecordingBoxes(boxes);

@@ -3,6 +3,7 @@
 // coverage at these sizes, so a pixel inside an element has exactly the element's colour.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -33,6 +34,25 @@ class ScreenPixelsTest : public ::testing::Test {
 
   test::SetupWindowFixture window_;
 };
+
+// The pixel tests below probe with the palette's names; these are the values those names
+// must hold, written out so that a changed header cannot pass unnoticed.
+TEST(Palette, ColoursAreTheDesignedArgbValues) {
+  const struct {
+    const char* name;
+    std::uint32_t value;
+    std::uint32_t argb;
+  } colours[] = {
+      {"InkColor", InkColor, 0xFF1E1E26},
+      {"MutedColor", MutedColor, 0xFF6A6978},
+      {"TrackColor", TrackColor, 0xFFEEEBF8},
+      {"AccentColor", AccentColor, 0xFF7C5CFF},
+      {"AccentHoverColor", AccentHoverColor, 0xFF8F70FF},
+      {"BoxBorderColor", BoxBorderColor, 0xFFCDC9E0},
+      {"WhiteColor", WhiteColor, 0xFFFFFFFF},
+  };
+  for (const auto& colour : colours) EXPECT_EQ(colour.value, colour.argb) << colour.name;
+}
 
 TEST_F(ScreenPixelsTest, ProgressFillCoversItsShareOfTheTrackInAccentAndTheRestStaysTrack) {
   window_.Post(WM_SETUP_PROGRESS, 50);
@@ -111,6 +131,33 @@ TEST_F(ScreenPixelsTest, StatusWrapsAtLineFeedsAndAtTheBoxWidth) {
     EXPECT_GT(capture.InkPixels(32, 64, W() - 64, 14), 20) << test::Narrow(c.status);
     EXPECT_EQ(capture.InkPixels(32, 82, W() - 64, 12) > 0, c.secondLineInked) << test::Narrow(c.status);
     EXPECT_EQ(capture.InkPixels(W() - 30, 0, 30, H()), 0) << test::Narrow(c.status);
+  }
+}
+
+// The line as the Windows runtime's swprintf formats it for the worker's progress reporter.
+TEST_F(ScreenPixelsTest, DownloadProgressLineIsFormattedAndDrawn) {
+  const struct {
+    std::uint64_t done;
+    std::uint64_t total;
+    int percent;
+    const wchar_t* line;
+  } cases[] = {
+      {16148070, 38377882, 42, L"Downloading Velmora 1.1.7... 42%  (15.4 of 36.6 MB)"},
+      {0, 524288, 0, L"Downloading Velmora 1.1.7... 0%  (0.0 of 0.5 MB)"},
+      {1572864, 1572864, 100, L"Downloading Velmora 1.1.7... 100%  (1.5 of 1.5 MB)"},
+  };
+  const std::wstring version = L"1.1.7";
+  for (const auto& c : cases) {
+    const Capture before = Client();
+    std::thread worker([&] {
+      int lastPercent = -1;
+      MakeDownloadProgressReporter(lastPercent, version)(c.done, c.total);
+    });
+    worker.join();
+    test::PumpMessages();
+    EXPECT_EQ(CopyStatusText(), c.line) << test::Narrow(c.line);
+    EXPECT_EQ(ProgressPercent, c.percent) << test::Narrow(c.line);
+    EXPECT_NE(Client().Crop(32, 64, W() - 64, 20), before.Crop(32, 64, W() - 64, 20)) << test::Narrow(c.line);
   }
 }
 
@@ -194,6 +241,21 @@ TEST_F(ScreenPixelsTest, FinishScreenWithoutTheWarningScreenshot) {
   EXPECT_GT(c.PixelsOf(Rgb(InkColor), 64, 144, 330, 20), 50);
   EXPECT_GT(c.PixelsOf(Rgb(InkColor), 64, 180, 360, 20), 50);
   Screenshot(L"finish-screen");
+}
+
+// The heading's ink follows the operation the worker chose, read when the screen paints.
+TEST_F(ScreenPixelsTest, FinishHeadingDiffersBetweenOperations) {
+  SetupOperation.exchange(Operation::Install);
+  window_.ShowFinishScreen();
+  const Capture installed = Client().Crop(32, 28, W() - 64, 42);
+  SetupOperation.exchange(Operation::Update);
+  InvalidateRect(window_.Window(), nullptr, FALSE);
+  const Capture updated = Client().Crop(32, 28, W() - 64, 42);
+  EXPECT_GT(updated.PixelsOf(Rgb(InkColor), 0, 0, W() - 64, 42), 100);
+  EXPECT_NE(updated, installed);
+  SetupOperation.exchange(Operation::Install);
+  InvalidateRect(window_.Window(), nullptr, FALSE);
+  EXPECT_EQ(Client().Crop(32, 28, W() - 64, 42), installed);
 }
 
 TEST_F(ScreenPixelsTest, FinishScreenWithTheWebView2WarningScreenshot) {
