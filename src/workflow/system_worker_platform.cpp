@@ -1,3 +1,5 @@
+#include "workflow/system_worker_platform.h"
+
 #include <windows.h>
 
 #include "msi/system_install_strategy.h"

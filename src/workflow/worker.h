@@ -8,10 +8,4 @@ namespace velmora {
 
 void RunSetup(const WorkerPlatform& platform);
 
-// The worker thread's function: RunSetup on the real machine.
-void Worker();
-
-// The real downloaders, registry, integrity checks and install strategy.
-WorkerPlatform SystemWorkerPlatform();
-
 }  // namespace velmora

@@ -13,6 +13,7 @@
 #include "scenario_support.h"
 #include "win_test_support.h"
 #include "workflow/run_files.h"
+#include "workflow/system_worker_platform.h"
 #include "workflow/worker.h"
 
 namespace velmora {
