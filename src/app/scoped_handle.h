@@ -1,5 +1,8 @@
 // Owners for the platform's handles. Both null and INVALID_HANDLE_VALUE count as empty, and
 // closing keeps the thread's last error, so a failure's code survives the cleanup of its path.
+// Traits are usually empty; a handle that must be closed through something else (the run-time
+// table it came from, the DC a selection was made in) carries that in its traits object, which
+// the owner holds and moves with the handle.
 #pragma once
 
 #include <windows.h>
@@ -13,20 +16,21 @@ class Scoped {
  public:
   using Value = typename Traits::Value;
   Scoped() = default;
-  explicit Scoped(Value value) : value_(value) {}
+  explicit Scoped(Value value, Traits traits = Traits{}) : traits_(traits), value_(value) {}
   Scoped(const Scoped&) = delete;
   Scoped& operator=(const Scoped&) = delete;
-  Scoped(Scoped&& other) noexcept : value_(std::exchange(other.value_, Value{})) {}
+  Scoped(Scoped&& other) noexcept : traits_(other.traits_), value_(std::exchange(other.value_, Value{})) {}
   Scoped& operator=(Scoped&& other) noexcept {
     if (this != &other) {
       Close();
+      traits_ = other.traits_;
       value_ = std::exchange(other.value_, Value{});
     }
     return *this;
   }
   ~Scoped() { Close(); }
 
-  [[nodiscard]] bool Valid() const { return Traits::Valid(value_); }
+  [[nodiscard]] bool Valid() const { return traits_.Valid(value_); }
   explicit operator bool() const { return Valid(); }
   [[nodiscard]] Value Get() const { return value_; }
   [[nodiscard]] Value Release() { return std::exchange(value_, Value{}); }
@@ -34,13 +38,14 @@ class Scoped {
   void Close() {
     if (Valid()) {
       const DWORD lastError = GetLastError();
-      Traits::Close(value_);
+      traits_.Close(value_);
       SetLastError(lastError);
     }
     value_ = Value{};
   }
 
  private:
+  [[no_unique_address]] Traits traits_{};
   Value value_{};
 };
 
@@ -80,5 +85,39 @@ using ScopedRegistryKey = Scoped<RegistryKeyTraits>;
 using ScopedLibrary = Scoped<LibraryTraits>;
 using ScopedFind = Scoped<FindTraits>;
 using ScopedLocalMemory = Scoped<LocalMemoryTraits>;
+
+// Both handles CreateProcess* hands back, closed thread first, then process. The process id
+// stays readable after Close.
+class ScopedProcessInformation {
+ public:
+  ScopedProcessInformation() = default;
+  explicit ScopedProcessInformation(const PROCESS_INFORMATION& info)
+      : process_(info.hProcess), thread_(info.hThread), processId_(info.dwProcessId) {}
+  ScopedProcessInformation(ScopedProcessInformation&&) noexcept = default;
+  ScopedProcessInformation& operator=(ScopedProcessInformation&& other) noexcept {
+    if (this != &other) {
+      Close();
+      process_ = std::move(other.process_);
+      thread_ = std::move(other.thread_);
+      processId_ = other.processId_;
+    }
+    return *this;
+  }
+  ~ScopedProcessInformation() { Close(); }
+
+  [[nodiscard]] bool Valid() const { return process_.Valid(); }
+  explicit operator bool() const { return Valid(); }
+  [[nodiscard]] HANDLE Process() const { return process_.Get(); }
+  [[nodiscard]] DWORD ProcessId() const { return processId_; }
+  void Close() {
+    thread_.Close();
+    process_.Close();
+  }
+
+ private:
+  ScopedHandle process_;
+  ScopedHandle thread_;
+  DWORD processId_ = 0;
+};
 
 }  // namespace velmora
