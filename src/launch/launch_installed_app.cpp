@@ -146,14 +146,12 @@ bool LaunchInstalledAppWith(const LaunchCalls& calls) {
     }
     LogMessage("Velmora launched with the current administrator token.");
   }
-  ScopedHandle thread(target.process.hThread);
-  ScopedHandle process(target.process.hProcess);
-  LogMessage("Velmora process started with PID %lu.", target.process.dwProcessId);
+  ScopedProcessInformation started(target.process);
+  LogMessage("Velmora process started with PID %lu.", started.ProcessId());
 
   DWORD exitCode = STILL_ACTIVE;
-  const bool shown = WaitForApplicationWindow(process.Get(), calls.windowWaitMs, exitCode);
-  thread.Close();
-  process.Close();
+  const bool shown = WaitForApplicationWindow(started.Process(), calls.windowWaitMs, exitCode);
+  started.Close();
   if (shown) {
     LogMessage("Velmora window is visible.");
     return true;
