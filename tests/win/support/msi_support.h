@@ -60,15 +60,14 @@ class RunningCopy {
   RunningCopy(const RunningCopy&) = delete;
   RunningCopy& operator=(const RunningCopy&) = delete;
 
-  DWORD Pid() const { return pid_; }
-  bool Started() const { return process_.Valid(); }
+  DWORD Pid() const { return child_.ProcessId(); }
+  bool Started() const { return child_.Valid(); }
   bool HasEnded() const;
   // Waits up to 10 seconds for the end; STILL_ACTIVE when it did not come.
   DWORD ExitCode() const;
 
  private:
-  ScopedHandle process_;
-  DWORD pid_ = 0;
+  ScopedProcessInformation child_;
 };
 
 // Stands in for msiexec with exit codes or a hang taken from a plan ("0,1603" or "hang"); each
