@@ -268,4 +268,13 @@ DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine) {
   return code;
 }
 
+std::string StartLine(const std::wstring& msiPath) {
+  return "Starting Windows Installer: " +
+         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId())));
+}
+
+std::string UninstallingLine(const std::wstring& productCode) {
+  return "Uninstalling broken product " + Narrow(productCode) + ".";
+}
+
 }  // namespace velmora::test::msi
