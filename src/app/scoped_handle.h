@@ -55,16 +55,12 @@ struct KernelHandleTraits {
   static void Close(HANDLE h) { CloseHandle(h); }
 };
 
-struct RegistryKeyTraits {
-  using Value = HKEY;
-  static bool Valid(HKEY h) { return h != nullptr; }
-  static void Close(HKEY h) { RegCloseKey(h); }
-};
-
-struct LibraryTraits {
-  using Value = HMODULE;
-  static bool Valid(HMODULE h) { return h != nullptr; }
-  static void Close(HMODULE h) { FreeLibrary(h); }
+// A handle that only null leaves empty, closed by one call.
+template <typename Handle, auto CloseCall>
+struct NullEmptyTraits {
+  using Value = Handle;
+  static bool Valid(Handle handle) { return handle != nullptr; }
+  static void Close(Handle handle) { CloseCall(handle); }
 };
 
 struct FindTraits {
@@ -73,18 +69,22 @@ struct FindTraits {
   static void Close(HANDLE search) { FindClose(search); }
 };
 
-// Memory the system allocated for the caller with LocalAlloc (security descriptors and the like).
-struct LocalMemoryTraits {
-  using Value = HLOCAL;
-  static bool Valid(HLOCAL memory) { return memory != nullptr; }
-  static void Close(HLOCAL memory) { LocalFree(memory); }
-};
-
 using ScopedHandle = Scoped<KernelHandleTraits>;
-using ScopedRegistryKey = Scoped<RegistryKeyTraits>;
-using ScopedLibrary = Scoped<LibraryTraits>;
+using ScopedRegistryKey = Scoped<NullEmptyTraits<HKEY, RegCloseKey>>;
+using ScopedLibrary = Scoped<NullEmptyTraits<HMODULE, FreeLibrary>>;
 using ScopedFind = Scoped<FindTraits>;
-using ScopedLocalMemory = Scoped<LocalMemoryTraits>;
+// Memory the system allocated for the caller with LocalAlloc (security descriptors and the like).
+using ScopedLocalMemory = Scoped<NullEmptyTraits<HLOCAL, LocalFree>>;
+
+// A handle from a table of calls bound at run time closes through that table: the traits
+// point at it and hand it to `CloseThrough` with the handle.
+template <typename Table, typename Handle, void (*CloseThrough)(const Table&, Handle)>
+struct TableHandleTraits {
+  using Value = Handle;
+  const Table* table = nullptr;
+  static bool Valid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) const { CloseThrough(*table, handle); }
+};
 
 // Both handles CreateProcess* hands back, closed thread first, then process. The process id
 // stays readable after Close.

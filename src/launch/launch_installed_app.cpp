@@ -27,12 +27,7 @@ constexpr wchar_t kNoWindowText[] =
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
 
-struct EnvironmentBlockTraits {
-  using Value = LPVOID;
-  static bool Valid(LPVOID block) { return block != nullptr; }
-  static void Close(LPVOID block) { DestroyUserEnvironmentBlock(block); }
-};
-using ScopedEnvironmentBlock = Scoped<EnvironmentBlockTraits>;
+using ScopedEnvironmentBlock = Scoped<NullEmptyTraits<LPVOID, DestroyUserEnvironmentBlock>>;
 
 // What every attempt starts: the same path, command line and folder, and the same startup and
 // process records.

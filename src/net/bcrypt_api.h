@@ -24,22 +24,13 @@ struct BcryptApi {
 // life; a failed load is not retried.
 const BcryptApi& GetBcryptApi();
 
-// The table's handles close through the table, so their traits point at it.
-struct BcryptProviderTraits {
-  using Value = BCRYPT_ALG_HANDLE;
-  const BcryptApi* api = nullptr;
-  static bool Valid(BCRYPT_ALG_HANDLE provider) { return provider != nullptr; }
-  void Close(BCRYPT_ALG_HANDLE provider) const { api->BCryptCloseAlgorithmProvider(provider, 0); }
-};
+// The table's handles close through the table.
+inline void CloseBcryptProvider(const BcryptApi& api, BCRYPT_ALG_HANDLE provider) {
+  api.BCryptCloseAlgorithmProvider(provider, 0);
+}
+inline void DestroyBcryptHash(const BcryptApi& api, BCRYPT_HASH_HANDLE hash) { api.BCryptDestroyHash(hash); }
 
-struct BcryptHashTraits {
-  using Value = BCRYPT_HASH_HANDLE;
-  const BcryptApi* api = nullptr;
-  static bool Valid(BCRYPT_HASH_HANDLE hash) { return hash != nullptr; }
-  void Close(BCRYPT_HASH_HANDLE hash) const { api->BCryptDestroyHash(hash); }
-};
-
-using ScopedBcryptProvider = Scoped<BcryptProviderTraits>;
-using ScopedBcryptHash = Scoped<BcryptHashTraits>;
+using ScopedBcryptProvider = Scoped<TableHandleTraits<BcryptApi, BCRYPT_ALG_HANDLE, CloseBcryptProvider>>;
+using ScopedBcryptHash = Scoped<TableHandleTraits<BcryptApi, BCRYPT_HASH_HANDLE, DestroyBcryptHash>>;
 
 }  // namespace velmora

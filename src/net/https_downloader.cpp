@@ -29,14 +29,9 @@ constexpr DWORD kReadBufferBytes = 0x40000;
 constexpr ULONGLONG kHundredNanosecondsPerSecond = 10000000;
 constexpr ULONGLONG kFreshnessTolerance = 61 * kHundredNanosecondsPerSecond;
 
-// A WinHTTP handle closes through the run-time table it came from, so the traits point at it.
-struct WinHttpHandleTraits {
-  using Value = HINTERNET;
-  const WinHttpApi* api = nullptr;
-  static bool Valid(HINTERNET handle) { return handle != nullptr; }
-  void Close(HINTERNET handle) const { api->WinHttpCloseHandle(handle); }
-};
-using WinHttpHandle = Scoped<WinHttpHandleTraits>;
+// A WinHTTP handle closes through the run-time table it came from, which its traits point at.
+void CloseWinHttpHandle(const WinHttpApi& api, HINTERNET handle) { api.WinHttpCloseHandle(handle); }
+using WinHttpHandle = Scoped<TableHandleTraits<WinHttpApi, HINTERNET, CloseWinHttpHandle>>;
 
 void SetError(std::string* error, const std::string& text) {
   if (error != nullptr) *error = text;

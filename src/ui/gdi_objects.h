@@ -19,18 +19,6 @@ struct PaintTraits {
   void Close(HDC) const { EndPaint(window, &paint); }
 };
 
-struct MemoryDcTraits {
-  using Value = HDC;
-  static bool Valid(HDC dc) { return dc != nullptr; }
-  static void Close(HDC dc) { DeleteDC(dc); }
-};
-
-struct BitmapTraits {
-  using Value = HBITMAP;
-  static bool Valid(HBITMAP bitmap) { return bitmap != nullptr; }
-  static void Close(HBITMAP bitmap) { DeleteObject(bitmap); }
-};
-
 // The object a selection replaced, selected back into the DC the traits name.
 struct SelectionTraits {
   using Value = HGDIOBJ;
@@ -40,8 +28,8 @@ struct SelectionTraits {
 };
 
 using ScopedPaint = Scoped<PaintTraits>;
-using ScopedMemoryDc = Scoped<MemoryDcTraits>;
-using ScopedBitmap = Scoped<BitmapTraits>;
+using ScopedMemoryDc = Scoped<NullEmptyTraits<HDC, DeleteDC>>;
+using ScopedBitmap = Scoped<NullEmptyTraits<HBITMAP, DeleteObject>>;
 using ScopedSelection = Scoped<SelectionTraits>;
 
 inline ScopedPaint BeginScopedPaint(HWND window) {
