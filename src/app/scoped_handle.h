@@ -1,5 +1,8 @@
 // Owners for the platform's handles. Both null and INVALID_HANDLE_VALUE count as empty, and
 // closing keeps the thread's last error, so a failure's code survives the cleanup of its path.
+// Traits are usually empty; a handle that must be closed through something else (the run-time
+// table it came from, the DC a selection was made in) carries that in its traits object, which
+// the owner holds and moves with the handle.
 #pragma once
 
 #include <windows.h>
@@ -13,20 +16,21 @@ class Scoped {
  public:
   using Value = typename Traits::Value;
   Scoped() = default;
-  explicit Scoped(Value value) : value_(value) {}
+  explicit Scoped(Value value, Traits traits = Traits{}) : traits_(traits), value_(value) {}
   Scoped(const Scoped&) = delete;
   Scoped& operator=(const Scoped&) = delete;
-  Scoped(Scoped&& other) noexcept : value_(std::exchange(other.value_, Value{})) {}
+  Scoped(Scoped&& other) noexcept : traits_(other.traits_), value_(std::exchange(other.value_, Value{})) {}
   Scoped& operator=(Scoped&& other) noexcept {
     if (this != &other) {
       Close();
+      traits_ = other.traits_;
       value_ = std::exchange(other.value_, Value{});
     }
     return *this;
   }
   ~Scoped() { Close(); }
 
-  [[nodiscard]] bool Valid() const { return Traits::Valid(value_); }
+  [[nodiscard]] bool Valid() const { return traits_.Valid(value_); }
   explicit operator bool() const { return Valid(); }
   [[nodiscard]] Value Get() const { return value_; }
   [[nodiscard]] Value Release() { return std::exchange(value_, Value{}); }
@@ -34,13 +38,14 @@ class Scoped {
   void Close() {
     if (Valid()) {
       const DWORD lastError = GetLastError();
-      Traits::Close(value_);
+      traits_.Close(value_);
       SetLastError(lastError);
     }
     value_ = Value{};
   }
 
  private:
+  [[no_unique_address]] Traits traits_{};
   Value value_{};
 };
 
@@ -50,16 +55,12 @@ struct KernelHandleTraits {
   static void Close(HANDLE h) { CloseHandle(h); }
 };
 
-struct RegistryKeyTraits {
-  using Value = HKEY;
-  [[nodiscard]] static bool Valid(HKEY h) { return h != nullptr; }
-  static void Close(HKEY h) { RegCloseKey(h); }
-};
-
-struct LibraryTraits {
-  using Value = HMODULE;
-  [[nodiscard]] static bool Valid(HMODULE h) { return h != nullptr; }
-  static void Close(HMODULE h) { FreeLibrary(h); }
+// A handle that only null leaves empty, closed by one call.
+template <typename Handle, auto CloseCall>
+struct NullEmptyTraits {
+  using Value = Handle;
+  [[nodiscard]] static bool Valid(Handle handle) { return handle != nullptr; }
+  static void Close(Handle handle) { CloseCall(handle); }
 };
 
 struct FindTraits {
@@ -68,17 +69,55 @@ struct FindTraits {
   static void Close(HANDLE search) { FindClose(search); }
 };
 
+using ScopedHandle = Scoped<KernelHandleTraits>;
+using ScopedRegistryKey = Scoped<NullEmptyTraits<HKEY, RegCloseKey>>;
+using ScopedLibrary = Scoped<NullEmptyTraits<HMODULE, FreeLibrary>>;
+using ScopedFind = Scoped<FindTraits>;
 // Memory the system allocated for the caller with LocalAlloc (security descriptors and the like).
-struct LocalMemoryTraits {
-  using Value = HLOCAL;
-  [[nodiscard]] static bool Valid(HLOCAL memory) { return memory != nullptr; }
-  static void Close(HLOCAL memory) { LocalFree(memory); }
+using ScopedLocalMemory = Scoped<NullEmptyTraits<HLOCAL, LocalFree>>;
+
+// A handle from a table of calls bound at run time closes through that table: the traits
+// point at it and hand it to `CloseThrough` with the handle.
+template <typename Table, typename Handle, void (*CloseThrough)(const Table&, Handle)>
+struct TableHandleTraits {
+  using Value = Handle;
+  const Table* table = nullptr;
+  [[nodiscard]] static bool Valid(Handle handle) { return handle != nullptr; }
+  void Close(Handle handle) const { CloseThrough(*table, handle); }
 };
 
-using ScopedHandle = Scoped<KernelHandleTraits>;
-using ScopedRegistryKey = Scoped<RegistryKeyTraits>;
-using ScopedLibrary = Scoped<LibraryTraits>;
-using ScopedFind = Scoped<FindTraits>;
-using ScopedLocalMemory = Scoped<LocalMemoryTraits>;
+// Both handles CreateProcess* hands back, closed thread first, then process. The process id
+// stays readable after Close.
+class ScopedProcessInformation {
+ public:
+  ScopedProcessInformation() = default;
+  explicit ScopedProcessInformation(const PROCESS_INFORMATION& info)
+      : process_(info.hProcess), thread_(info.hThread), processId_(info.dwProcessId) {}
+  ScopedProcessInformation(ScopedProcessInformation&&) noexcept = default;
+  ScopedProcessInformation& operator=(ScopedProcessInformation&& other) noexcept {
+    if (this != &other) {
+      Close();
+      process_ = std::move(other.process_);
+      thread_ = std::move(other.thread_);
+      processId_ = other.processId_;
+    }
+    return *this;
+  }
+  ~ScopedProcessInformation() { Close(); }
+
+  [[nodiscard]] bool Valid() const { return process_.Valid(); }
+  explicit operator bool() const { return Valid(); }
+  [[nodiscard]] HANDLE Process() const { return process_.Get(); }
+  [[nodiscard]] DWORD ProcessId() const { return processId_; }
+  void Close() {
+    thread_.Close();
+    process_.Close();
+  }
+
+ private:
+  ScopedHandle process_;
+  ScopedHandle thread_;
+  DWORD processId_ = 0;
+};
 
 }  // namespace velmora

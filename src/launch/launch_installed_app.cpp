@@ -28,12 +28,7 @@ constexpr wchar_t kNoWindowText[] =
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
 
-struct EnvironmentBlockTraits {
-  using Value = LPVOID;
-  static bool Valid(LPVOID block) { return block != nullptr; }
-  static void Close(LPVOID block) { DestroyUserEnvironmentBlock(block); }
-};
-using ScopedEnvironmentBlock = Scoped<EnvironmentBlockTraits>;
+using ScopedEnvironmentBlock = Scoped<NullEmptyTraits<LPVOID, DestroyUserEnvironmentBlock>>;
 
 // What every attempt starts: the same path, command line and folder, and the same startup and
 // process records.
@@ -146,14 +141,12 @@ bool LaunchInstalledAppWith(const LaunchCalls& calls) {
     }
     LogMessage("Velmora launched with the current administrator token.");
   }
-  ScopedHandle thread(target.process.hThread);
-  ScopedHandle process(target.process.hProcess);
-  LogMessage("Velmora process started with PID %lu.", target.process.dwProcessId);
+  ScopedProcessInformation started(target.process);
+  LogMessage("Velmora process started with PID %lu.", started.ProcessId());
 
   DWORD exitCode = STILL_ACTIVE;
-  const bool shown = WaitForApplicationWindow(process.Get(), calls.windowWaitMs, exitCode);
-  thread.Close();
-  process.Close();
+  const bool shown = WaitForApplicationWindow(started.Process(), calls.windowWaitMs, exitCode);
+  started.Close();
   if (shown) {
     LogMessage("Velmora window is visible.");
     return true;

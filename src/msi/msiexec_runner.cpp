@@ -1,61 +1,33 @@
 #include "msi/msiexec_runner.h"
 
 #include "app/bootstrap_log.h"
+#include "app/scoped_handle.h"
 
 namespace velmora {
 
-bool StartMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                  const std::wstring& commandLine, MsiexecProcess& started, DWORD& startError) {
+DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
+                 const std::wstring& commandLine, const MsiexecHost& host, const MsiexecLogTexts& texts) {
+  if (texts.starting != nullptr) LogMessage(texts.starting, commandLine.c_str());
   std::wstring writableCommandLine = commandLine;
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(msiexecPath.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       workingFolder.c_str(), &startup, &info)) {
-    startError = GetLastError();
-    return false;
+    LogMessage(texts.startFailed, GetLastError());
+    return kMsiexecNoExitCode;
   }
-  started.process = ScopedHandle(info.hProcess);
-  started.thread = ScopedHandle(info.hThread);
-  return true;
-}
-
-bool AwaitMsiexec(const MsiexecProcess& running, const MsiexecHost& host) {
-  return host.waitForProcess(running.process.Get(), kMsiexecTimeoutMilliseconds) != WAIT_TIMEOUT;
-}
-
-void AbandonMsiexec(MsiexecProcess& running, const MsiexecHost& host) {
-  TerminateProcess(running.process.Get(), 1);
-  host.waitForProcess(running.process.Get(), kMsiexecTerminatedWaitMilliseconds);
-  running.thread.Close();
-  running.process.Close();
-}
-
-DWORD CollectMsiexecExitCode(MsiexecProcess& ended) {
+  ScopedProcessInformation child(info);
+  if (host.waitForProcess(child.Process(), kMsiexecTimeoutMilliseconds) == WAIT_TIMEOUT) {
+    LogMessage(texts.timedOut, static_cast<unsigned long>(kMsiexecTimeoutSeconds));
+    TerminateProcess(child.Process(), 1);
+    host.waitForProcess(child.Process(), kMsiexecTerminatedWaitMilliseconds);
+    return kMsiexecNoExitCode;
+  }
   DWORD exitCode = 0;
-  if (!GetExitCodeProcess(ended.process.Get(), &exitCode)) exitCode = 1;
-  ended.thread.Close();
-  ended.process.Close();
-  return exitCode;
-}
-
-DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                 const std::wstring& commandLine, const MsiexecHost& host) {
-  LogMessage("Starting Windows Installer: %ls", commandLine.c_str());
-  MsiexecProcess child;
-  DWORD startError = 0;
-  if (!StartMsiexec(msiexecPath, workingFolder, commandLine, child, startError)) {
-    LogMessage("CreateProcessW(msiexec) failed: %lu.", startError);
-    return kMsiexecNoExitCode;
-  }
-  if (!AwaitMsiexec(child, host)) {
-    LogMessage("Windows Installer timed out after %lu seconds.",
-               static_cast<unsigned long>(kMsiexecTimeoutSeconds));
-    AbandonMsiexec(child, host);
-    return kMsiexecNoExitCode;
-  }
-  const DWORD exitCode = CollectMsiexecExitCode(child);
-  LogMessage("Windows Installer exit code: %lu.", exitCode);
+  if (!GetExitCodeProcess(child.Process(), &exitCode)) exitCode = 1;
+  child.Close();
+  LogMessage(texts.exitCode, exitCode);
   return exitCode;
 }
 

@@ -1,39 +1,33 @@
 // Starts msiexec with a prepared command line, waits for it within its time limit and turns
-// the way it ended into one exit code. The start and wait are shared with the uninstall,
-// which writes log lines of its own around them.
+// the way it ended into one exit code. The install and the uninstall run it the same way and
+// differ only in their log lines.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "app/scoped_handle.h"
 #include "msi/msiexec_host.h"
 
 namespace velmora {
 
-struct MsiexecProcess {
-  ScopedHandle process;
-  ScopedHandle thread;
+// The log lines of one kind of run, as LogMessage formats.
+struct MsiexecLogTexts {
+  const char* starting;     // %ls: the command line; nullptr logs no start line
+  const char* startFailed;  // %lu: the system error code
+  const char* timedOut;     // %lu: the limit in seconds
+  const char* exitCode;     // %lu: msiexec's exit code
 };
 
-// The child runs in `workingFolder` with this process's environment and inherits no handles.
-// On failure `startError` holds the system error code.
-[[nodiscard]] bool StartMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                                const std::wstring& commandLine, MsiexecProcess& started, DWORD& startError);
-
-// False when msiexec was still running at the time limit.
-[[nodiscard]] bool AwaitMsiexec(const MsiexecProcess& running, const MsiexecHost& host);
-
-// Ends a msiexec that ran out of time: exit code 1, a short wait, both handles closed.
-void AbandonMsiexec(MsiexecProcess& running, const MsiexecHost& host);
-
-// The exit code (1 when it cannot be read); closes the thread handle, then the process handle.
-DWORD CollectMsiexecExitCode(MsiexecProcess& ended);
+inline constexpr MsiexecLogTexts kInstallerLogTexts = {
+    "Starting Windows Installer: %ls", "CreateProcessW(msiexec) failed: %lu.",
+    "Windows Installer timed out after %lu seconds.", "Windows Installer exit code: %lu."};
 
 // The exit code of the run, or kMsiexecNoExitCode when msiexec did not start or ran out of
-// time. Always logs.
+// time; one that ran out of time is ended with exit code 1. The child runs in `workingFolder`
+// with this process's environment and inherits no handles. Always logs.
 DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                 const std::wstring& commandLine, const MsiexecHost& host = MsiexecHost());
+                 const std::wstring& commandLine, const MsiexecHost& host = MsiexecHost(),
+                 const MsiexecLogTexts& texts = kInstallerLogTexts);
 
 }  // namespace velmora

@@ -6,9 +6,15 @@
 #include "product/product_record.h"
 
 namespace velmora {
+namespace {
 
-// Starts and waits like RunMsiexec, but with the uninstall's own log lines and without the
-// command line in the log.
+// The uninstall's own lines; its command line is not logged.
+constexpr MsiexecLogTexts kUninstallLogTexts = {nullptr, "Could not start msiexec uninstall: %lu.",
+                                                "Uninstall timed out after %lu seconds.",
+                                                "Uninstall exit code: %lu."};
+
+}  // namespace
+
 bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host, std::uint32_t* exitCode) {
   if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring productCode;
@@ -23,19 +29,7 @@ bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host, st
   const std::wstring commandLine = UninstallCommandLine(productCode, logPath);
   StopRunningCopies();
   LogMessage("Uninstalling broken product %ls.", productCode.c_str());
-  MsiexecProcess child;
-  DWORD startError = 0;
-  if (!StartMsiexec(msiexecPath, systemFolder, commandLine, child, startError)) {
-    LogMessage("Could not start msiexec uninstall: %lu.", startError);
-    return false;
-  }
-  if (!AwaitMsiexec(child, host)) {
-    LogMessage("Uninstall timed out after %lu seconds.", static_cast<unsigned long>(kMsiexecTimeoutSeconds));
-    AbandonMsiexec(child, host);
-    return false;
-  }
-  const DWORD code = CollectMsiexecExitCode(child);
-  LogMessage("Uninstall exit code: %lu.", code);
+  const DWORD code = RunMsiexec(msiexecPath, systemFolder, commandLine, host, kUninstallLogTexts);
   if (exitCode != nullptr) *exitCode = code;
   return IsUninstallSuccessCode(code);
 }

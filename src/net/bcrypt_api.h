@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include "app/scoped_handle.h"
+
 namespace velmora {
 
 struct BcryptApi {
@@ -21,5 +23,14 @@ struct BcryptApi {
 // The process-wide table, built on the first call (thread-safe) and kept for the process's
 // life; a failed load is not retried.
 const BcryptApi& GetBcryptApi();
+
+// The table's handles close through the table.
+inline void CloseBcryptProvider(const BcryptApi& api, BCRYPT_ALG_HANDLE provider) {
+  api.BCryptCloseAlgorithmProvider(provider, 0);
+}
+inline void DestroyBcryptHash(const BcryptApi& api, BCRYPT_HASH_HANDLE hash) { api.BCryptDestroyHash(hash); }
+
+using ScopedBcryptProvider = Scoped<TableHandleTraits<BcryptApi, BCRYPT_ALG_HANDLE, CloseBcryptProvider>>;
+using ScopedBcryptHash = Scoped<TableHandleTraits<BcryptApi, BCRYPT_HASH_HANDLE, DestroyBcryptHash>>;
 
 }  // namespace velmora

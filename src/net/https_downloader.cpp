@@ -29,25 +29,9 @@ constexpr DWORD kReadBufferBytes = 0x40000;
 constexpr ULONGLONG kHundredNanosecondsPerSecond = 10000000;
 constexpr ULONGLONG kFreshnessTolerance = 61 * kHundredNanosecondsPerSecond;
 
-// A WinHTTP handle closed through the table it came from, keeping the thread's last error.
-class WinHttpHandle {
- public:
-  WinHttpHandle(const WinHttpApi& api, HINTERNET handle) : api_(api), handle_(handle) {}
-  WinHttpHandle(const WinHttpHandle&) = delete;
-  WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-  ~WinHttpHandle() {
-    if (handle_ == nullptr) return;
-    const DWORD lastError = GetLastError();
-    api_.WinHttpCloseHandle(handle_);
-    SetLastError(lastError);
-  }
-  HINTERNET Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  const WinHttpApi& api_;
-  HINTERNET handle_;
-};
+// A WinHTTP handle closes through the run-time table it came from, which its traits point at.
+void CloseWinHttpHandle(const WinHttpApi& api, HINTERNET handle) { api.WinHttpCloseHandle(handle); }
+using WinHttpHandle = Scoped<TableHandleTraits<WinHttpApi, HINTERNET, CloseWinHttpHandle>>;
 
 void SetErrorWithLastError(std::string* error, const char* message) {
   if (error != nullptr) *error = FormatWithLastError(message);
@@ -140,7 +124,7 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
 // now exists.
 bool Transfer(const TransferRequest& t, bool& fileCreated) {
   const WinHttpApi& api = t.api;
-  const WinHttpHandle session(api, OpenSession(api));
+  const WinHttpHandle session(OpenSession(api), {&api});
   if (!session) {
     SetErrorWithLastError(t.error, "WinHttpOpen failed");
     return false;
@@ -153,16 +137,16 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     api.WinHttpSetTimeouts(session.Get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
                            kReceiveTimeoutMs);
   }
-  const WinHttpHandle connection(api, api.WinHttpConnect(session.Get(), WidenAscii(t.host).c_str(),
-                                                         INTERNET_DEFAULT_HTTPS_PORT, 0));
+  const WinHttpHandle connection(
+      api.WinHttpConnect(session.Get(), WidenAscii(t.host).c_str(), INTERNET_DEFAULT_HTTPS_PORT, 0), {&api});
   if (!connection) {
     SetErrorWithLastError(t.error, "WinHttpConnect failed");
     return false;
   }
-  const WinHttpHandle request(
-      api, api.WinHttpOpenRequest(connection.Get(), L"GET", WidenAscii(t.path).c_str(), nullptr,
-                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                  WINHTTP_FLAG_SECURE));
+  const WinHttpHandle request(api.WinHttpOpenRequest(connection.Get(), L"GET", WidenAscii(t.path).c_str(),
+                                                     nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                     WINHTTP_FLAG_SECURE),
+                              {&api});
   if (!request) {
     SetErrorWithLastError(t.error, "WinHttpOpenRequest failed");
     return false;

@@ -16,19 +16,19 @@ namespace velmora {
 class Sha256Hash {
  public:
   Sha256Hash();  // opens "SHA256" (default implementation) and creates the hash; see Valid()
-  ~Sha256Hash();
   Sha256Hash(const Sha256Hash&) = delete;
   Sha256Hash& operator=(const Sha256Hash&) = delete;
 
-  [[nodiscard]] bool Valid() const { return hash_ != nullptr; }
+  [[nodiscard]] bool Valid() const { return hash_.Valid(); }
   [[nodiscard]] bool Update(const unsigned char* bytes, std::size_t count);
   // The 32-byte digest as 64 lower-case hex digits; false when finishing fails.
   [[nodiscard]] bool FinishHex(std::string& hex);
 
  private:
   const BcryptApi& api_;
-  BCRYPT_ALG_HANDLE provider_ = nullptr;
-  BCRYPT_HASH_HANDLE hash_ = nullptr;
+  // Declared provider first, so the hash is destroyed before its provider is closed.
+  ScopedBcryptProvider provider_;
+  ScopedBcryptHash hash_;
 };
 
 }  // namespace velmora

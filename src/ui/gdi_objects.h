@@ -5,60 +5,42 @@
 
 #include <windows.h>
 
+#include "app/scoped_handle.h"
+
 namespace velmora {
 
-class ScopedPaint {
- public:
-  explicit ScopedPaint(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
-  ~ScopedPaint() { EndPaint(window_, &paint_); }
-  ScopedPaint(const ScopedPaint&) = delete;
-  ScopedPaint& operator=(const ScopedPaint&) = delete;
-  HDC Dc() const { return dc_; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT paint_ = {};
-  HDC dc_;
+// The paint's DC; EndPaint needs the window and the record BeginPaint filled, so the traits
+// carry both.
+struct PaintTraits {
+  using Value = HDC;
+  HWND window = nullptr;
+  PAINTSTRUCT paint = {};
+  static bool Valid(HDC dc) { return dc != nullptr; }
+  void Close(HDC) const { EndPaint(window, &paint); }
 };
 
-class ScopedMemoryDc {
- public:
-  explicit ScopedMemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-  ~ScopedMemoryDc() {
-    if (dc_ != nullptr) DeleteDC(dc_);
-  }
-  ScopedMemoryDc(const ScopedMemoryDc&) = delete;
-  ScopedMemoryDc& operator=(const ScopedMemoryDc&) = delete;
-  HDC Get() const { return dc_; }
-
- private:
-  HDC dc_;
+// The object a selection replaced, selected back into the DC the traits name.
+struct SelectionTraits {
+  using Value = HGDIOBJ;
+  HDC dc = nullptr;
+  static bool Valid(HGDIOBJ previous) { return previous != nullptr && previous != HGDI_ERROR; }
+  void Close(HGDIOBJ previous) const { SelectObject(dc, previous); }
 };
 
-class ScopedBitmap {
- public:
-  explicit ScopedBitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
-  ~ScopedBitmap() {
-    if (bitmap_ != nullptr) DeleteObject(bitmap_);
-  }
-  ScopedBitmap(const ScopedBitmap&) = delete;
-  ScopedBitmap& operator=(const ScopedBitmap&) = delete;
-  HBITMAP Get() const { return bitmap_; }
+using ScopedPaint = Scoped<PaintTraits>;
+using ScopedMemoryDc = Scoped<NullEmptyTraits<HDC, DeleteDC>>;
+using ScopedBitmap = Scoped<NullEmptyTraits<HBITMAP, DeleteObject>>;
+using ScopedSelection = Scoped<SelectionTraits>;
 
- private:
-  HBITMAP bitmap_;
-};
+inline ScopedPaint BeginScopedPaint(HWND window) {
+  PaintTraits traits;
+  traits.window = window;
+  const HDC dc = BeginPaint(window, &traits.paint);
+  return ScopedPaint(dc, traits);
+}
 
-class ScopedSelection {
- public:
-  ScopedSelection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~ScopedSelection() { SelectObject(dc_, previous_); }
-  ScopedSelection(const ScopedSelection&) = delete;
-  ScopedSelection& operator=(const ScopedSelection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
+inline ScopedSelection SelectScoped(HDC dc, HGDIOBJ object) {
+  return ScopedSelection(SelectObject(dc, object), SelectionTraits{dc});
+}
 
 }  // namespace velmora

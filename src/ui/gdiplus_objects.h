@@ -1,5 +1,6 @@
 // Owners for the GDI+ flat-API objects the screens create; each paint makes its own and
-// deletes them before it returns, so nothing is cached between paints.
+// deletes them before it returns, so nothing is cached between paints. They stay unique_ptr
+// rather than Scoped: each is a typed pointer whose one delete call is the whole deleter.
 #pragma once
 
 #include <windows.h>

@@ -10,18 +10,18 @@
 namespace velmora {
 
 void PaintSetupWindow(HWND window) {
-  const ScopedPaint paint(window);
+  const ScopedPaint paint = BeginScopedPaint(window);
   RECT client = {};
   GetClientRect(window, &client);
   const int width = client.right - client.left;
   const int height = client.bottom - client.top;
   if (width <= 0 || height <= 0) return;
 
-  const ScopedMemoryDc memory(paint.Dc());
-  const ScopedBitmap bitmap(CreateCompatibleBitmap(paint.Dc(), width, height));
+  const ScopedMemoryDc memory(CreateCompatibleDC(paint.Get()));
+  const ScopedBitmap bitmap(CreateCompatibleBitmap(paint.Get(), width, height));
   // A failed DC or bitmap leaves this paint undone; the next invalidation tries again.
   if (memory.Get() == nullptr || bitmap.Get() == nullptr) return;
-  const ScopedSelection selection(memory.Get(), bitmap.Get());
+  const ScopedSelection selection = SelectScoped(memory.Get(), bitmap.Get());
 
   Gdiplus::GpGraphics* rawGraphics = nullptr;
   if (gdip::GdipCreateFromHDC(memory.Get(), &rawGraphics) != Gdiplus::Ok) return;
@@ -36,7 +36,7 @@ void PaintSetupWindow(HWND window) {
       DrawProgressScreen(graphics.get(), static_cast<float>(width), static_cast<float>(height));
     }
   }
-  BitBlt(paint.Dc(), 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
+  BitBlt(paint.Get(), 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
 }
 
 }  // namespace velmora

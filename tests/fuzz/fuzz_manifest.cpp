@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string rest = text.substr(split);
   if (velmora::ReadJsonString(rest, key).size() > rest.size()) std::abort();
   velmora::ReadJsonUnsigned(rest, key);
-  velmora::IsMsiUrl(text);
+  if (velmora::IsMsiUrl(text) && text.size() < 4) std::abort();
   return 0;
 }

@@ -75,15 +75,10 @@ bool SaveScreenshot(const std::wstring& pngPath) {
   DeleteFileW(pngPath.c_str());
   const std::string unixPath = UnixPathOf(pngPath);
   if (unixPath.empty()) return false;
-  std::wstring command = L"Z:\\usr\\bin\\import -window root \"" + Widen(unixPath) + L"\"";
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(L"Z:\\usr\\bin\\import", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &process)) {
-    return false;
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  const std::wstring program = L"Z:\\usr\\bin\\import";
+  ScopedProcessInformation child;
+  if (!StartChild({program, program + L" -window root \"" + Widen(unixPath) + L"\""}, child)) return false;
+  child.Close();
   // A Unix child is not tracked to its end by Wine: wait for the finished file.
   for (int i = 0; i < 100; ++i) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -100,23 +95,19 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
   SetupRunResult result;
   std::wstring command = L"\"" + (options.program.empty() ? SetupProgramPath() : options.program) + L"\"";
   if (!options.arguments.empty()) command += L" " + options.arguments;
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return result;
-  }
-  CloseHandle(process.hThread);
+  ScopedProcessInformation child;
+  if (!StartChild({L"", command}, child)) return result;
+  const HANDLE process = child.Process();
   const DWORD started = GetTickCount();
   bool progressShot = options.screenshotPrefix.empty();
   bool finishHandled = false;
   HWND answeredBox = nullptr;
   while (GetTickCount() - started < options.timeoutMilliseconds) {
-    if (WaitForSingleObject(process.hProcess, 100) == WAIT_OBJECT_0) {
-      result.exited = GetExitCodeProcess(process.hProcess, &result.exitCode) != FALSE;
+    if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0) {
+      result.exited = GetExitCodeProcess(process, &result.exitCode) != FALSE;
       break;
     }
-    const HWND box = FindProcessWindow(process.dwProcessId, L"#32770", nullptr);
+    const HWND box = FindProcessWindow(child.ProcessId(), L"#32770", nullptr);
     if (box != nullptr && box != answeredBox) {
       Sleep(200);  // let the box finish laying out its text
       result.messageBoxes.push_back(MessageBoxText(box));
@@ -130,7 +121,7 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
       answeredBox = box;
       continue;
     }
-    const HWND window = FindProcessWindow(process.dwProcessId, L"VelmoraSetupWindow", L"Velmora Setup");
+    const HWND window = FindProcessWindow(child.ProcessId(), L"VelmoraSetupWindow", L"Velmora Setup");
     if (window == nullptr) continue;
     RECT client = {};
     GetClientRect(window, &client);
@@ -152,9 +143,8 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
       finishHandled = true;
     }
   }
-  if (!result.exited) TerminateProcess(process.hProcess, 99);
-  WaitForSingleObject(process.hProcess, 5000);
-  CloseHandle(process.hProcess);
+  if (!result.exited) TerminateProcess(process, 99);
+  WaitForSingleObject(process, 5000);
   return result;
 }
 

@@ -40,18 +40,11 @@ DWORD RunMsiexec(const std::wstring& arguments) {
   wchar_t system[MAX_PATH] = {};
   GetSystemDirectoryW(system, MAX_PATH);
   const std::wstring program = std::wstring(system) + L"\\msiexec.exe";
-  std::wstring command = L"msiexec.exe " + arguments;
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return 0xFFFFFFFF;
-  }
-  WaitForSingleObject(process.hProcess, 300000);
+  ScopedProcessInformation child;
+  if (!test::StartChild({program, L"msiexec.exe " + arguments}, child)) return 0xFFFFFFFF;
+  WaitForSingleObject(child.Process(), 300000);
   DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(child.Process(), &code);
   return code;
 }
 
@@ -332,27 +325,22 @@ TEST_F(SetupScenario, PartialPackageOfAKilledRunIsRemovedByTheNextRun) {
   const std::string url = PublishPackage("1.1.8");
   PublishManifest(Manifest("1.1.8", url, test::SamplePackageOf("1.1.8").sha256, 0));
   ASSERT_TRUE(test::SetServerBehaviour(R"({"/downloads/Velmora-Setup-1.1.8-x64.msi": "rate=20000"})"));
-  std::wstring command = L"\"" + test::SetupProgramPath() + L"\"";
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &process));
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  ScopedProcessInformation setup;
+  ASSERT_TRUE(test::StartChild({L"", L"\"" + test::SetupProgramPath() + L"\""}, setup));
+  setup.Close();
   // Wine's WinHTTP fills its whole read buffer before it returns, so the file may still be
   // empty while the body trickles in: that it exists is enough.
   std::wstring partial;
   for (int i = 0; i < 600 && partial.empty(); ++i) {
     Sleep(100);
-    partial = PartialPackageOf(process.dwProcessId, runFolders);
+    partial = PartialPackageOf(setup.ProcessId(), runFolders);
   }
   ASSERT_FALSE(partial.empty()) << "the download never started";
   {
-    const HANDLE killed = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process.dwProcessId);
-    ASSERT_NE(killed, nullptr);
-    EXPECT_TRUE(TerminateProcess(killed, 9));
-    WaitForSingleObject(killed, 10000);
-    CloseHandle(killed);
+    const ScopedHandle killed(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, setup.ProcessId()));
+    ASSERT_TRUE(killed);
+    EXPECT_TRUE(TerminateProcess(killed.Get(), 9));
+    WaitForSingleObject(killed.Get(), 10000);
   }
   ASSERT_TRUE(test::PathExists(partial)) << "the killed run left its partial package";
   ASSERT_TRUE(test::SetServerBehaviour(""));
@@ -451,15 +439,12 @@ TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
 TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
   PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
   ASSERT_TRUE(test::SetServerBehaviour(R"({"/installer/manifest.json": "delay=4"})"));
-  std::wstring command = L"\"" + test::SetupProgramPath() + L"\"";
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION first = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &first));
+  ScopedProcessInformation first;
+  ASSERT_TRUE(test::StartChild({L"", L"\"" + test::SetupProgramPath() + L"\""}, first));
   HWND window = nullptr;
   for (int i = 0; i < 100 && window == nullptr; ++i) {
     Sleep(50);
-    window = test::FindProcessWindow(first.dwProcessId, L"VelmoraSetupWindow", L"Velmora Setup");
+    window = test::FindProcessWindow(first.ProcessId(), L"VelmoraSetupWindow", L"Velmora Setup");
   }
   ASSERT_NE(window, nullptr);
   ShowWindow(window, SW_MINIMIZE);
@@ -479,12 +464,10 @@ TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
     Sleep(100);
   }
   PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
-  EXPECT_EQ(WaitForSingleObject(first.hProcess, 30000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(first.Process(), 30000), WAIT_OBJECT_0);
   DWORD code = 99;
-  GetExitCodeProcess(first.hProcess, &code);
+  GetExitCodeProcess(first.Process(), &code);
   EXPECT_EQ(code, 0u);
-  CloseHandle(first.hThread);
-  CloseHandle(first.hProcess);
 }
 
 TEST_F(SetupScenario, SecondCopyWithoutAWindowToFindSaysItIsAlreadyRunning) {

@@ -149,14 +149,10 @@ TEST_F(LaunchInstalledAppTest, RunningApplicationIsFocusedAndKeepsRunning) {
   // A copy of the sample that the test starts from a folder of its own.
   test::TempFolder elsewhere;
   ASSERT_TRUE(CopyFileW(install.ExePath().c_str(), (elsewhere / L"Velmora.exe").c_str(), FALSE));
-  std::wstring command = L"\"" + (elsewhere / L"Velmora.exe") + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started = {};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                             elsewhere.Path().c_str(), &startup, &started));
-  const ScopedHandle thread(started.hThread);
-  const ScopedHandle process(started.hProcess);
+  ScopedProcessInformation started;
+  const std::wstring commandLine = L"\"" + (elsewhere / L"Velmora.exe") + L"\"";
+  ASSERT_TRUE(test::StartChild({L"", commandLine, elsewhere.Path()}, started));
+  const HANDLE process = started.Process();
   HWND window = nullptr;
   for (int i = 0; i < 300 && window == nullptr; ++i, Sleep(50)) window = FindApplicationWindow();
   ASSERT_NE(window, nullptr) << "the sample showed no window";
@@ -167,11 +163,11 @@ TEST_F(LaunchInstalledAppTest, RunningApplicationIsFocusedAndKeepsRunning) {
   EXPECT_FALSE(IsIconic(window));
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(log.Messages(), Lines{kFocused});
-  EXPECT_TRUE(test::ProcessIsRunning(started.dwProcessId));
+  EXPECT_TRUE(test::ProcessIsRunning(started.ProcessId()));
   EXPECT_TRUE(install.Report().empty()) << "the installed copy was started";
 
-  TerminateProcess(process.Get(), 0);
-  WaitForSingleObject(process.Get(), 10000);
+  TerminateProcess(process, 0);
+  WaitForSingleObject(process, 10000);
 }
 
 TEST_F(LaunchInstalledAppTest, CopyRunningWithoutAWindowIsStoppedBeforeTheStart) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "msi/msiexec_command.h"
 #include "msi/msiexec_runner.h"
 #include "msi_support.h"
@@ -15,33 +14,18 @@ using test::Narrow;
 using test::TempFolder;
 using test::msi::InstalledValue;
 using test::msi::MsiexecStandIn;
-using test::msi::MsiexecWatch;
 using test::msi::RunningCopy;
 using test::msi::SampleExecutable;
 using test::msi::SamplePackage;
-using test::msi::SetupLogCapture;
+using test::msi::StartLine;
 using test::msi::SystemFolderPath;
 using test::msi::TemporaryFolderPath;
 
 std::wstring InstallLog() { return InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()); }
 
-std::string StartLine(const std::wstring& msiPath) {
-  return "Starting Windows Installer: " + Narrow(InstallCommandLine(msiPath, InstallLog()));
-}
-
-// Real msiexec on the sample packages; whatever a test installed is removed afterwards.
-class InstallPackageTest : public ::testing::Test {
+class InstallPackageTest : public test::msi::MsiexecTest {
  protected:
   void SetUp() override { DeleteFileW(InstallLog().c_str()); }
-  void TearDown() override {
-    test::msi::PrintRunTimes(watch);
-    // The basic interface must never hold a run on a modal box.
-    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
-  }
-
-  SetupLogCapture log;
-  test::msi::SampleProductCleanup cleanup;
-  MsiexecWatch watch;
 };
 
 TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog) {

@@ -15,13 +15,13 @@ using test::Narrow;
 using test::TempFolder;
 using test::msi::InstalledValue;
 using test::msi::MsiexecStandIn;
-using test::msi::MsiexecWatch;
 using test::msi::RunningCopy;
 using test::msi::SampleExecutable;
 using test::msi::SamplePackage;
 using test::msi::SetupLogCapture;
-using test::msi::SystemFolderPath;
+using test::msi::StartLine;
 using test::msi::TemporaryFolderPath;
+using test::msi::UninstallingLine;
 using test::msi::WriteInstallerValue;
 
 constexpr char kRepairPath[] = "Repair path: trying install/upgrade first.";
@@ -33,41 +33,19 @@ constexpr wchar_t kFinalMessage[] =
     L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or download "
     L"the latest installer from downloads.velmora.test.";
 
-std::string StartLine(const std::wstring& msiPath) {
-  return "Starting Windows Installer: " +
-         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId())));
-}
-
-std::string UninstallingLine(const std::wstring& productCode) {
-  return "Uninstalling broken product " + Narrow(productCode) + ".";
-}
-
 std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + std::to_string(pid) + "."; }
 
 // The strategy with Wine's msiexec and the sample packages; only the final message box is
 // recorded instead of shown, so no test waits for a person.
-class InstallStrategyTest : public ::testing::Test {
+class InstallStrategyTest : public test::msi::MsiexecTest {
  protected:
   void SetUp() override {
     host = watch.Host();
     host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
   }
-  void TearDown() override {
-    test::msi::PrintRunTimes(watch);
-    // The basic interface must never hold a run on a modal box.
-    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
-  }
 
   bool Run(const std::wstring& msiPath, bool removeFirst) {
     return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(TemporaryFolderPath(), host));
-  }
-
-  // Installs a sample package without the code under test and returns its product code.
-  std::wstring InstallSample(const std::wstring& version) {
-    EXPECT_EQ(test::msi::RunProgram(MsiexecPath(SystemFolderPath()),
-                                    L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
-              0u);
-    return InstalledValue(L"ProductCode");
   }
 
   // A file with the package's name that Windows Installer cannot open.
@@ -84,9 +62,6 @@ class InstallStrategyTest : public ::testing::Test {
     EXPECT_FALSE(IsInstallSuccessCode(code)) << code;
   }
 
-  SetupLogCapture log;
-  test::msi::SampleProductCleanup cleanup;
-  MsiexecWatch watch;
   MsiexecHost host;
   std::vector<std::wstring> boxes;
   TempFolder downloads;

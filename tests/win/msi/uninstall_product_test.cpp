@@ -15,42 +15,20 @@ using test::Narrow;
 using test::TempFolder;
 using test::msi::InstalledValue;
 using test::msi::MsiexecStandIn;
-using test::msi::MsiexecWatch;
 using test::msi::RunningCopy;
 using test::msi::SampleExecutable;
-using test::msi::SamplePackage;
-using test::msi::SetupLogCapture;
 using test::msi::SystemFolderPath;
 using test::msi::TemporaryFolderPath;
+using test::msi::UninstallingLine;
 using test::msi::WriteInstallerValue;
 
 constexpr wchar_t kNotInstalledCode[] = L"{7E5B1C2A-0000-4000-8000-000000000001}";
 
 std::wstring UninstallLog() { return UninstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()); }
 
-std::string UninstallingLine(const std::wstring& productCode) {
-  return "Uninstalling broken product " + Narrow(productCode) + ".";
-}
-
-class UninstallProductTest : public ::testing::Test {
+class UninstallProductTest : public test::msi::MsiexecTest {
  protected:
   void SetUp() override { DeleteFileW(UninstallLog().c_str()); }
-  void TearDown() override {
-    test::msi::PrintRunTimes(watch);
-    // The basic interface must never hold a run on a modal box.
-    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
-  }
-
-  // Installs a sample package without the code under test.
-  void InstallSample(const std::wstring& version) {
-    ASSERT_EQ(test::msi::RunProgram(MsiexecPath(SystemFolderPath()),
-                                    L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
-              0u);
-  }
-
-  SetupLogCapture log;
-  test::msi::SampleProductCleanup cleanup;
-  MsiexecWatch watch;
 };
 
 TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {

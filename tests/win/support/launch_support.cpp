@@ -101,35 +101,21 @@ ShellWindowOwner::ShellWindowOwner(bool refuseAccess) {
   quit_ = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
   std::wstring command = L"\"" + TestBinaryFolder() + L"\\win_launch_shell_window.exe\" " +
                          readyName + L" " + quitName;
-  SECURITY_DESCRIPTOR descriptor = {};
-  ACL emptyList = {};
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
-  SECURITY_ATTRIBUTES noAccess = {sizeof noAccess, &descriptor, FALSE};
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!ready || !quit_ ||
-      !CreateProcessW(nullptr, command.data(), refuseAccess ? &noAccess : nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &startup, &process)) {
+  if (!ready || !quit_ || !StartChild({L"", command, L"", 0, refuseAccess}, child_)) {
     ADD_FAILURE() << "the shell window helper could not be started: " << GetLastError();
     return;
   }
-  CloseHandle(process.hThread);
-  process_ = ScopedHandle(process.hProcess);
-  pid_ = process.dwProcessId;
   // The helper sets the event once its window is the shell window, or exits when it cannot be.
-  const HANDLE waits[] = {ready.Get(), process_.Get()};
+  const HANDLE waits[] = {ready.Get(), child_.Process()};
   ready_ = WaitForMultipleObjects(2, waits, FALSE, kHelperWaitMs) == WAIT_OBJECT_0;
 }
 
 ShellWindowOwner::~ShellWindowOwner() {
-  if (!process_) return;
+  if (!child_) return;
   SetEvent(quit_.Get());
-  if (WaitForSingleObject(process_.Get(), kEndWaitMs) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.Get(), 1);
-    WaitForSingleObject(process_.Get(), kEndWaitMs);
+  if (WaitForSingleObject(child_.Process(), kEndWaitMs) != WAIT_OBJECT_0) {
+    TerminateProcess(child_.Process(), 1);
+    WaitForSingleObject(child_.Process(), kEndWaitMs);
   }
 }
 
@@ -205,16 +191,12 @@ bool ReadWithLnkinfo(const std::wstring& linkPath, LnkinfoResult& result, std::s
   }
   std::wstring command = L"\"" + std::wstring(kShell) + L"\" \"" + Widen(unixScript) + L"\" \"" +
                          Widen(unixLink) + L"\" \"" + Widen(unixOutput) + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(kShell, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
+  ScopedProcessInformation child;
+  if (!StartChild({kShell, command}, child)) {
     error = "/bin/sh could not be started: " + std::to_string(GetLastError());
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  child.Close();
   for (DWORD waited = 0; !PathExists(output); waited += 50) {
     if (waited >= kHelperWaitMs) {
       error = "lnkinfo wrote no output";

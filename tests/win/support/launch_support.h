@@ -50,12 +50,11 @@ class ShellWindowOwner {
   ShellWindowOwner(const ShellWindowOwner&) = delete;
   ShellWindowOwner& operator=(const ShellWindowOwner&) = delete;
   [[nodiscard]] bool Ready() const { return ready_; }
-  DWORD Pid() const { return pid_; }
+  DWORD Pid() const { return child_.ProcessId(); }
 
  private:
   ScopedHandle quit_;
-  ScopedHandle process_;
-  DWORD pid_ = 0;
+  ScopedProcessInformation child_;
   bool ready_ = false;
 };
 

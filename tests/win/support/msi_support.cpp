@@ -88,26 +88,11 @@ RunningCopy::RunningCopy(const std::wstring& executable, const std::wstring& pat
   }
   WriteWholeFile(folder + L"\\velmora-sample-mode.txt", "report\nnowindow\n");
 
-  SECURITY_DESCRIPTOR descriptor = {};
-  ACL emptyList = {};
-  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
-  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-
-  std::wstring commandLine = L"\"" + path + L"\"";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(path.c_str(), commandLine.data(), refuseAccess ? &attributes : nullptr, nullptr, FALSE, 0,
-                      nullptr, folder.c_str(), &startup, &info)) {
+  if (!StartChild({path, L"\"" + path + L"\"", folder, 0, refuseAccess}, child_)) {
     ADD_FAILURE() << "cannot start " << Narrow(path) << " (code " << GetLastError() << ")";
     return;
   }
-  CloseHandle(info.hThread);
-  process_ = ScopedHandle(info.hProcess);
-  pid_ = info.dwProcessId;
-  const std::string ready = "pid=" + std::to_string(pid_) + "\n";
+  const std::string ready = "pid=" + std::to_string(child_.ProcessId()) + "\n";
   for (DWORD waited = 0; waited < kReadyWaitMilliseconds; waited += kPollMilliseconds) {
     if (ReadWholeFile(report).find(ready) != std::string::npos) return;
     if (HasEnded()) break;
@@ -117,18 +102,18 @@ RunningCopy::RunningCopy(const std::wstring& executable, const std::wstring& pat
 }
 
 RunningCopy::~RunningCopy() {
-  if (process_ && !HasEnded()) {
-    TerminateProcess(process_.Get(), 1);
-    WaitForSingleObject(process_.Get(), 5000);
+  if (child_ && !HasEnded()) {
+    TerminateProcess(child_.Process(), 1);
+    WaitForSingleObject(child_.Process(), 5000);
   }
 }
 
-bool RunningCopy::HasEnded() const { return WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; }
+bool RunningCopy::HasEnded() const { return WaitForSingleObject(child_.Process(), 0) == WAIT_OBJECT_0; }
 
 DWORD RunningCopy::ExitCode() const {
-  WaitForSingleObject(process_.Get(), 10000);
+  WaitForSingleObject(child_.Process(), 10000);
   DWORD code = STILL_ACTIVE;
-  GetExitCodeProcess(process_.Get(), &code);
+  GetExitCodeProcess(child_.Process(), &code);
   return code;
 }
 
@@ -266,25 +251,29 @@ void WriteInstallerValue(const wchar_t* name, const std::wstring& value) {
 }
 
 DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine) {
-  std::wstring writable = commandLine;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(program.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
+  ScopedProcessInformation child;
+  if (!StartChild({program, commandLine}, child)) {
     ADD_FAILURE() << "cannot start " << Narrow(program) << " (code " << GetLastError() << ")";
     return STILL_ACTIVE;
   }
-  const ScopedHandle thread(info.hThread);
-  const ScopedHandle process(info.hProcess);
+  const HANDLE process = child.Process();
   DWORD code = STILL_ACTIVE;
-  if (WaitForSingleObject(process.Get(), kLongestRealRunMilliseconds) == WAIT_TIMEOUT) {
-    TerminateProcess(process.Get(), 1);
-    WaitForSingleObject(process.Get(), 5000);
+  if (WaitForSingleObject(process, kLongestRealRunMilliseconds) == WAIT_TIMEOUT) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
     return STILL_ACTIVE;
   }
-  GetExitCodeProcess(process.Get(), &code);
+  GetExitCodeProcess(process, &code);
   return code;
+}
+
+std::string StartLine(const std::wstring& msiPath) {
+  return "Starting Windows Installer: " +
+         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId())));
+}
+
+std::string UninstallingLine(const std::wstring& productCode) {
+  return "Uninstalling broken product " + Narrow(productCode) + ".";
 }
 
 }  // namespace velmora::test::msi

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "app/scoped_handle.h"
+#include "msi/msiexec_command.h"
 #include "msi/msiexec_host.h"
 #include "win_test_support.h"
 
@@ -60,15 +63,14 @@ class RunningCopy {
   RunningCopy(const RunningCopy&) = delete;
   RunningCopy& operator=(const RunningCopy&) = delete;
 
-  DWORD Pid() const { return pid_; }
-  bool Started() const { return process_.Valid(); }
+  DWORD Pid() const { return child_.ProcessId(); }
+  bool Started() const { return child_.Valid(); }
   bool HasEnded() const;
   // Waits up to 10 seconds for the end; STILL_ACTIVE when it did not come.
   DWORD ExitCode() const;
 
  private:
-  ScopedHandle process_;
-  DWORD pid_ = 0;
+  ScopedProcessInformation child_;
 };
 
 // Stands in for msiexec with exit codes or a hang taken from a plan ("0,1603" or "hang"); each
@@ -154,8 +156,38 @@ std::wstring InstalledValue(const wchar_t* name);
 // Writes a REG_SZ value of the product record, creating the key; SampleProductCleanup removes it.
 void WriteInstallerValue(const wchar_t* name, const std::wstring& value);
 
+// The log's start line of an install of msiPath with this process's install log.
+std::string StartLine(const std::wstring& msiPath);
+// The log's line before the uninstall of a product.
+std::string UninstallingLine(const std::wstring& productCode);
+
 // Runs a program with a command line and returns its full exit code, or STILL_ACTIVE when it
 // did not end within a minute (it is then terminated).
 DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine);
+
+#ifdef VELMORA_BINARY_DIR
+// The fixture the msiexec tests open with: Wine's real msiexec on the sample packages, the
+// setup log captured, whatever sample product a test installed removed afterwards, and every
+// wait watched for the modal boxes that the basic interface must never show.
+class MsiexecTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    PrintRunTimes(watch);
+    // The basic interface must never hold a run on a modal box.
+    EXPECT_TRUE(watch.dialogs.empty()) << Narrow(watch.dialogs.front().title);
+  }
+
+  // Installs a sample package without the code under test and returns its product code.
+  std::wstring InstallSample(const std::wstring& version) {
+    EXPECT_EQ(RunProgram(MsiexecPath(SystemFolderPath()), L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
+              0u);
+    return InstalledValue(L"ProductCode");
+  }
+
+  SetupLogCapture log;
+  SampleProductCleanup cleanup;
+  MsiexecWatch watch;
+};
+#endif
 
 }  // namespace velmora::test::msi

@@ -36,15 +36,9 @@ bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs) {
                  "{\n" + script + "\n} >" + ShellQuote(dir + "/out") + " 2>" + ShellQuote(dir + "/err") +
                      "\necho $? >" + ShellQuote(dir + "/status.part") + " && mv " +
                      ShellQuote(dir + "/status.part") + " " + ShellQuote(dir + "/status") + "\n");
-  std::wstring command = L"Z:\\bin\\sh \"" + Widen(dir) + L"/run.sh\"";
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return false;
-  }
-  if (process.hThread != nullptr) CloseHandle(process.hThread);
-  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  ScopedProcessInformation child;
+  if (!StartChild({L"Z:\\bin\\sh", L"Z:\\bin\\sh \"" + Widen(dir) + L"/run.sh\""}, child)) return false;
+  child.Close();
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (!PathExists(folder / L"status")) {
     if (GetTickCount64() > deadline) return false;

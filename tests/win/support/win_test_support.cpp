@@ -198,17 +198,11 @@ bool LinkListed(const std::wstring& link) {
 // Runs a Unix program from /bin and waits until the link is listed (or not): Wine does not
 // track a Unix child to its end.
 bool RunUnixTool(const wchar_t* tool, const std::wstring& arguments, const std::wstring& link, bool listed) {
-  std::wstring command = std::wstring(tool) + L" " + arguments;
+  ScopedProcessInformation child;
   const std::wstring program = std::wstring(L"Z:\\bin\\") + tool;
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return false;
-  }
-  WaitForSingleObject(process.hProcess, 10000);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  if (!StartChild({program, std::wstring(tool) + L" " + arguments}, child)) return false;
+  WaitForSingleObject(child.Process(), 10000);
+  child.Close();
   for (int i = 0; i < 100; ++i) {
     if (LinkListed(link) == listed) return true;
     Sleep(50);
@@ -231,14 +225,29 @@ bool RemoveUnixSymlink(const std::wstring& link) {
   return RunUnixTool(L"rm", L"-f \"" + Widen(unixLink) + L"\"", link, false);
 }
 
-bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {
-  std::wstring command = commandLine;
-  STARTUPINFOW startup = {sizeof startup};
-  PROCESS_INFORMATION process = {};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS,
-                      nullptr, nullptr, &startup, &process)) {
+bool StartChild(const ChildStart& start, ScopedProcessInformation& child) {
+  SECURITY_DESCRIPTOR descriptor = {};
+  ACL emptyList = {};
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+  SECURITY_ATTRIBUTES noAccess = {sizeof noAccess, &descriptor, FALSE};
+  std::wstring commandLine = start.commandLine;
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(start.program.empty() ? nullptr : start.program.c_str(), commandLine.data(),
+                      start.refuseAccess ? &noAccess : nullptr, nullptr, FALSE, start.flags, nullptr,
+                      start.folder.empty() ? nullptr : start.folder.c_str(), &startup, &info)) {
     return false;
   }
+  child = ScopedProcessInformation(info);
+  return true;
+}
+
+bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {
+  ScopedProcessInformation child;
+  if (!StartChild({L"", commandLine, L"", DEBUG_ONLY_THIS_PROCESS}, child)) return false;
   bool running = true;
   while (running) {
     DEBUG_EVENT event = {};
@@ -254,7 +263,7 @@ bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {
         const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
         std::string text(info.nDebugStringLength, '\0');
         SIZE_T read = 0;
-        ReadProcessMemory(process.hProcess, info.lpDebugStringData, text.data(), text.size(), &read);
+        ReadProcessMemory(child.Process(), info.lpDebugStringData, text.data(), text.size(), &read);
         text.resize(read);
         while (!text.empty() && text.back() == '\0') text.pop_back();
         run.debugStrings.push_back(text);
@@ -269,8 +278,6 @@ bool RunCollectingDebugOutput(const std::wstring& commandLine, ChildRun& run) {
     }
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return !running;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/scoped_handle.h"
+
 namespace velmora::test {
 
 // Sets (or, with nullopt, removes) an environment variable and restores it afterwards.
@@ -92,6 +94,20 @@ class NewRunFolders {
  private:
   std::vector<std::wstring> before_;
 };
+
+// How a test starts a child process: the one way every test support starts one.
+struct ChildStart {
+  std::wstring program;  // empty: the command line's first word
+  std::wstring commandLine;
+  std::wstring folder;  // empty: this process's current folder
+  DWORD flags = 0;
+  // The child's process carries an empty access list, so that nobody else can open it; the
+  // creator keeps the full-access handle it is given.
+  bool refuseAccess = false;
+};
+
+// False when CreateProcessW failed; its error is then the thread's last error.
+bool StartChild(const ChildStart& start, ScopedProcessInformation& child);
 
 struct ChildRun {
   DWORD exitCode = 0;
