@@ -6,10 +6,10 @@
 #include <msiquery.h>
 
 extern "C" __declspec(dllexport) UINT __stdcall RefuseDowngrade(MSIHANDLE install) {
-    PMSIHANDLE record = MsiCreateRecord(0);
-    if (record != 0) {
-        MsiRecordSetStringW(record, 0, L"A newer version of Velmora is already installed.");
-        MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
-    }
-    return ERROR_INSTALL_FAILURE;
+  PMSIHANDLE record = MsiCreateRecord(0);
+  if (record != 0) {
+    MsiRecordSetStringW(record, 0, L"A newer version of Velmora is already installed.");
+    MsiProcessMessage(install, INSTALLMESSAGE_INFO, record);
+  }
+  return ERROR_INSTALL_FAILURE;
 }

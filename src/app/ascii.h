@@ -21,6 +21,8 @@ constexpr char LowerHexLetter(char c) { return c >= 'A' && c <= 'F' ? static_cas
 [[nodiscard]] constexpr bool IsHexDigit(char c) { return IsLowerHexDigit(LowerAscii(c)); }
 
 // The white space a JSON document may have between its tokens.
-[[nodiscard]] constexpr bool IsJsonWhitespace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+[[nodiscard]] constexpr bool IsJsonWhitespace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 }  // namespace velmora

@@ -29,9 +29,9 @@ std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
 // The folder that ProgramData names. Whatever it resolves to is the administrator's choice.
 OpenedEntry OpenDataFolder(const std::wstring& path) {
   OpenedEntry folder;
-  folder.handle = ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  folder.handle =
+      ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info = {};
   if (!folder.handle || !GetFileInformationByHandle(folder.handle.Get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
@@ -51,7 +51,8 @@ OpenedEntry OpenDataFolder(const std::wstring& path) {
 bool IsOwnEntry(const std::wstring& path, const OpenedEntry& entry, const OpenedEntry& parent,
                 const wchar_t* name, bool folder) {
   BY_HANDLE_FILE_INFORMATION info = {};
-  if (IsLinkOrUnreadable(path, entry.handle.Get()) || !GetFileInformationByHandle(entry.handle.Get(), &info) ||
+  if (IsLinkOrUnreadable(path, entry.handle.Get()) ||
+      !GetFileInformationByHandle(entry.handle.Get(), &info) ||
       ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
     return false;
   }
@@ -60,12 +61,10 @@ bool IsOwnEntry(const std::wstring& path, const OpenedEntry& entry, const Opened
 
 // Opens a path without following a link at its end. Folders are held without delete sharing,
 // so that they cannot be renamed or swapped while the line is written.
-ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access,
-                                  DWORD disposition) {
+ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
   return ScopedHandle(CreateFileW(
       path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL),
-      nullptr));
+      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
 }
 
 // Keeps the opened entry when it is the parent's own entry of that name and kind; otherwise
@@ -81,8 +80,8 @@ OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std:
 }
 
 OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name) {
-  return KeepIfOwn(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), parent,
-                   path, name, true);
+  return KeepIfOwn(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), parent, path, name,
+                   true);
 }
 
 // The log's two folders, each created only once the one above it has proved to be a real
@@ -116,8 +115,7 @@ LogFolders PrepareLogFolders() {
 OpenedEntry OpenLogFile(const LogFolders& folders) {
   ScopedHandle file;
   for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
-    file = OpenWithoutFollowing(folders.logPath, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                disposition);
+    file = OpenWithoutFollowing(folders.logPath, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, disposition);
     const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
     if (file || GetLastError() != raced) break;
   }
@@ -143,8 +141,8 @@ void LogMessage(const char* format, ...) {
 
   SYSTEMTIME now = {};
   GetLocalTime(&now);
-  const std::string line = FormatLogLine(
-      LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, message);
+  const std::string line =
+      FormatLogLine(LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, message);
 
   OutputDebugStringA(line.c_str());
   const LogFolders folders = PrepareLogFolders();

@@ -56,8 +56,8 @@ int ExitCodeForOutcome() {
     case Outcome::Failed: {
       std::wstring message = CopyErrorText();
       if (message.empty()) {
-        message = L"Velmora Setup could not complete. Download the latest installer from " +
-                  MessageHost() + L".";
+        message =
+            L"Velmora Setup could not complete. Download the latest installer from " + MessageHost() + L".";
       }
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
@@ -115,6 +115,4 @@ int RunSetupProgram(HINSTANCE instance) {
 }  // namespace
 }  // namespace velmora
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  return velmora::RunSetupProgram(instance);
-}
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return velmora::RunSetupProgram(instance); }

@@ -161,8 +161,8 @@ std::string FormatLogMessage(const char* format, va_list args) {
 
 std::string FormatLogLine(const LocalTime& time, const std::string& message) {
   char buffer[kLogLineBufferBytes] = {};
-  std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u %s\n", time.year, time.month,
-                time.day, time.hour, time.minute, time.second, message.c_str());
+  std::snprintf(buffer, sizeof buffer, "%04u-%02u-%02u %02u:%02u:%02u %s\n", time.year, time.month, time.day,
+                time.hour, time.minute, time.second, message.c_str());
   return buffer;
 }
 

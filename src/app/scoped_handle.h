@@ -65,7 +65,9 @@ struct NullEmptyTraits {
 
 struct FindTraits {
   using Value = HANDLE;
-  [[nodiscard]] static bool Valid(HANDLE search) { return search != nullptr && search != INVALID_HANDLE_VALUE; }
+  [[nodiscard]] static bool Valid(HANDLE search) {
+    return search != nullptr && search != INVALID_HANDLE_VALUE;
+  }
   static void Close(HANDLE search) { FindClose(search); }
 };
 

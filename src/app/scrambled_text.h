@@ -55,9 +55,8 @@ std::string Unscramble(const ScrambledText<N>& blocks) {
 }  // namespace velmora
 
 // Expands to the blocks of a compile-time text; the text itself is not emitted.
-#define VELMORA_SCRAMBLE(text)                                                              \
-  ([] {                                                                                     \
-    static constexpr auto blocks =                                                          \
-        ::velmora::Scramble<::velmora::ScrambledSize(text)>(text);                          \
-    return &blocks;                                                                         \
+#define VELMORA_SCRAMBLE(text)                                                                \
+  ([] {                                                                                       \
+    static constexpr auto blocks = ::velmora::Scramble<::velmora::ScrambledSize(text)>(text); \
+    return &blocks;                                                                           \
   }())

@@ -63,11 +63,11 @@ consteval std::array<char, N + 1> PlainText(std::string_view text, bool lowerHex
   return out;
 }
 
-#define VELMORA_PLAIN(field, lowerHexLetters)                                                \
-  ([] {                                                                                      \
-    static constexpr auto text =                                                             \
-        PlainText<VELMORA_PROFILE(field).size()>(VELMORA_PROFILE(field), lowerHexLetters);   \
-    return text.data();                                                                      \
+#define VELMORA_PLAIN(field, lowerHexLetters)                                              \
+  ([] {                                                                                    \
+    static constexpr auto text =                                                           \
+        PlainText<VELMORA_PROFILE(field).size()>(VELMORA_PROFILE(field), lowerHexLetters); \
+    return text.data();                                                                    \
   }())
 
 }  // namespace
@@ -99,15 +99,13 @@ const std::string& ManifestPackageUrlKey() {
 }
 
 const std::string& ManifestPackageSha256Key() {
-  static const std::string text =
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(packageSha256Key)));
+  static const std::string text = Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(packageSha256Key)));
   return text;
 }
 
 // The built-in package URL names a download host, so it is scrambled like the hosts.
 const std::string& BuiltInPackageUrl() {
-  static const std::string text =
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(builtInPackageUrl)));
+  static const std::string text = Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(builtInPackageUrl)));
   return text;
 }
 

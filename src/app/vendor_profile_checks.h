@@ -69,8 +69,8 @@ namespace velmora {
 
 // The three keys and "exeSize" must differ, or one reader would take another's value.
 [[nodiscard]] constexpr bool AreManifestKeyNamesDistinct(const VendorProfileValues& profile) {
-  const std::string_view keys[] = {profile.versionKey, profile.packageUrlKey,
-                                   profile.packageSha256Key, "exeSize"};
+  const std::string_view keys[] = {profile.versionKey, profile.packageUrlKey, profile.packageSha256Key,
+                                   "exeSize"};
   for (std::size_t i = 0; i < 4; ++i) {
     for (std::size_t j = i + 1; j < 4; ++j) {
       if (keys[i] == keys[j]) return false;

@@ -11,15 +11,15 @@ namespace velmora {
 struct VendorProfileValues {
   std::array<std::string_view, 5> downloadHosts;  // lower case, exact match
   std::string_view manifestUrl;
-  std::string_view versionKey;        // at most 16 bytes each
+  std::string_view versionKey;  // at most 16 bytes each
   std::string_view packageUrlKey;
   std::string_view packageSha256Key;
-  std::string_view serverKeyPin;      // 64 hex digits; all zeros means "not configured"
+  std::string_view serverKeyPin;  // 64 hex digits; all zeros means "not configured"
   std::string_view builtInVersion;
   std::string_view builtInPackageUrl;
   std::string_view builtInPackageSha256;
   std::uint64_t builtInExeSize;
-  std::string_view messageHost;       // the host named in messages to the user
+  std::string_view messageHost;  // the host named in messages to the user
 };
 
 }  // namespace velmora

@@ -35,8 +35,7 @@ using ScopedTaskMemoryText = Scoped<TaskMemoryTraits>;
 // The calling thread acts as the token's user while this lives, if impersonation succeeded.
 class ScopedImpersonation {
  public:
-  explicit ScopedImpersonation(HANDLE token)
-      : active_(token != nullptr && ImpersonateLoggedOnUser(token)) {}
+  explicit ScopedImpersonation(HANDLE token) : active_(token != nullptr && ImpersonateLoggedOnUser(token)) {}
   ~ScopedImpersonation() {
     if (active_) RevertToSelf();
   }
@@ -95,12 +94,11 @@ bool CreateDesktopShortcut() {
   const std::wstring linkPath = desktop + L"\\Velmora.lnk";
 
   IShellLinkW* rawLink = nullptr;
-  const HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_IShellLinkW, reinterpret_cast<void**>(&rawLink));
+  const HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                           reinterpret_cast<void**>(&rawLink));
   ScopedComInterface<IShellLinkW> link(rawLink);
   if (FAILED(created) || !link) {
-    LogMessage("Desktop shortcut failed: CoCreateInstance 0x%08lX.",
-               static_cast<unsigned long>(created));
+    LogMessage("Desktop shortcut failed: CoCreateInstance 0x%08lX.", static_cast<unsigned long>(created));
     return false;
   }
   link.Get()->SetPath(exePath.c_str());

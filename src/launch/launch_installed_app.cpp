@@ -14,10 +14,8 @@ namespace velmora {
 namespace {
 
 constexpr wchar_t kCaption[] = L"Velmora";
-constexpr wchar_t kMissingFolderText[] =
-    L"Velmora is installed, but its install folder could not be found.";
-constexpr wchar_t kMissingExecutableText[] =
-    L"Velmora is installed, but Velmora.exe could not be found.";
+constexpr wchar_t kMissingFolderText[] = L"Velmora is installed, but its install folder could not be found.";
+constexpr wchar_t kMissingExecutableText[] = L"Velmora is installed, but Velmora.exe could not be found.";
 constexpr wchar_t kStartFailedText[] =
     L"Velmora was installed successfully, but Windows could not start it.\n\n"
     L"Try opening it from the Start menu.";
@@ -53,16 +51,16 @@ bool StartWithShellUserToken(const LaunchCalls& calls, LaunchTarget& target) {
   calls.createEnvironmentBlock(&rawBlock, token.Get(), FALSE);
   const ScopedEnvironmentBlock environment(rawBlock);
   const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
-  if (calls.createProcessAsUser(token.Get(), target.exePath.c_str(), target.commandLine.data(),
-                                nullptr, nullptr, FALSE, flags, environment.Get(),
-                                target.folder.c_str(), &target.startup, &target.process)) {
+  if (calls.createProcessAsUser(token.Get(), target.exePath.c_str(), target.commandLine.data(), nullptr,
+                                nullptr, FALSE, flags, environment.Get(), target.folder.c_str(),
+                                &target.startup, &target.process)) {
     LogMessage("Velmora launched in the signed-in user context.");
     return true;
   }
   LogMessage("CreateProcessAsUserW failed: %lu; trying token API.", GetLastError());
   if (calls.createProcessWithToken(token.Get(), LOGON_WITH_PROFILE, target.exePath.c_str(),
-                                   target.commandLine.data(), flags, environment.Get(),
-                                   target.folder.c_str(), &target.startup, &target.process)) {
+                                   target.commandLine.data(), flags, environment.Get(), target.folder.c_str(),
+                                   &target.startup, &target.process)) {
     LogMessage("Velmora launched with the signed-in user token.");
     return true;
   }
@@ -133,8 +131,8 @@ bool LaunchInstalledAppWith(const LaunchCalls& calls) {
   target.startup.cb = sizeof target.startup;
 
   if (!StartWithShellUserToken(calls, target)) {
-    if (!CreateProcessW(target.exePath.c_str(), target.commandLine.data(), nullptr, nullptr, FALSE,
-                        0, nullptr, target.folder.c_str(), &target.startup, &target.process)) {
+    if (!CreateProcessW(target.exePath.c_str(), target.commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, target.folder.c_str(), &target.startup, &target.process)) {
       LogMessage("CreateProcessW(Velmora) failed: %lu.", GetLastError());
       ShowWarning(calls, kStartFailedText);
       return false;

@@ -16,8 +16,8 @@ namespace velmora {
 struct LaunchCalls {
   std::function<int(HWND, LPCWSTR, LPCWSTR, UINT)> messageBox = MessageBoxW;
   std::function<BOOL(LPVOID*, HANDLE, BOOL)> createEnvironmentBlock = CreateUserEnvironmentBlock;
-  std::function<BOOL(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                     DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)>
+  std::function<BOOL(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                     LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)>
       createProcessAsUser = CreateProcessAsUserW;
   std::function<BOOL(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR, LPSTARTUPINFOW,
                      LPPROCESS_INFORMATION)>

@@ -16,8 +16,8 @@ ScopedHandle GetShellUserToken() {
   if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, &rawToken)) return {};
   ScopedHandle shellToken(rawToken);
   HANDLE rawDuplicate = nullptr;
-  const BOOL duplicated = DuplicateTokenEx(shellToken.Get(), MAXIMUM_ALLOWED, nullptr,
-                                           SecurityImpersonation, TokenPrimary, &rawDuplicate);
+  const BOOL duplicated = DuplicateTokenEx(shellToken.Get(), MAXIMUM_ALLOWED, nullptr, SecurityImpersonation,
+                                           TokenPrimary, &rawDuplicate);
   ScopedHandle duplicate(rawDuplicate);
   shellToken.Close();
   process.Close();

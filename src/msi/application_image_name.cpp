@@ -20,7 +20,7 @@ bool IsApplicationImageName(std::wstring_view fileName) {
 bool IsApplicationImagePath(std::wstring_view imagePath) {
   const std::size_t separator = imagePath.find_last_of(L'\\');
   return IsApplicationImageName(separator == std::wstring_view::npos ? imagePath
-                                                                      : imagePath.substr(separator + 1));
+                                                                     : imagePath.substr(separator + 1));
 }
 
 }  // namespace velmora

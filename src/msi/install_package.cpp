@@ -6,8 +6,8 @@
 
 namespace velmora {
 
-bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
-                    const MsiexecHost& host, std::uint32_t* exitCode) {
+bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder, const MsiexecHost& host,
+                    std::uint32_t* exitCode) {
   if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring systemFolder;
   if (!GetSystemFolder(host, systemFolder)) {

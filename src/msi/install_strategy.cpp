@@ -17,9 +17,11 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategySteps& steps) 
     return true;
   }
   if (exitCode == kMsiexecAnotherInstallRunning) {
-    LogMessage("Another installation is in progress (exit code 1618); leaving the installed product as it is.");
+    LogMessage(
+        "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
     steps.showError(
-        L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
+        L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
+        L"Setup "
         L"again.");
     return true;
   }

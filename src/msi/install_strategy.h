@@ -22,6 +22,7 @@ struct InstallStrategySteps {
 // At most three msiexec runs; true when the package ended up installed. A run the user
 // cancelled (1602) or that found another installation going on (1618) ends the sequence at
 // once with false, so the installed product is never removed in either case.
-[[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategySteps& steps);
+[[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
+                                      const InstallStrategySteps& steps);
 
 }  // namespace velmora

@@ -39,6 +39,8 @@ bool IsInstallSuccessCode(std::uint32_t exitCode) {
   return exitCode == 0 || exitCode == 1641 || exitCode == 3010;
 }
 
-bool IsUninstallSuccessCode(std::uint32_t exitCode) { return exitCode == 1605 || IsInstallSuccessCode(exitCode); }
+bool IsUninstallSuccessCode(std::uint32_t exitCode) {
+  return exitCode == 1605 || IsInstallSuccessCode(exitCode);
+}
 
 }  // namespace velmora

@@ -46,7 +46,8 @@ void StopRunningCopies() {
   bool stoppedAny = false;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry)) {
     if (entry.th32ProcessID == self || !IsApplicationImageName(entry.szExeFile)) continue;
     if (StopRunningCopy(entry.th32ProcessID)) stoppedAny = true;
   }

@@ -12,6 +12,7 @@ namespace velmora {
 InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host);
 
 // The worker's call: true when the verified package ended up installed.
-[[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst);
+[[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
+                                      bool removeFirst);
 
 }  // namespace velmora

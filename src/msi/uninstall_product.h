@@ -12,6 +12,6 @@ namespace velmora {
 // which ends with its separator. *exitCode (when non-null) receives msiexec's exit code, or
 // kMsiexecNoExitCode when none ran to its end.
 [[nodiscard]] bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host = MsiexecHost(),
-                      std::uint32_t* exitCode = nullptr);
+                                    std::uint32_t* exitCode = nullptr);
 
 }  // namespace velmora

@@ -14,8 +14,7 @@ std::string AppendErrorCode(const std::string& message, std::uint32_t code) {
 
 std::string FormatHresult(std::int32_t result) {
   char text[32] = {};
-  std::snprintf(text, sizeof text, "0x%08lX",
-                static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result)));
   return text;
 }
 

@@ -18,8 +18,8 @@ constexpr DWORD kHashReadBytes = 65536;
 // checked bytes the installed ones is the worker's lock on the package, held from before these
 // checks until msiexec is done.
 ScopedHandle OpenForReading(const std::wstring& path) {
-  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return ScopedHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
 
 }  // namespace

@@ -14,10 +14,9 @@ namespace {
 
 constexpr std::uint64_t kDefaultMaxBytes = 0x10000000;
 constexpr wchar_t kUserAgent[] = L"VelmoraNative-Updater/1.0";
-constexpr DWORD kAccessTypes[] = {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                  WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_ACCESS_TYPE_NO_PROXY};
-constexpr DWORD kSecureProtocols =
-    WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr DWORD kAccessTypes[] = {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                  WINHTTP_ACCESS_TYPE_NO_PROXY};
+constexpr DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
 // What is left to require where the platform knows no TLS 1.3 and refuses the pair (error 87).
 constexpr DWORD kSecureProtocolsWithoutTls13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 constexpr DWORD kNeverFollowRedirects = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
@@ -47,15 +46,16 @@ void SetDwordOption(const WinHttpApi& api, HINTERNET handle, DWORD option, DWORD
 // would let TLS 1.0 and 1.1 through.
 bool RequireModernTls(const WinHttpApi& api, HINTERNET session) {
   for (DWORD protocols : {kSecureProtocols, kSecureProtocolsWithoutTls13}) {
-    if (api.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) return true;
+    if (api.WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols))
+      return true;
   }
   return false;
 }
 
 HINTERNET OpenSession(const WinHttpApi& api) {
   for (const DWORD accessType : kAccessTypes) {
-    const HINTERNET session = api.WinHttpOpen(kUserAgent, accessType, WINHTTP_NO_PROXY_NAME,
-                                              WINHTTP_NO_PROXY_BYPASS, 0);
+    const HINTERNET session =
+        api.WinHttpOpen(kUserAgent, accessType, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session != nullptr) return session;
   }
   return nullptr;
@@ -64,9 +64,9 @@ HINTERNET OpenSession(const WinHttpApi& api) {
 DWORD QueryNumberHeader(const WinHttpApi& api, HINTERNET request, DWORD query, bool* found) {
   DWORD value = 0;
   DWORD size = sizeof value;
-  const bool ok = api.WinHttpQueryHeaders(request, query | WINHTTP_QUERY_FLAG_NUMBER,
-                                          WINHTTP_HEADER_NAME_BY_INDEX, &value, &size,
-                                          WINHTTP_NO_HEADER_INDEX);
+  const bool ok =
+      api.WinHttpQueryHeaders(request, query | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                              &value, &size, WINHTTP_NO_HEADER_INDEX);
   if (found != nullptr) *found = ok;
   return value;
 }
@@ -112,8 +112,8 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
   }
   // A connection closed early ends the body like a complete one; only the count tells.
   if (total != 0 && received < total) {
-    SetError(t.error, "Update download ended after " + std::to_string(received) + " of " + std::to_string(total) +
-                          " announced bytes");
+    SetError(t.error, "Update download ended after " + std::to_string(received) + " of " +
+                          std::to_string(total) + " announced bytes");
     return false;
   }
   return received > 0;
@@ -143,18 +143,18 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     SetErrorWithLastError(t.error, "WinHttpConnect failed");
     return false;
   }
-  const WinHttpHandle request(api.WinHttpOpenRequest(connection.Get(), L"GET", WidenAscii(t.path).c_str(),
-                                                     nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                     WINHTTP_FLAG_SECURE),
-                              {&api});
+  const WinHttpHandle request(
+      api.WinHttpOpenRequest(connection.Get(), L"GET", WidenAscii(t.path).c_str(), nullptr,
+                             WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE),
+      {&api});
   if (!request) {
     SetErrorWithLastError(t.error, "WinHttpOpenRequest failed");
     return false;
   }
   SetDwordOption(api, request.Get(), WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
   SetDwordOption(api, request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, kNeverFollowRedirects);
-  if (!api.WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                              WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+  if (!api.WinHttpSendRequest(request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                              0) ||
       !api.WinHttpReceiveResponse(request.Get(), nullptr)) {
     SetErrorWithLastError(t.error, "Update download request failed");
     return false;
@@ -167,14 +167,13 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
   if (!IsResponseDateFresh(api, request.Get(), t.error)) return false;
   if (!VerifyServerKeyPin(api, request.Get(), t.error, t.seams.serverKeyPin)) return false;
   bool announced = false;
-  const std::uint64_t total =
-      QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, &announced);
+  const std::uint64_t total = QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, &announced);
   if (announced && total > t.limit) {
     SetError(t.error, "Update exceeds the maximum download size");
     return false;
   }
-  const ScopedHandle file(CreateFileW(t.destinationPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const ScopedHandle file(CreateFileW(t.destinationPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     SetErrorWithLastError(t.error, "Unable to create the staged update file");
     return false;
@@ -194,8 +193,7 @@ bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* 
   SYSTEMTIME date = {};
   DWORD size = sizeof date;
   if (!api.WinHttpQueryHeaders(request, WINHTTP_QUERY_DATE | WINHTTP_QUERY_FLAG_SYSTEMTIME,
-                               WINHTTP_HEADER_NAME_BY_INDEX, &date, &size,
-                               WINHTTP_NO_HEADER_INDEX)) {
+                               WINHTTP_HEADER_NAME_BY_INDEX, &date, &size, WINHTTP_NO_HEADER_INDEX)) {
     return true;
   }
   FILETIME sent = {};
@@ -218,8 +216,7 @@ bool HttpsDownloader::Download(const std::wstring& destinationPath, std::uint64_
 }
 
 bool HttpsDownloader::Download(const DownloadSeams& seams, const std::wstring& destinationPath,
-                               std::uint64_t maxBytes, DownloadProgress progress,
-                               std::string* error) const {
+                               std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const {
   // Held here so that it is released before the call returns, whatever the caller's ABI does
   // with the parameter.
   const DownloadProgress report = std::move(progress);

@@ -1,6 +1,6 @@
 // The pinned HTTPS downloader: one URL into one local file through the WinHTTP table, with the
-// URL rules, TLS 1.2/1.3 only (TLS 1.2 alone where the platform has no 1.3), no redirects, status 200 only, a fresh Date, the server key pin,
-// a size limit, progress reports and one error text per failure.
+// URL rules, TLS 1.2/1.3 only (TLS 1.2 alone where the platform has no 1.3), no redirects, status 200 only, a
+// fresh Date, the server key pin, a size limit, progress reports and one error text per failure.
 #pragma once
 
 #include <windows.h>
@@ -32,9 +32,9 @@ class HttpsDownloader {
   // progress callable sees (0, total) first and then the bytes
   // written after each write; it is released before the call returns.
   [[nodiscard]] bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
-                DownloadProgress progress, std::string* error) const;
+                              DownloadProgress progress, std::string* error) const;
   [[nodiscard]] bool Download(const DownloadSeams& seams, const std::wstring& destinationPath,
-                std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const;
+                              std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const;
 
  private:
   std::string url_;
@@ -46,6 +46,7 @@ std::string FormatWithLastError(const std::string& message);
 // True when the response's Date is less than 61 seconds from the local clock either way, or
 // when there is no usable Date at all. On false, *error (when error is non-null) names the
 // difference in whole seconds and its direction.
-[[nodiscard]] bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* error = nullptr);
+[[nodiscard]] bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request,
+                                       std::string* error = nullptr);
 
 }  // namespace velmora

@@ -37,7 +37,6 @@ bool IsUnconfiguredPin(const char* pin) {
   return true;
 }
 
-
 bool MatchesPin(const std::string& hex, const char* pin) {
   if (hex.size() != std::strlen(pin)) return false;
   for (std::size_t i = 0; i < hex.size(); ++i) {
@@ -62,8 +61,7 @@ bool ChainCarriesPin(PCCERT_CHAIN_CONTEXT chain, const char* pin) {
 
 }  // namespace
 
-bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
-                        const char* pin) {
+bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error, const char* pin) {
   if (IsUnconfiguredPin(pin)) {
     SetError(error, "SPKI pin is not configured");
     return false;
@@ -80,8 +78,7 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
   }
   PCCERT_CONTEXT raw = nullptr;
   DWORD size = sizeof raw;
-  if (!api.WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &raw, &size) ||
-      raw == nullptr) {
+  if (!api.WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &raw, &size) || raw == nullptr) {
     SetError(error, "Server certificate context unavailable");
     return false;
   }
@@ -93,8 +90,8 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
   // The certificates the server sent travel in the context's own store. The chain engine
   // does not search that store by itself under Wine (the chain is then the leaf alone), so it is
   // passed as the additional store; it only offers issuers, the chain still links by name.
-  if (crypt32.CertGetCertificateChain(nullptr, server.Get(), nullptr, server.Get()->hCertStore,
-                                      &parameters, 0, nullptr, &rawChain) &&
+  if (crypt32.CertGetCertificateChain(nullptr, server.Get(), nullptr, server.Get()->hCertStore, &parameters,
+                                      0, nullptr, &rawChain) &&
       rawChain != nullptr) {
     const ScopedChain chain(rawChain);
     matched = ChainCarriesPin(chain.Get(), pin);
@@ -109,8 +106,8 @@ bool ComputeSpkiSha256Hex(PCCERT_CONTEXT certificate, std::string* hexOut) {
   if (!crypt32.available) return false;
   const CERT_PUBLIC_KEY_INFO* keyInfo = &certificate->pCertInfo->SubjectPublicKeyInfo;
   DWORD size = 0;
-  if (!crypt32.CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr,
-                                   nullptr, &size) ||
+  if (!crypt32.CryptEncodeObjectEx(kCertificateEncoding, X509_PUBLIC_KEY_INFO, keyInfo, 0, nullptr, nullptr,
+                                   &size) ||
       size == 0) {
     return false;
   }

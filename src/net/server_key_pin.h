@@ -18,7 +18,7 @@ namespace velmora {
 // uses the profile's. On false, *error (when error is non-null) holds the reason, also when
 // crypt32 or bcrypt could not be bound from the system folder.
 [[nodiscard]] bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* error,
-                        const char* pin = ServerKeyPin());
+                                      const char* pin = ServerKeyPin());
 
 // 64 lower-case hex digits of the SHA-256 of the certificate's DER SubjectPublicKeyInfo.
 // False (hexOut unchanged) without a certificate or output, or when encoding or hashing fails.

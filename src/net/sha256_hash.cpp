@@ -23,8 +23,8 @@ Sha256Hash::Sha256Hash() : api_(GetBcryptApi()) {
 }
 
 bool Sha256Hash::Update(const unsigned char* bytes, std::size_t count) {
-  return Valid() && Succeeded(api_.BCryptHashData(hash_.Get(), const_cast<PUCHAR>(bytes),
-                                                  static_cast<ULONG>(count), 0));
+  return Valid() &&
+         Succeeded(api_.BCryptHashData(hash_.Get(), const_cast<PUCHAR>(bytes), static_cast<ULONG>(count), 0));
 }
 
 bool Sha256Hash::FinishHex(std::string& hex) {

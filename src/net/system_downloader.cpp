@@ -13,8 +13,8 @@ namespace velmora {
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
                                   std::string* error, DWORD stallMilliseconds) {
   ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(
-                                     reinterpret_cast<void*>(GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
+  const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(reinterpret_cast<void*>(
+                                     GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
                                : nullptr;
   if (download == nullptr) {
     SetError(error, "Windows download support is unavailable.");

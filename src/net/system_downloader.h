@@ -17,7 +17,7 @@ constexpr DWORD kSystemDownloadStallMilliseconds = 60000;
 // for stallMilliseconds is aborted and fails like any other. On false, *error (when error is
 // non-null) holds the reason; it is not touched on success.
 [[nodiscard]] bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error,
-                                  DWORD stallMilliseconds = kSystemDownloadStallMilliseconds);
+                                                std::string* error,
+                                                DWORD stallMilliseconds = kSystemDownloadStallMilliseconds);
 
 }  // namespace velmora

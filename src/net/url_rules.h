@@ -10,7 +10,9 @@ namespace velmora {
 
 namespace url_rules_detail {
 
-[[nodiscard]] constexpr bool IsForbiddenUrlByte(unsigned char b) { return b <= 0x20 || b == 0x7F || b == 0x5C; }
+[[nodiscard]] constexpr bool IsForbiddenUrlByte(unsigned char b) {
+  return b <= 0x20 || b == 0x7F || b == 0x5C;
+}
 
 [[nodiscard]] constexpr bool HasHttpsScheme(std::string_view url) {
   constexpr std::string_view kScheme = "https://";
@@ -55,8 +57,7 @@ namespace url_rules_detail {
     if (!IsPort443(authority.substr(colon + 1))) return false;
     candidate = authority.substr(0, colon);
   }
-  if (candidate.empty() || candidate.size() > 253 || candidate.front() == '.' ||
-      candidate.back() == '.') {
+  if (candidate.empty() || candidate.size() > 253 || candidate.front() == '.' || candidate.back() == '.') {
     return false;
   }
   std::string lowered;

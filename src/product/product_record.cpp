@@ -30,16 +30,16 @@ std::wstring UntrimmedInstallFolder() {
 bool ReadInstallerValue(const wchar_t* name, std::wstring* value) {
   if (value == nullptr) return false;
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Installer", 0,
-                    KEY_READ | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Installer", 0, KEY_READ | KEY_WOW64_64KEY,
+                    &raw) != ERROR_SUCCESS) {
     return false;
   }
   ScopedRegistryKey key(raw);
   std::vector<wchar_t> buffer(kValueBufferBytes / sizeof(wchar_t), L'\0');
   DWORD type = 0;
   DWORD bytes = kValueBufferBytes;
-  const LONG result = RegQueryValueExW(key.Get(), name, nullptr, &type,
-                                       reinterpret_cast<BYTE*>(buffer.data()), &bytes);
+  const LONG result =
+      RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes);
   key.Close();
   if (result != ERROR_SUCCESS || bytes <= 2 || (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return false;
@@ -72,8 +72,7 @@ bool InstalledExeMatchesSize(std::uint64_t expectedSize) {
   const std::wstring exe = folder + L"\\Velmora.exe";
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   if (!GetFileAttributesExW(exe.c_str(), GetFileExInfoStandard, &data)) return false;
-  const std::uint64_t size =
-      (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  const std::uint64_t size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return size == expectedSize;
 }
 

@@ -43,13 +43,13 @@ void DrawTextLine(GpGraphics* graphics, const wchar_t* text, const TargetRect& r
                   std::uint32_t argb, FontStyle style, StringAlignment alignment,
                   StringAlignment lineAlignment) {
   DrawFormattedText(graphics, text, rect, sizePx, argb, style,
-           {alignment, lineAlignment, StringFormatFlagsNoWrap, StringTrimmingEllipsisCharacter});
+                    {alignment, lineAlignment, StringFormatFlagsNoWrap, StringTrimmingEllipsisCharacter});
 }
 
 void DrawTextBlock(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
                    std::uint32_t argb, FontStyle style) {
   DrawFormattedText(graphics, text, rect, sizePx, argb, style,
-           {StringAlignmentNear, StringAlignmentNear, 0, StringTrimmingEllipsisWord});
+                    {StringAlignmentNear, StringAlignmentNear, 0, StringTrimmingEllipsisWord});
 }
 
 void AddRoundedRectangle(GpPath* path, const TargetRect& rect, float radius) {
@@ -65,8 +65,7 @@ void AddRoundedRectangle(GpPath* path, const TargetRect& rect, float radius) {
   gdip::GdipClosePathFigure(path);
 }
 
-void FillRoundedRectangle(GpGraphics* graphics, const TargetRect& rect, float radius,
-                          std::uint32_t argb) {
+void FillRoundedRectangle(GpGraphics* graphics, const TargetRect& rect, float radius, std::uint32_t argb) {
   GpPath* rawPath = nullptr;
   if (gdip::GdipCreatePath(FillModeAlternate, &rawPath) != Ok) return;
   const ScopedPath path(rawPath);

@@ -28,8 +28,8 @@ void DrawTick(GpGraphics* graphics, const TargetRect& box) {
 
 }  // namespace
 
-void DrawOptionRow(GpGraphics* graphics, const TargetRect& box, const TargetRect& label,
-                   const wchar_t* text, bool selected, bool hovered) {
+void DrawOptionRow(GpGraphics* graphics, const TargetRect& box, const TargetRect& label, const wchar_t* text,
+                   bool selected, bool hovered) {
   GpPath* rawPath = nullptr;
   if (gdip::GdipCreatePath(FillModeAlternate, &rawPath) == Ok) {
     const ScopedPath path(rawPath);
@@ -46,21 +46,21 @@ void DrawOptionRow(GpGraphics* graphics, const TargetRect& box, const TargetRect
 
 void DrawFinishScreen(GpGraphics* graphics, float width, float height) {
   const SetupWindowState& state = WindowState;
-  DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), {32.0f, 28.0f, width - 64.0f, 42.0f},
-                22.0f, InkColor, FontStyleBold);
-  DrawTextBlock(graphics, FinishBody(state.webView2Missing).c_str(),
-                {32.0f, 76.0f, width - 64.0f, 58.0f}, 12.5f, MutedColor, FontStyleRegular);
+  DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), {32.0f, 28.0f, width - 64.0f, 42.0f}, 22.0f,
+                InkColor, FontStyleBold);
+  DrawTextBlock(graphics, FinishBody(state.webView2Missing).c_str(), {32.0f, 76.0f, width - 64.0f, 58.0f},
+                12.5f, MutedColor, FontStyleRegular);
   DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
-                FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel,
-                state.launchSelected, state.hoverLaunch);
+                FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
+                state.hoverLaunch);
   DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::ShortcutBox),
                 FinishTargetRect(FinishTargetPart::ShortcutLabel), kShortcutOptionLabel,
                 state.shortcutSelected, state.hoverShortcut);
   const TargetRect button = FinishButtonRect(width, height);
   FillRoundedRectangle(graphics, button, 10.0f,
                        state.hoverFinish && !state.finishing ? AccentHoverColor : AccentColor);
-  DrawTextLine(graphics, FinishButtonLabel(state.finishing, state.launchSelected), button, 14.0f,
-               WhiteColor, FontStyleBold, StringAlignmentCenter, StringAlignmentCenter);
+  DrawTextLine(graphics, FinishButtonLabel(state.finishing, state.launchSelected), button, 14.0f, WhiteColor,
+               FontStyleBold, StringAlignmentCenter, StringAlignmentCenter);
 }
 
 }  // namespace velmora

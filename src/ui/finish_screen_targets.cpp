@@ -20,8 +20,7 @@ FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight
       Contains(FinishTargetRect(FinishTargetPart::ShortcutLabel), px, py)) {
     return FinishTarget::ShortcutOption;
   }
-  if (Contains(FinishButtonRect(static_cast<float>(clientWidth), static_cast<float>(clientHeight)),
-               px, py)) {
+  if (Contains(FinishButtonRect(static_cast<float>(clientWidth), static_cast<float>(clientHeight)), px, py)) {
     return FinishTarget::FinishButton;
   }
   return FinishTarget::NoTarget;

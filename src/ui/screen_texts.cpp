@@ -24,8 +24,9 @@ const wchar_t* FinishHeading(Operation operation) {
 std::wstring FinishBody(bool webView2Missing) {
   std::wstring body = L"Choose what happens when you click Finish.";
   if (webView2Missing) {
-    body += L"\nMicrosoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable "
-            L"until it is installed.";
+    body +=
+        L"\nMicrosoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable "
+        L"until it is installed.";
   }
   return body;
 }

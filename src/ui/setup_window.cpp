@@ -167,8 +167,8 @@ bool RegisterSetupWindowClass(HINSTANCE instance) {
   windowClass.style = 0;
   windowClass.lpfnWndProc = SetupWindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                                                    0, 0, LR_SHARED | LR_DEFAULTSIZE));
+  windowClass.hIcon = static_cast<HICON>(
+      LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 0, 0, LR_SHARED | LR_DEFAULTSIZE));
   if (windowClass.hIcon == nullptr) windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
   windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
@@ -177,9 +177,9 @@ bool RegisterSetupWindowClass(HINSTANCE instance) {
 }
 
 HWND CreateSetupWindow(HINSTANCE instance) {
-  const HWND window = CreateWindowExW(0, kSetupWindowClass, kSetupWindowTitle, kSetupWindowStyle,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, 500, 216, nullptr, nullptr,
-                                      instance, nullptr);
+  const HWND window =
+      CreateWindowExW(0, kSetupWindowClass, kSetupWindowTitle, kSetupWindowStyle, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 500, 216, nullptr, nullptr, instance, nullptr);
   SetupWindowHandle = window;
   return window;
 }

@@ -12,13 +12,10 @@ constexpr const wchar_t* kRootVariables[] = {L"ProgramFiles(x86)", L"ProgramFile
 constexpr wchar_t kApplicationFolder[] = L"\\Microsoft\\EdgeWebView\\Application";
 constexpr wchar_t kMarkerFile[] = L"\\msedgewebview2.exe";
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-constexpr wchar_t kUninstallKey32[] =
-    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr wchar_t kUninstallKey32[] = L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr DWORD kVariableUnits = 260;
 constexpr DWORD kSubkeyNameUnits = 256;
 constexpr DWORD kDisplayNameBytes = 512;
-
-
 
 bool SubkeyDisplayNameHasWebView2(HKEY key, const wchar_t* subkeyName) {
   HKEY rawSubkey = nullptr;
@@ -27,8 +24,8 @@ bool SubkeyDisplayNameHasWebView2(HKEY key, const wchar_t* subkeyName) {
   wchar_t name[kDisplayNameBytes / sizeof(wchar_t)] = {};
   DWORD type = 0;
   DWORD bytes = kDisplayNameBytes;
-  if (RegQueryValueExW(subkey.Get(), L"DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(name),
-                       &bytes) != ERROR_SUCCESS ||
+  if (RegQueryValueExW(subkey.Get(), L"DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(name), &bytes) !=
+          ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return false;
   }

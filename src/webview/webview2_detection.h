@@ -19,8 +19,7 @@ namespace velmora {
 // candidates were consulted and in what order.
 struct WebView2Lookups {
   std::function<bool(const std::wstring& folder)> folderHasExe = FolderHasWebView2Exe;
-  std::function<bool(HKEY root, const wchar_t* keyPath)> uninstallKeyLists =
-      UninstallKeyListsWebView2;
+  std::function<bool(HKEY root, const wchar_t* keyPath)> uninstallKeyLists = UninstallKeyListsWebView2;
 };
 
 // The folder candidates in order, then the installed-program lists in order; the first match

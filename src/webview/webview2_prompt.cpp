@@ -17,7 +17,6 @@ WebView2PromptSeams WebView2PromptSeamsInUse{IsWebView2RuntimeInstalled, ShowSys
 
 namespace {
 
-
 struct PromptDialog {
   const wchar_t* instruction;
   const wchar_t* content;

@@ -16,8 +16,7 @@ inline constexpr int kContinueWithoutButton = 101;  // "Not now" in the first di
 inline constexpr int kRecheckButton = 102;
 
 // The runtime's published download link on the vendor's link-redirection host.
-inline constexpr wchar_t kWebView2DownloadUrl[] =
-    L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
+inline constexpr wchar_t kWebView2DownloadUrl[] = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
 // What the prompt asks of the system, as callables: tests replace the download page (no
 // browser may start) and the task dialog (to make it fail and reach the message boxes), and

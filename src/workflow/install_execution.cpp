@@ -19,11 +19,15 @@ std::wstring ReadValue(const WorkerPlatform& platform, const wchar_t* name) {
 
 Operation OperationFor(InstalledBuildVerdict verdict) {
   switch (verdict) {
-    case InstalledBuildVerdict::Current: return Operation::UpToDate;
+    case InstalledBuildVerdict::Current:
+      return Operation::UpToDate;
     case InstalledBuildVerdict::CleanReinstall:
-    case InstalledBuildVerdict::SameVersionReinstall: return Operation::Repair;
-    case InstalledBuildVerdict::Update: return Operation::Update;
-    case InstalledBuildVerdict::FreshInstall: break;
+    case InstalledBuildVerdict::SameVersionReinstall:
+      return Operation::Repair;
+    case InstalledBuildVerdict::Update:
+      return Operation::Update;
+    case InstalledBuildVerdict::FreshInstall:
+      break;
   }
   return Operation::Install;
 }
@@ -77,8 +81,8 @@ HeldFile LockAndVerifyPackage(const WorkerPlatform& platform, const InstallerMan
   std::string actual;
   if (!platform.computeFileSha256Hex(path, &actual) || actual != manifest.packageSha256) {
     lock.reset();
-    LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.",
-               manifest.packageSha256.c_str(), actual.c_str());
+    LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
+               actual.c_str());
     platform.deleteFile(path);
     FailSetup(L"The downloaded installer failed its integrity check.");
     return nullptr;
@@ -88,8 +92,7 @@ HeldFile LockAndVerifyPackage(const WorkerPlatform& platform, const InstallerMan
 
 }  // namespace
 
-InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
-                                      const InstallerManifest& manifest) {
+InstallDecisionResult InstallDecision(const WorkerPlatform& platform, const InstallerManifest& manifest) {
   const std::wstring installed = ReadValue(platform, L"Version");
   const std::wstring productCode = ReadValue(platform, L"ProductCode");
   const std::wstring offered = WidenAscii(manifest.productVersion);
@@ -97,8 +100,7 @@ InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
   const bool exeMatches = platform.installedExeMatchesSize(manifest.exeSize);
   const InstalledBuildClassification classification =
       ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
-  const InstallDecisionResult result{classification.verdict, classification.removeFirst,
-                                     exeMatches};
+  const InstallDecisionResult result{classification.verdict, classification.removeFirst, exeMatches};
   LogMessage("Installed version=%ls expected_exe_size=%llu app_matches=%d.", installed.c_str(),
              static_cast<unsigned long long>(manifest.exeSize), result.exeMatches ? 1 : 0);
 

@@ -20,8 +20,7 @@ struct InstallDecisionResult {
 };
 
 // Classifies the installed build against the manifest, logs it and stores SetupOperation.
-InstallDecisionResult InstallDecision(const WorkerPlatform& platform,
-                                      const InstallerManifest& manifest);
+InstallDecisionResult InstallDecision(const WorkerPlatform& platform, const InstallerManifest& manifest);
 
 // Runs the decision and whatever it calls for, ending with exactly one final report.
 void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,

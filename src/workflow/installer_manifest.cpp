@@ -31,10 +31,14 @@ std::size_t FindValueAfterKey(const std::string& text, const std::string& needle
 
 char Unescaped(char c) {
   switch (c) {
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    default: return c;
+    case 'n':
+      return '\n';
+    case 'r':
+      return '\r';
+    case 't':
+      return '\t';
+    default:
+      return c;
   }
 }
 
@@ -122,8 +126,8 @@ bool IsValidManifest(const InstallerManifest& manifest) {
 }
 
 const InstallerManifest& BuiltInManifest() {
-  static const InstallerManifest manifest{BuiltInVersion(), BuiltInPackageUrl(),
-                                          BuiltInPackageSha256(), BuiltInExeSize(), true};
+  static const InstallerManifest manifest{BuiltInVersion(), BuiltInPackageUrl(), BuiltInPackageSha256(),
+                                          BuiltInExeSize(), true};
   return manifest;
 }
 

@@ -8,14 +8,12 @@ namespace velmora {
 namespace {
 
 // Up to three pinned downloads of the manifest; true with its text.
-bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& path,
-                          std::string& text) {
+bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& path, std::string& text) {
   std::string error;
   for (int attempt = 1; attempt <= kManifestAttempts; ++attempt) {
     if (attempt > 1) platform.sleep(kRetryPauseMilliseconds);
     error.clear();
-    if (platform.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(),
-                               &error)) {
+    if (platform.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(), &error)) {
       if (platform.readManifestFile(path, text)) {
         platform.deleteFile(path);
         return true;
@@ -31,8 +29,7 @@ bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& pa
 
 }  // namespace
 
-bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
-                     RunFolder& folder) {
+bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest, RunFolder& folder) {
   SetStatus(L"Checking for the latest Velmora installer...");
   const unsigned long pid = platform.processId();
   LogMessage("Setup started (PID %lu).", pid);
@@ -53,8 +50,8 @@ bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest
     manifest = ParseManifest(text);
     chosen = IsValidManifest(manifest);
     if (!chosen) {
-      LogMessage("Installer manifest is invalid. version='%s' url='%s'.",
-                 manifest.productVersion.c_str(), manifest.packageUrl.c_str());
+      LogMessage("Installer manifest is invalid. version='%s' url='%s'.", manifest.productVersion.c_str(),
+                 manifest.packageUrl.c_str());
     }
   }
   if (!chosen) {
@@ -62,14 +59,13 @@ bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest
     manifest = BuiltInManifest();
   }
   if (!IsValidManifest(manifest)) {
-    LogMessage("Installer metadata is invalid. version='%s' url='%s'.",
-               manifest.productVersion.c_str(), manifest.packageUrl.c_str());
+    LogMessage("Installer metadata is invalid. version='%s' url='%s'.", manifest.productVersion.c_str(),
+               manifest.packageUrl.c_str());
     FailSetup(L"The installer manifest is invalid.");
     return false;
   }
   LogMessage("Manifest version=%s url=%s sha256=%s fallback=%d.", manifest.productVersion.c_str(),
-             manifest.packageUrl.c_str(), manifest.packageSha256.c_str(),
-             manifest.fromFallback ? 1 : 0);
+             manifest.packageUrl.c_str(), manifest.packageSha256.c_str(), manifest.fromFallback ? 1 : 0);
   return true;
 }
 

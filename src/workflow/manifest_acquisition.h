@@ -21,6 +21,6 @@ struct RunFolder {
 // True with the manifest to use and the run's folder; false when the run has already ended
 // through FailSetup.
 [[nodiscard]] bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
-                     RunFolder& folder);
+                                   RunFolder& folder);
 
 }  // namespace velmora

@@ -116,8 +116,7 @@ HeldFile CreateRunFolder(std::wstring& folder) {
   const std::wstring temp = SystemTempFolder();
   std::wstring random;
   if (temp.empty() || !RandomHex(random)) return nullptr;
-  const std::wstring path =
-      temp + kRunFolderPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" + random;
+  const std::wstring path = temp + kRunFolderPrefix + std::to_wstring(GetCurrentProcessId()) + L"-" + random;
   HeldFile held = CreateRunFolderAt(path);
   if (held) folder = path + L"\\";
   return held;
@@ -125,8 +124,8 @@ HeldFile CreateRunFolder(std::wstring& folder) {
 
 HeldFile CreateRunFolderAt(const std::wstring& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kRunFolderSecurity, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kRunFolderSecurity, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
     return nullptr;
   }
   const ScopedLocalMemory descriptorOwner(descriptor);

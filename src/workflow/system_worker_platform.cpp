@@ -19,9 +19,8 @@ WorkerPlatform SystemWorkerPlatform() {
   platform.createRunFolder = CreateRunFolder;
   platform.processId = [] { return static_cast<unsigned long>(GetCurrentProcessId()); };
   platform.sleep = [](unsigned long milliseconds) { Sleep(milliseconds); };
-  platform.httpsDownload = [](const std::string& url, const std::wstring& path,
-                              std::uint64_t maxBytes, const DownloadProgress& progress,
-                              std::string* error) {
+  platform.httpsDownload = [](const std::string& url, const std::wstring& path, std::uint64_t maxBytes,
+                              const DownloadProgress& progress, std::string* error) {
     return HttpsDownloader(url).Download(path, maxBytes, progress, error);
   };
   platform.systemDownload = [](const std::string& url, const std::wstring& path, std::string* error) {
@@ -35,7 +34,7 @@ WorkerPlatform SystemWorkerPlatform() {
   platform.isMsiPackage = IsMsiPackage;
   platform.computeFileSha256Hex = ComputeFileSha256Hex;
   platform.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                    bool removeFirst) {
+                                   bool removeFirst) {
     return RunInstallStrategy(packagePath, runFolder, removeFirst);
   };
   return platform;

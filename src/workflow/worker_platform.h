@@ -29,8 +29,7 @@ struct WorkerPlatform {
                      const DownloadProgress& progress, std::string* error)>
       httpsDownload;
   // The system's own downloader, the last resort for the package.
-  std::function<bool(const std::string& url, const std::wstring& path, std::string* error)>
-      systemDownload;
+  std::function<bool(const std::string& url, const std::wstring& path, std::string* error)> systemDownload;
   std::function<bool(const std::wstring& path, std::string& text)> readManifestFile;
   std::function<void(const std::wstring& path)> deleteFile;
   std::function<bool(const wchar_t* name, std::wstring* value)> readInstallerValue;
@@ -41,8 +40,7 @@ struct WorkerPlatform {
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
   // The msiexec logs go to the run's folder.
-  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder,
-                     bool removeFirst)>
+  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder, bool removeFirst)>
       runInstallStrategy;
 };
 

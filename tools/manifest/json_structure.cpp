@@ -63,8 +63,7 @@ bool ScanString(Cursor& cursor, std::string* error) {
             return Fail(cursor, "a \\u escape without 4 hex digits", error);
           }
         }
-      } else if (AtEnd(cursor) ||
-                 std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
+      } else if (AtEnd(cursor) || std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
         return Fail(cursor, "an unknown escape sequence", error);
       }
     }
@@ -154,8 +153,7 @@ bool ScanValue(Cursor& cursor, int depth, std::vector<std::string>* keys, std::s
   const char c = Peek(cursor);
   if (c == '{' || c == '[') {
     if (depth >= kMaxDepth) return Fail(cursor, "nesting deeper than 64 levels", error);
-    return c == '{' ? ScanObject(cursor, depth + 1, keys, error)
-                    : ScanArray(cursor, depth + 1, error);
+    return c == '{' ? ScanObject(cursor, depth + 1, keys, error) : ScanArray(cursor, depth + 1, error);
   }
   if (c == '"') return ScanString(cursor, error);
   if (c == '-' || IsAsciiDigit(c)) return ScanNumber(cursor, error);
@@ -165,9 +163,7 @@ bool ScanValue(Cursor& cursor, int depth, std::vector<std::string>* keys, std::s
       return true;
     }
   }
-  return Fail(cursor,
-              AtEnd(cursor) ? "the text ends where a value is expected" : "expected a value",
-              error);
+  return Fail(cursor, AtEnd(cursor) ? "the text ends where a value is expected" : "expected a value", error);
 }
 
 }  // namespace

@@ -25,9 +25,10 @@ constexpr int kRulesBroken = 1;
 constexpr int kUsageOrFileError = 2;
 
 int Usage() {
-  std::fputs("usage: velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST\n"
-             "       velmora_manifest_tool check MANIFEST\n",
-             stderr);
+  std::fputs(
+      "usage: velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST\n"
+      "       velmora_manifest_tool check MANIFEST\n",
+      stderr);
   return kUsageOrFileError;
 }
 
@@ -45,10 +46,11 @@ int Check(const std::filesystem::path& path, const std::filesystem::path& shown)
   }
   if (!violations.empty()) return kRulesBroken;
   const velmora::InstallerManifest manifest = velmora::ParseManifest(text);
-  std::printf("%s: follows the publishing rules: version %s, package %s, SHA-256 %s, "
-              "exeSize %llu\n",
-              shown.c_str(), manifest.productVersion.c_str(), manifest.packageUrl.c_str(),
-              manifest.packageSha256.c_str(), static_cast<unsigned long long>(manifest.exeSize));
+  std::printf(
+      "%s: follows the publishing rules: version %s, package %s, SHA-256 %s, "
+      "exeSize %llu\n",
+      shown.c_str(), manifest.productVersion.c_str(), manifest.packageUrl.c_str(),
+      manifest.packageSha256.c_str(), static_cast<unsigned long long>(manifest.exeSize));
   return 0;
 }
 

@@ -45,8 +45,7 @@ std::string Shown(std::string_view value) {
 
 std::size_t CountOccurrences(const std::string& text, const std::string& needle) {
   std::size_t count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + 1)) {
+  for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
     ++count;
   }
   return count;
@@ -105,15 +104,15 @@ bool CheckKey(const std::string& text, const std::string& key, bool numeric, boo
     violations.push_back(quoted + " occurs " + std::to_string(count) +
                          " times; the program reads the first, so write it exactly once");
   }
-  if (wellFormed &&
-      std::find(topLevelKeys.begin(), topLevelKeys.end(), key) == topLevelKeys.end()) {
+  if (wellFormed && std::find(topLevelKeys.begin(), topLevelKeys.end(), key) == topLevelKeys.end()) {
     violations.push_back(quoted + " is not a key of the top-level object");
   }
   const std::string_view value = WrittenValue(text, quoted);
   if (numeric && !IsPlainUnsigned(value)) {
     violations.push_back(quoted +
                          " must be a plain non-negative integer, not quoted, without sign, "
-                         "fraction or exponent; found " + Quoted(Shown(value)));
+                         "fraction or exponent; found " +
+                         Quoted(Shown(value)));
   } else if (!numeric && !IsPlainString(value)) {
     violations.push_back(quoted + " must be a string without escape sequences; found " +
                          Quoted(Shown(value)));
@@ -121,15 +120,15 @@ bool CheckKey(const std::string& text, const std::string& key, bool numeric, boo
   return true;
 }
 
-void CheckPackageUrl(const std::string& key, const std::string& url,
-                     std::vector<std::string>& violations) {
+void CheckPackageUrl(const std::string& key, const std::string& url, std::vector<std::string>& violations) {
   const std::string prefix = Quoted(key) + " " + Quoted(Shown(url));
   std::string host;
   std::string path;
   if (url.compare(0, 8, "https://") != 0) {
     violations.push_back(prefix + " must begin with \"https://\" in lower case");
   } else if (!SplitHttpsUrl(url, host, path)) {
-    violations.push_back(prefix + " breaks the download URL rules: a host, no user information, "
+    violations.push_back(prefix +
+                         " breaks the download URL rules: a host, no user information, "
                          "no port but 443, no space or backslash");
   } else if (std::string allowed, allowedPath; !ParseAllowedHttpsUrl(url, allowed, allowedPath)) {
     violations.push_back(prefix + ": the host " + Quoted(host) +
@@ -144,8 +143,8 @@ std::string ManifestText(const std::string& version, const std::string& packageU
                          const std::string& packageSha256, std::uint64_t exeSize) {
   return "{\n  " + Quoted(ManifestVersionKey()) + ": " + Quoted(JsonEscaped(version)) + ",\n  " +
          Quoted(ManifestPackageUrlKey()) + ": " + Quoted(JsonEscaped(packageUrl)) + ",\n  " +
-         Quoted(ManifestPackageSha256Key()) + ": " + Quoted(JsonEscaped(packageSha256)) +
-         ",\n  " + Quoted(kManifestExeSizeKey) + ": " + std::to_string(exeSize) + "\n}\n";
+         Quoted(ManifestPackageSha256Key()) + ": " + Quoted(JsonEscaped(packageSha256)) + ",\n  " +
+         Quoted(kManifestExeSizeKey) + ": " + std::to_string(exeSize) + "\n}\n";
 }
 
 std::vector<std::string> PublishingViolations(const std::string& text) {
@@ -163,8 +162,7 @@ std::vector<std::string> PublishingViolations(const std::string& text) {
   const InstallerManifest manifest = ParseManifest(text);
   if (CheckKey(text, ManifestVersionKey(), false, wellFormed, topLevelKeys, violations) &&
       ParseVersion(WidenAscii(manifest.productVersion)).empty()) {
-    violations.push_back(Quoted(ManifestVersionKey()) + " " +
-                         Quoted(Shown(manifest.productVersion)) +
+    violations.push_back(Quoted(ManifestVersionKey()) + " " + Quoted(Shown(manifest.productVersion)) +
                          " is not a dotted version such as 1.1.7");
   }
   if (CheckKey(text, ManifestPackageUrlKey(), false, wellFormed, topLevelKeys, violations)) {

@@ -21,8 +21,7 @@ TEST(LogLine, StampsDateAndTimeWithOneSpaceAndBareLineFeed) {
 }
 
 TEST(LogLine, MessageIsFormattedPrintfStyleIncludingWideArguments) {
-  EXPECT_EQ(Format("Attempt %d of %d: %s %ls.", 2, 3, "failed", L"C:\\x"),
-            "Attempt 2 of 3: failed C:\\x.");
+  EXPECT_EQ(Format("Attempt %d of %d: %s %ls.", 2, 3, "failed", L"C:\\x"), "Attempt 2 of 3: failed C:\\x.");
 }
 
 TEST(LogLine, LongMessageIsCutAt2047Bytes) {

@@ -46,8 +46,7 @@ TEST_F(SetupStateTest, PostProgressClampsToPercentRange) {
   for (const auto& [given, posted] : cases) {
     RecordedPosts().clear();
     PostProgress(given);
-    EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, WM_SETUP_PROGRESS, posted}}))
-        << given;
+    EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, WM_SETUP_PROGRESS, posted}})) << given;
   }
 }
 
@@ -87,8 +86,8 @@ TEST_F(SetupStateTest, ProgressReporterPostsPercentAndStatusLine) {
   report(5242880, 10485760);
   EXPECT_EQ(last, 50);
   EXPECT_EQ(CopyStatusText(), L"Downloading Velmora 1.2.3... 50%  (5.0 of 10.0 MB)");
-  EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, WM_SETUP_PROGRESS, 50},
-                                                        {kWindow, WM_SETUP_STATUS, 0}}));
+  EXPECT_EQ(RecordedPosts(),
+            (std::vector<RecordedPost>{{kWindow, WM_SETUP_PROGRESS, 50}, {kWindow, WM_SETUP_STATUS, 0}}));
 }
 
 TEST_F(SetupStateTest, ProgressReporterIgnoresUnknownTotalAndRepeatedPercent) {
@@ -98,10 +97,10 @@ TEST_F(SetupStateTest, ProgressReporterIgnoresUnknownTotalAndRepeatedPercent) {
   report(100, 0);
   EXPECT_TRUE(RecordedPosts().empty());
   EXPECT_EQ(last, -1);
-  report(0, 1000);     // 0 %
-  report(4, 1000);     // still 0 %
-  report(19, 1000);    // 1 %
-  report(19, 1000);    // 1 % again
+  report(0, 1000);   // 0 %
+  report(4, 1000);   // still 0 %
+  report(19, 1000);  // 1 %
+  report(19, 1000);  // 1 % again
   EXPECT_EQ(RecordedPosts().size(), 4u);
   EXPECT_EQ(RecordedPosts()[2], (RecordedPost{kWindow, WM_SETUP_PROGRESS, 1}));
 }

@@ -27,9 +27,11 @@ constexpr char kInstallFailed[] = "Install/upgrade failed; falling back to unins
 constexpr char kUninstallFailed[] = "Uninstall failed; trying install over the existing product.";
 constexpr char kCancelled[] =
     "Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.";
-constexpr char kBusy[] = "Another installation is in progress (exit code 1618); leaving the installed product as it is.";
+constexpr char kBusy[] =
+    "Another installation is in progress (exit code 1618); leaving the installed product as it is.";
 constexpr wchar_t kBusyMessage[] =
-    L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup again.";
+    L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
+    L"again.";
 
 // Each step as the strategy called it, with the status text the window showed at that moment.
 struct Step {
@@ -87,7 +89,9 @@ class InstallStrategyTest : public ::testing::Test {
           exitCode = uninstallCode;
           return IsUninstallSuccessCode(exitCode);
         },
-        [this](const std::wstring& text) { seen.push_back({L"box " + text, CopyStatusText()}); },
+        [this](const std::wstring& text) {
+          seen.push_back({L"box " + text, CopyStatusText()});
+        },
     };
   }
 
@@ -156,8 +160,13 @@ TEST_F(InstallStrategyTest, EverySequenceOfInstallUninstallAndReinstall) {
        {kFirstInstall, BusyBox(kFirstInstall)},
        {kRepairPath, kBusy},
        false},
-      {"uninstall cancelled", false, {kFailed}, kCancel, {kFirstInstall, kUninstall},
-       {kRepairPath, kInstallFailed, kCancelled}, false},
+      {"uninstall cancelled",
+       false,
+       {kFailed},
+       kCancel,
+       {kFirstInstall, kUninstall},
+       {kRepairPath, kInstallFailed, kCancelled},
+       false},
       {"uninstall finds another installation",
        true,
        {},
@@ -186,7 +195,8 @@ TEST_F(InstallStrategyTest, EverySequenceOfInstallUninstallAndReinstall) {
     CapturedLog().clear();
     seen.clear();
     std::deque<std::uint32_t> installCodes = row.installCodes;
-    EXPECT_EQ(RunInstallStrategy(kPackage, row.removeFirst, Recording(installCodes, row.uninstallCode)), row.result);
+    EXPECT_EQ(RunInstallStrategy(kPackage, row.removeFirst, Recording(installCodes, row.uninstallCode)),
+              row.result);
     EXPECT_EQ(seen, row.steps);
     EXPECT_EQ(CapturedLog(), row.log);
     EXPECT_TRUE(installCodes.empty());

@@ -7,7 +7,8 @@ namespace {
 
 TEST(MsiexecCommandTest, InstallCommandLineQuotesThePackageAndTheLog) {
   EXPECT_EQ(InstallCommandLine(L"C:\\Temp\\Velmora-Setup-42.msi", L"C:\\Temp\\Velmora-MSI-42.log"),
-            L"msiexec.exe /i \"C:\\Temp\\Velmora-Setup-42.msi\" /qb /norestart /l*v \"C:\\Temp\\Velmora-MSI-42.log\"");
+            L"msiexec.exe /i \"C:\\Temp\\Velmora-Setup-42.msi\" /qb /norestart /l*v "
+            L"\"C:\\Temp\\Velmora-MSI-42.log\"");
   EXPECT_EQ(InstallCommandLine(L"C:\\Users\\Some One\\App Data\\My Setup.msi", L"C:\\Temp Dir\\x.log"),
             L"msiexec.exe /i \"C:\\Users\\Some One\\App Data\\My Setup.msi\" /qb /norestart /l*v "
             L"\"C:\\Temp Dir\\x.log\"");
@@ -55,9 +56,18 @@ TEST(MsiexecCommandTest, SuccessCodesOfInstallAndUninstall) {
     bool uninstall;
   };
   const Case cases[] = {
-      {0, true, true},         {1641, true, true},       {3010, true, true},     {1605, false, true},
-      {1, false, false},       {1602, false, false},     {1603, false, false},   {1618, false, false},
-      {1619, false, false},    {3011, false, false},     {1640, false, false},   {1606, false, false},
+      {0, true, true},
+      {1641, true, true},
+      {3010, true, true},
+      {1605, false, true},
+      {1, false, false},
+      {1602, false, false},
+      {1603, false, false},
+      {1618, false, false},
+      {1619, false, false},
+      {3011, false, false},
+      {1640, false, false},
+      {1606, false, false},
       {kMsiexecNoExitCode, false, false},
   };
   for (const Case& c : cases) {

@@ -34,10 +34,10 @@ TEST(IsNewerVersion, ComparesPartByPartWithMissingPartsAsZero) {
     bool newer;
   };
   const std::vector<Case> cases = {
-      {L"1.2.1", L"1.2", true},   {L"1.2", L"1.2.0", false}, {L"1.2.0", L"1.2", false},
-      {L"1.10", L"1.9", true},    {L"1.9", L"1.10", false},  {L"", L"1.0", false},
-      {L"", L"", false},          {L"abc", L"", true},       {L"abc", L"1.0", false},
-      {L"1.0", L"abc", false},    {L"2", L"1.99.99", true},  {L"1.1.8", L"1.1.7", true},
+      {L"1.2.1", L"1.2", true}, {L"1.2", L"1.2.0", false}, {L"1.2.0", L"1.2", false},
+      {L"1.10", L"1.9", true},  {L"1.9", L"1.10", false},  {L"", L"1.0", false},
+      {L"", L"", false},        {L"abc", L"", true},       {L"abc", L"1.0", false},
+      {L"1.0", L"abc", false},  {L"2", L"1.99.99", true},  {L"1.1.8", L"1.1.7", true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IsNewerVersion(c.candidate, c.reference), c.newer)

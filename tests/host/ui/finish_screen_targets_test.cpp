@@ -23,37 +23,36 @@ TEST_P(HitTestFinishScreenTest, PointLandsOnItsTarget) {
       << "(" << c.x << ", " << c.y << ") in " << c.width << " x " << c.height;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Points, HitTestFinishScreenTest,
-    ::testing::Values(
-        // Boxes, labels and their inclusive edges.
-        HitCase{32, 144, 520, 340, FinishTarget::LaunchOption},
-        HitCase{52, 164, 520, 340, FinishTarget::LaunchOption},
-        HitCase{64, 150, 520, 340, FinishTarget::LaunchOption},
-        HitCase{394, 164, 520, 340, FinishTarget::LaunchOption},
-        HitCase{395, 150, 520, 340, FinishTarget::NoTarget},
-        HitCase{32, 180, 520, 340, FinishTarget::ShortcutOption},
-        HitCase{424, 200, 520, 340, FinishTarget::ShortcutOption},
-        HitCase{425, 190, 520, 340, FinishTarget::NoTarget},
-        HitCase{200, 201, 520, 340, FinishTarget::NoTarget},
-        // The 12-pixel gap between box and label, and the space between the rows.
-        HitCase{53, 150, 520, 340, FinishTarget::NoTarget},
-        HitCase{63, 190, 520, 340, FinishTarget::NoTarget},
-        HitCase{40, 170, 520, 340, FinishTarget::NoTarget},
-        HitCase{31, 150, 520, 340, FinishTarget::NoTarget},
-        // The button at 520 x 340 spans x 348..488 and y 264..308.
-        HitCase{348, 264, 520, 340, FinishTarget::FinishButton},
-        HitCase{488, 308, 520, 340, FinishTarget::FinishButton},
-        HitCase{347, 280, 520, 340, FinishTarget::NoTarget},
-        HitCase{489, 280, 520, 340, FinishTarget::NoTarget},
-        HitCase{400, 263, 520, 340, FinishTarget::NoTarget},
-        HitCase{400, 309, 520, 340, FinishTarget::NoTarget},
-        // A smaller client keeps the options in place and moves only the button.
-        HitCase{328, 140, 500, 177, FinishTarget::FinishButton},
-        HitCase{348, 264, 500, 177, FinishTarget::NoTarget},
-        HitCase{32, 144, 500, 177, FinishTarget::LaunchOption},
-        // Negative points (the mouse left through the top left) hit nothing.
-        HitCase{-1, -1, 520, 340, FinishTarget::NoTarget}));
+INSTANTIATE_TEST_SUITE_P(Points, HitTestFinishScreenTest,
+                         ::testing::Values(
+                             // Boxes, labels and their inclusive edges.
+                             HitCase{32, 144, 520, 340, FinishTarget::LaunchOption},
+                             HitCase{52, 164, 520, 340, FinishTarget::LaunchOption},
+                             HitCase{64, 150, 520, 340, FinishTarget::LaunchOption},
+                             HitCase{394, 164, 520, 340, FinishTarget::LaunchOption},
+                             HitCase{395, 150, 520, 340, FinishTarget::NoTarget},
+                             HitCase{32, 180, 520, 340, FinishTarget::ShortcutOption},
+                             HitCase{424, 200, 520, 340, FinishTarget::ShortcutOption},
+                             HitCase{425, 190, 520, 340, FinishTarget::NoTarget},
+                             HitCase{200, 201, 520, 340, FinishTarget::NoTarget},
+                             // The 12-pixel gap between box and label, and the space between the rows.
+                             HitCase{53, 150, 520, 340, FinishTarget::NoTarget},
+                             HitCase{63, 190, 520, 340, FinishTarget::NoTarget},
+                             HitCase{40, 170, 520, 340, FinishTarget::NoTarget},
+                             HitCase{31, 150, 520, 340, FinishTarget::NoTarget},
+                             // The button at 520 x 340 spans x 348..488 and y 264..308.
+                             HitCase{348, 264, 520, 340, FinishTarget::FinishButton},
+                             HitCase{488, 308, 520, 340, FinishTarget::FinishButton},
+                             HitCase{347, 280, 520, 340, FinishTarget::NoTarget},
+                             HitCase{489, 280, 520, 340, FinishTarget::NoTarget},
+                             HitCase{400, 263, 520, 340, FinishTarget::NoTarget},
+                             HitCase{400, 309, 520, 340, FinishTarget::NoTarget},
+                             // A smaller client keeps the options in place and moves only the button.
+                             HitCase{328, 140, 500, 177, FinishTarget::FinishButton},
+                             HitCase{348, 264, 500, 177, FinishTarget::NoTarget},
+                             HitCase{32, 144, 500, 177, FinishTarget::LaunchOption},
+                             // Negative points (the mouse left through the top left) hit nothing.
+                             HitCase{-1, -1, 520, 340, FinishTarget::NoTarget}));
 
 TEST(FinishTargetTable, HoldsTheFourFixedRectanglesInOrder) {
   const TargetRect launchBox = FinishTargetRect(FinishTargetPart::LaunchBox);

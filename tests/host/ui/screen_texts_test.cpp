@@ -10,9 +10,9 @@ TEST(FinishHeading, NamesWhatTheWorkerDid) {
     int operation;
     const wchar_t* heading;
   } cases[] = {
-      {1, L"Velmora was installed successfully."},   {2, L"Velmora was updated successfully."},
-      {3, L"Velmora was repaired successfully."},    {4, L"Velmora is already up to date."},
-      {0, L"Velmora Setup completed successfully."}, {5, L"Velmora Setup completed successfully."},
+      {1, L"Velmora was installed successfully."},    {2, L"Velmora was updated successfully."},
+      {3, L"Velmora was repaired successfully."},     {4, L"Velmora is already up to date."},
+      {0, L"Velmora Setup completed successfully."},  {5, L"Velmora Setup completed successfully."},
       {-1, L"Velmora Setup completed successfully."},
   };
   for (const auto& c : cases) {

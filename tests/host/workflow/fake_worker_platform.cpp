@@ -82,8 +82,7 @@ WorkerPlatform FakeMachine::Platform() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
-  p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder,
-                                bool removeFirst) {
+  p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst) {
     events.push_back("install");
     strategyCalls.emplace_back(path, removeFirst);
     strategyLogFolders.push_back(logFolder);
@@ -95,11 +94,10 @@ WorkerPlatform FakeMachine::Platform() {
   return p;
 }
 
-std::string ManifestText(const std::string& version, const std::string& url,
-                         const std::string& digest, const std::string& exeSizeField) {
-  return "{ \"" + ManifestVersionKey() + "\": \"" + version + "\", \"" + ManifestPackageUrlKey() +
-         "\": \"" + url + "\", \"" + ManifestPackageSha256Key() + "\": \"" + digest + "\"" +
-         exeSizeField + " }";
+std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,
+                         const std::string& exeSizeField) {
+  return "{ \"" + ManifestVersionKey() + "\": \"" + version + "\", \"" + ManifestPackageUrlKey() + "\": \"" +
+         url + "\", \"" + ManifestPackageSha256Key() + "\": \"" + digest + "\"" + exeSizeField + " }";
 }
 
 }  // namespace velmora::test

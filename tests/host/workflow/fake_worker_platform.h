@@ -14,8 +14,8 @@ namespace velmora::test {
 
 struct ScriptedDownload {
   bool ok = false;
-  std::string body;        // written to the file when ok
-  std::string error;       // given back when not ok
+  std::string body;                                               // written to the file when ok
+  std::string error;                                              // given back when not ok
   std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // reported before the result
 };
 
@@ -24,7 +24,7 @@ struct FakeMachine {
   bool runFolderAvailable = true;
   unsigned long pid = 4242;
   std::map<std::wstring, std::string> files;
-  std::set<std::wstring> locked;  // held files cannot be deleted, as on the real machine
+  std::set<std::wstring> locked;                // held files cannot be deleted, as on the real machine
   std::deque<ScriptedDownload> httpsDownloads;  // consumed in order; empty means 404
   ScriptedDownload systemDownload{false, "", "Windows downloader failed (0x800C0005).", {}};
   std::map<std::wstring, std::wstring> registry;
@@ -48,7 +48,7 @@ struct FakeMachine {
 };
 
 // A manifest document in the profile's key names.
-std::string ManifestText(const std::string& version, const std::string& url,
-                         const std::string& digest, const std::string& exeSizeField = "");
+std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,
+                         const std::string& exeSizeField = "");
 
 }  // namespace velmora::test

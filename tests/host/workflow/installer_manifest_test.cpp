@@ -16,9 +16,9 @@ const std::string kDigest = "3f1c0a9e5b7d2c4f6a8e0b1d3c5f7a9e2b4d6f8a0c1e3b5d7f9
 
 std::string Manifest(const std::string& version, const std::string& url, const std::string& digest,
                      const std::string& exeSize) {
-  return "{\n  \"" + ManifestVersionKey() + "\": \"" + version + "\",\n  \"" +
-         ManifestPackageUrlKey() + "\": \"" + url + "\",\n  \"" + ManifestPackageSha256Key() +
-         "\": \"" + digest + "\",\n  \"exeSize\": " + exeSize + "\n}\n";
+  return "{\n  \"" + ManifestVersionKey() + "\": \"" + version + "\",\n  \"" + ManifestPackageUrlKey() +
+         "\": \"" + url + "\",\n  \"" + ManifestPackageSha256Key() + "\": \"" + digest +
+         "\",\n  \"exeSize\": " + exeSize + "\n}\n";
 }
 
 TEST(ReadJsonString, FindsValuesAndDecodesTheSimpleEscapes) {
@@ -64,7 +64,8 @@ TEST(ReadJsonUnsigned, ReadsDigitsAfterTheFirstOccurrenceOnly) {
 }
 
 TEST(ParseManifest, ReadsAllFourValuesAndNormalisesTheDigest) {
-  const std::string upper = "sha256:" + std::string("3F1C0A9E5B7D2C4F6A8E0B1D3C5F7A9E2B4D6F8A0C1E3B5D7F9A2C4E6B8D0F1A");
+  const std::string upper =
+      "sha256:" + std::string("3F1C0A9E5B7D2C4F6A8E0B1D3C5F7A9E2B4D6F8A0C1E3B5D7F9A2C4E6B8D0F1A");
   const InstallerManifest m = ParseManifest(
       Manifest("1.1.8", "https://downloads.velmora.test/downloads/v.msi", "  " + upper + " ", "36547584"));
   EXPECT_EQ(m.productVersion, "1.1.8");
@@ -82,10 +83,14 @@ TEST(ParseManifest, ReadsAllFourValuesAndNormalisesTheDigest) {
 
 TEST(IsMsiUrl, IgnoresCaseAndQueryButNotFragment) {
   const std::vector<std::pair<std::string, bool>> cases = {
-      {"https://h/x.msi", true},         {"https://h/X.MSI?token=1", true},
-      {"https://h/x.msi#part", false},   {"https://h/x.msi.exe", false},
-      {".msi", true},                    {"msi", false},
-      {"https://h/x.msi?a.msi", true},   {"https://h/x.exe?y.msi", false},
+      {"https://h/x.msi", true},
+      {"https://h/X.MSI?token=1", true},
+      {"https://h/x.msi#part", false},
+      {"https://h/x.msi.exe", false},
+      {".msi", true},
+      {"msi", false},
+      {"https://h/x.msi?a.msi", true},
+      {"https://h/x.exe?y.msi", false},
   };
   for (const auto& [url, msi] : cases) EXPECT_EQ(IsMsiUrl(url), msi) << url;
 }

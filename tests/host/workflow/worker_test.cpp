@@ -76,9 +76,8 @@ TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled)
       "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
   };
   EXPECT_EQ(Log(), expected);
-  EXPECT_EQ(machine.events,
-            (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
-                                      "https " + kPackageUrl + " 536870912", "install"}));
+  EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                                      "https " + kPackageUrl + " 536870912", "install"}));
   ASSERT_EQ(machine.strategyCalls.size(), 1u);
   EXPECT_EQ(machine.strategyCalls[0], (std::pair<std::wstring, bool>{machine.PackagePath(), false}));
   EXPECT_TRUE(machine.packagePresentAtInstall);
@@ -107,12 +106,25 @@ TEST_F(WorkerWithFakeMachineTest, DecisionTableSetsOperationLogLineAndRemoveFirs
   };
   const std::vector<Case> cases = {
       {"fresh", {}, true, Operation::Install, nullptr, false},
-      {"update", {{L"Version", L"1.0.0"}, {L"ProductCode", kProductCode}}, true, Operation::Update, nullptr, false},
+      {"update",
+       {{L"Version", L"1.0.0"}, {L"ProductCode", kProductCode}},
+       true,
+       Operation::Update,
+       nullptr,
+       false},
       {"letters only", {{L"Version", L"abc"}}, true, Operation::Update, nullptr, false},
-      {"no version", {{L"ProductCode", kProductCode}}, true, Operation::Repair,
-       "Installed version is missing; cleaning the previous product before installation.", true},
-      {"same version, other exe", {{L"Version", L"1.1.8"}, {L"ProductCode", kProductCode}}, false,
-       Operation::Repair, "Same version but installed EXE does not match; reinstalling.", true},
+      {"no version",
+       {{L"ProductCode", kProductCode}},
+       true,
+       Operation::Repair,
+       "Installed version is missing; cleaning the previous product before installation.",
+       true},
+      {"same version, other exe",
+       {{L"Version", L"1.1.8"}, {L"ProductCode", kProductCode}},
+       false,
+       Operation::Repair,
+       "Same version but installed EXE does not match; reinstalling.",
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -175,8 +187,8 @@ TEST_F(WorkerWithFakeMachineTest, ThreeFailedAttemptsFallBackToTheBuiltInManifes
   EXPECT_EQ(Log()[3], "Manifest download attempt 3 failed: Update exceeds the maximum download size.");
   EXPECT_EQ(Log()[4], "Using built-in installer manifest fallback.");
   const InstallerManifest& builtIn = BuiltInManifest();
-  EXPECT_EQ(Log()[5], "Manifest version=1.1.7 url=" + builtIn.packageUrl + " sha256=" +
-                          builtIn.packageSha256 + " fallback=1.");
+  EXPECT_EQ(Log()[5], "Manifest version=1.1.7 url=" + builtIn.packageUrl +
+                          " sha256=" + builtIn.packageSha256 + " fallback=1.");
   EXPECT_EQ(Log()[6], "Installed version= expected_exe_size=36547584 app_matches=1.");
   EXPECT_EQ(machine.events[5], "https " + builtIn.packageUrl + " 536870912");
 }
@@ -186,9 +198,11 @@ TEST_F(WorkerWithFakeMachineTest, InvalidManifestIsLoggedAndReplacedWhole) {
   machine.digests[kMsi] = BuiltInManifest().packageSha256;
   ServePackage();
   Run();
-  EXPECT_EQ(Log()[1], "Installer manifest is invalid. version='9.9.9' url='https://cdn.velmora.test/setup.exe'.");
+  EXPECT_EQ(Log()[1],
+            "Installer manifest is invalid. version='9.9.9' url='https://cdn.velmora.test/setup.exe'.");
   EXPECT_EQ(Log()[2], "Using built-in installer manifest fallback.");
-  EXPECT_NE(Log()[3].find("version=1.1.7 "), std::string::npos) << "no value of the rejected manifest survives";
+  EXPECT_NE(Log()[3].find("version=1.1.7 "), std::string::npos)
+      << "no value of the rejected manifest survives";
   EXPECT_EQ(machine.files.count(machine.ManifestPath()), 0u);
 }
 
@@ -242,8 +256,9 @@ TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessag
     std::string systemError;
     std::wstring shown;
   };
-  for (const Case& c : {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005)."},
-                        Case{"", L"Update server returned HTTP 404"}}) {
+  for (const Case& c :
+       {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005)."},
+        Case{"", L"Update server returned HTTP 404"}}) {
     SetUp();
     machine = FakeMachine();
     machine.systemDownload.error = c.systemError;
@@ -301,7 +316,8 @@ TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {
   ServeManifest();
   ServePackage(kMsi + "tampered");
   Run();
-  EXPECT_EQ(Log().back(), "Downloaded MSI hash mismatch. expected=" + kDigest + " actual=" + std::string(64, 'e') + ".");
+  EXPECT_EQ(Log().back(),
+            "Downloaded MSI hash mismatch. expected=" + kDigest + " actual=" + std::string(64, 'e') + ".");
   EXPECT_EQ(CopyErrorText(), L"The downloaded installer failed its integrity check.");
   EXPECT_TRUE(machine.strategyCalls.empty());
   ExpectNoTemporaryFilesLeft();
@@ -323,7 +339,8 @@ TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) 
 
 TEST_F(WorkerWithFakeMachineTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercentage) {
   ServeManifest();
-  machine.httpsDownloads.push_back({false, "", "Update download read failed (code 12030)", {{0, 1000}, {400, 1000}}});
+  machine.httpsDownloads.push_back(
+      {false, "", "Update download read failed (code 12030)", {{0, 1000}, {400, 1000}}});
   machine.httpsDownloads.push_back({true, kMsi, "", {{0, 1000}, {400, 1000}, {1000, 1000}}});
   Run();
   std::vector<std::uintptr_t> percents;

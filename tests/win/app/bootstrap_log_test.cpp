@@ -21,7 +21,9 @@ bool RunOnUnixSide(const std::string& script) {
   return test::RunUnixScript(script, run) && run.exitStatus == 0;
 }
 
-bool RemoveLink(const std::wstring& link) { return RunOnUnixSide("rm " + test::ShellQuote(test::UnixPathOf(link))); }
+bool RemoveLink(const std::wstring& link) {
+  return RunOnUnixSide("rm " + test::ShellQuote(test::UnixPathOf(link)));
+}
 
 class BootstrapLogTest : public ::testing::Test {
  protected:
@@ -46,9 +48,8 @@ TEST_F(BootstrapLogTest, FirstLineCreatesBothFoldersAndLaterLinesAppend) {
   EXPECT_TRUE(test::PathExists(programData / L"Velmora\\Setup"));
   LogMessage("second %ls %s", L"wide", "narrow");
   const std::string text = LogText();
-  const std::regex twoLines(
-      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Setup started \(PID 42\)\.\n)"
-      R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d second wide narrow\n)");
+  const std::regex twoLines(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d Setup started \(PID 42\)\.\n)"
+                            R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d second wide narrow\n)");
   EXPECT_TRUE(std::regex_match(text, twoLines)) << text;
   EXPECT_EQ(text.find('\r'), std::string::npos);
 }
@@ -56,13 +57,16 @@ TEST_F(BootstrapLogTest, FirstLineCreatesBothFoldersAndLaterLinesAppend) {
 // Paths under a Cyrillic or CJK user name reach the log whole, as UTF-8, with the text after
 // them; the program never sets a locale, so the C locale's conversion must not cut them.
 TEST_F(BootstrapLogTest, WideArgumentsOutsideLatin1AreWrittenWholeAsUtf8) {
-  LogMessage("Installer downloaded to %ls.", L"C:\\Users\\\u041f\u0451\u0442\u0440\\AppData\\Local\\Temp\\a.msi");
+  LogMessage("Installer downloaded to %ls.",
+             L"C:\\Users\\\u041f\u0451\u0442\u0440\\AppData\\Local\\Temp\\a.msi");
   LogMessage("Uninstalling broken product %ls then %s.", L"\u5c71\u7530\u00e9", "narrow");
   const std::string text = LogText();
-  EXPECT_NE(text.find(" Installer downloaded to C:\\Users\\\xd0\x9f\xd1\x91\xd1\x82\xd1\x80\\AppData\\Local\\Temp\\a.msi.\n"),
+  EXPECT_NE(text.find(" Installer downloaded to "
+                      "C:\\Users\\\xd0\x9f\xd1\x91\xd1\x82\xd1\x80\\AppData\\Local\\Temp\\a.msi.\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find(" Uninstalling broken product \xe5\xb1\xb1\xe7\x94\xb0\xc3\xa9 then narrow.\n"), std::string::npos)
+  EXPECT_NE(text.find(" Uninstalling broken product \xe5\xb1\xb1\xe7\x94\xb0\xc3\xa9 then narrow.\n"),
+            std::string::npos)
       << text;
 }
 
@@ -102,7 +106,8 @@ TEST_F(BootstrapLogTest, SharedWriterDoesNotStopAppendingButAnExclusiveLockDoes)
     CloseHandle(shared);
   }
   {
-    const HANDLE exclusive = CreateFileW(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE exclusive =
+        CreateFileW(LogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     LogMessage("three");
     CloseHandle(exclusive);

@@ -32,7 +32,8 @@ TEST(RunTimeBinding, PlantedCopiesBesideTheProgramAreNeverBoundEvenWhenNativeDll
   test::TempFolder folder;
   for (const char* library : kLibraries) {
     const std::wstring name = test::Widen(library) + L".dll";
-    ASSERT_TRUE(CopyFileW((test::TestBinaryFolder() + L"\\planted\\" + name).c_str(), (folder / name).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((test::TestBinaryFolder() + L"\\planted\\" + name).c_str(), (folder / name).c_str(),
+                          FALSE));
   }
   Values values;
   ASSERT_TRUE(test::RunProbe(L"win_binding_probe.exe", folder.Path(),
@@ -58,14 +59,17 @@ TEST(RunTimeBinding, EveryEntryPointIsTheSystemCopysOwn) {
   const Entry entries[] = {
       {crypt32.module, "CertGetCertificateChain", reinterpret_cast<void*>(crypt32.CertGetCertificateChain)},
       {crypt32.module, "CertFreeCertificateChain", reinterpret_cast<void*>(crypt32.CertFreeCertificateChain)},
-      {crypt32.module, "CertFreeCertificateContext", reinterpret_cast<void*>(crypt32.CertFreeCertificateContext)},
+      {crypt32.module, "CertFreeCertificateContext",
+       reinterpret_cast<void*>(crypt32.CertFreeCertificateContext)},
       {crypt32.module, "CryptEncodeObjectEx", reinterpret_cast<void*>(crypt32.CryptEncodeObjectEx)},
-      {bcrypt.module, "BCryptOpenAlgorithmProvider", reinterpret_cast<void*>(bcrypt.BCryptOpenAlgorithmProvider)},
+      {bcrypt.module, "BCryptOpenAlgorithmProvider",
+       reinterpret_cast<void*>(bcrypt.BCryptOpenAlgorithmProvider)},
       {bcrypt.module, "BCryptCreateHash", reinterpret_cast<void*>(bcrypt.BCryptCreateHash)},
       {bcrypt.module, "BCryptHashData", reinterpret_cast<void*>(bcrypt.BCryptHashData)},
       {bcrypt.module, "BCryptFinishHash", reinterpret_cast<void*>(bcrypt.BCryptFinishHash)},
       {bcrypt.module, "BCryptDestroyHash", reinterpret_cast<void*>(bcrypt.BCryptDestroyHash)},
-      {bcrypt.module, "BCryptCloseAlgorithmProvider", reinterpret_cast<void*>(bcrypt.BCryptCloseAlgorithmProvider)},
+      {bcrypt.module, "BCryptCloseAlgorithmProvider",
+       reinterpret_cast<void*>(bcrypt.BCryptCloseAlgorithmProvider)},
       {userenv.module, "CreateEnvironmentBlock", reinterpret_cast<void*>(userenv.CreateEnvironmentBlock)},
       {userenv.module, "DestroyEnvironmentBlock", reinterpret_cast<void*>(userenv.DestroyEnvironmentBlock)},
   };
@@ -87,10 +91,15 @@ TEST(RunTimeBinding, WithoutAUsableSystemCopyTheOperationFailsAndSaysSo) {
       {"", "hash", {{"result", "1"}}},
       {"WINEDLLOVERRIDES=bcrypt=n", "hash", {{"result", "0"}, {"digest", ""}}},
       {"", "pin", {{"result", "0"}, {"error", "Server certificate context unavailable"}, {"queries", "1"}}},
-      {"WINEDLLOVERRIDES=crypt32=n", "pin", {{"result", "0"}, {"error", "crypt32 is unavailable"}, {"queries", "0"}}},
-      {"WINEDLLOVERRIDES=bcrypt=n", "pin", {{"result", "0"}, {"error", "bcrypt is unavailable"}, {"queries", "0"}}},
+      {"WINEDLLOVERRIDES=crypt32=n",
+       "pin",
+       {{"result", "0"}, {"error", "crypt32 is unavailable"}, {"queries", "0"}}},
+      {"WINEDLLOVERRIDES=bcrypt=n",
+       "pin",
+       {{"result", "0"}, {"error", "bcrypt is unavailable"}, {"queries", "0"}}},
       {"", "environment", {{"result", "1"}, {"block", "1"}}},
-      {"WINEDLLOVERRIDES=userenv=n", "environment",
+      {"WINEDLLOVERRIDES=userenv=n",
+       "environment",
        {{"result", "0"}, {"error", std::to_string(ERROR_MOD_NOT_FOUND)}, {"block", "0"}}},
   };
   for (const Case& c : cases) {

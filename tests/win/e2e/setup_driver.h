@@ -10,14 +10,14 @@
 namespace velmora::test {
 
 struct SetupRunOptions {
-  std::wstring arguments;          // appended to the quoted program path
-  bool pressFinish = true;         // press Enter on the finish screen
-  bool unselectLaunch = false;     // click the launch option off first
-  bool unselectShortcut = false;   // click the shortcut option off first
-  std::wstring screenshotPrefix;   // when set: <prefix>-progress.png and <prefix>-finish.png
-  int taskDialogButton = 101;      // the button chosen in a task dialog ("Not now")
+  std::wstring arguments;         // appended to the quoted program path
+  bool pressFinish = true;        // press Enter on the finish screen
+  bool unselectLaunch = false;    // click the launch option off first
+  bool unselectShortcut = false;  // click the shortcut option off first
+  std::wstring screenshotPrefix;  // when set: <prefix>-progress.png and <prefix>-finish.png
+  int taskDialogButton = 101;     // the button chosen in a task dialog ("Not now")
   DWORD timeoutMilliseconds = 120000;
-  std::wstring program;            // the program to start; empty: SetupProgramPath()
+  std::wstring program;  // the program to start; empty: SetupProgramPath()
 };
 
 struct SetupRunResult {
@@ -25,7 +25,7 @@ struct SetupRunResult {
   DWORD exitCode = 0;
   bool finishScreenSeen = false;
   SIZE finishClientSize = {};
-  std::vector<std::wstring> messageBoxes;   // each box's text, in order
+  std::vector<std::wstring> messageBoxes;  // each box's text, in order
   std::vector<std::wstring> messageBoxCaptions;
   std::vector<std::vector<std::wstring>> dialogTexts;  // every control's text, per box
 };

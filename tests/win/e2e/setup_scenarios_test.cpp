@@ -125,7 +125,8 @@ class SetupScenario : public ::testing::Test {
     Uninstall();
     DeleteFileW(DesktopShortcutPath().c_str());
     // The WebView2 runtime is present unless a scenario removes it.
-    const std::wstring runtime = webView2Root.Path() + L"\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91";
+    const std::wstring runtime =
+        webView2Root.Path() + L"\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91";
     std::filesystem::create_directories(runtime);
     test::WriteWholeFile(runtime + L"\\msedgewebview2.exe", "MZ");
   }
@@ -164,7 +165,9 @@ class SetupScenario : public ::testing::Test {
 
   SetupRunResult Run(SetupRunOptions options = {}) { return RunSetupProgram(options); }
 
-  std::vector<std::string> Log() const { return LogMessages(programData / L"Velmora\\Setup\\bootstrapper.log"); }
+  std::vector<std::string> Log() const {
+    return LogMessages(programData / L"Velmora\\Setup\\bootstrapper.log");
+  }
 
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
@@ -187,11 +190,11 @@ TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) 
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.finishScreenSeen);
   EXPECT_TRUE(run.messageBoxes.empty());
-  EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
-                              "Installed version= expected_exe_size=0 app_matches=1.",
-                              "Installer downloaded to ", "Repair path: trying install/upgrade first.",
-                              "Finish screen shown for operation 1.",
-                              "Finish requested: launch=1 shortcut=1."}));
+  EXPECT_TRUE(
+      InOrder(Log(), {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
+                      "Installed version= expected_exe_size=0 app_matches=1.", "Installer downloaded to ",
+                      "Repair path: trying install/upgrade first.", "Finish screen shown for operation 1.",
+                      "Finish requested: launch=1 shortcut=1."}));
   EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
   EXPECT_TRUE(test::PathExists(InstalledExePath()));
   EXPECT_TRUE(test::PathExists(DesktopShortcutPath()));
@@ -232,8 +235,9 @@ TEST_F(SetupScenario, UpToDateWith118InstalledDownloadsNothing) {
   const SetupRunResult run = Run(options);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_TRUE(InOrder(Log(), {"Installed build is current; opening Velmora.",
-                              "Finish screen shown for operation 4.", "Finish requested: launch=0 shortcut=0."}));
+  EXPECT_TRUE(
+      InOrder(Log(), {"Installed build is current; opening Velmora.", "Finish screen shown for operation 4.",
+                      "Finish requested: launch=0 shortcut=0."}));
   const std::string requests = test::ServerRequestLog().substr(before);
   EXPECT_NE(requests.find("/installer/manifest.json"), std::string::npos) << requests;
   EXPECT_EQ(requests.find("/downloads/"), std::string::npos) << requests;
@@ -245,7 +249,8 @@ TEST_F(SetupScenario, RepairReplacesAMismatchingExecutable) {
   const std::wstring exe = InstalledExePath();
   const std::string original = test::ReadWholeFile(exe);
   test::WriteWholeFile(exe, original + "tampered");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, original.size()));
+  PublishManifest(
+      Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, original.size()));
   SetupRunOptions options;
   options.unselectLaunch = true;
   const SetupRunResult run = Run(options);
@@ -289,7 +294,9 @@ TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) 
   const std::vector<Case> cases = {
       {"down", R"({"/installer/manifest.json": "status=503"})", "",
        "Manifest download attempt 3 failed: Update server returned HTTP 503."},
-      {"invalid", "", Manifest("1.1.8", "https://cdn.velmora.test/downloads/setup.exe", test::SamplePackageOf("1.1.8").sha256, 0),
+      {"invalid", "",
+       Manifest("1.1.8", "https://cdn.velmora.test/downloads/setup.exe",
+                test::SamplePackageOf("1.1.8").sha256, 0),
        "Installer manifest is invalid. version='1.1.8' url='https://cdn.velmora.test/downloads/setup.exe'."},
   };
   for (const Case& c : cases) {
@@ -303,8 +310,8 @@ TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) 
     const SetupRunResult run = Run(options);
     ASSERT_TRUE(run.exited);
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_TRUE(InOrder(Log(), {c.line, "Using built-in installer manifest fallback.",
-                                "Manifest version=1.1.7 "}));
+    EXPECT_TRUE(
+        InOrder(Log(), {c.line, "Using built-in installer manifest fallback.", "Manifest version=1.1.7 "}));
     EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
   }
 }
@@ -350,8 +357,9 @@ TEST_F(SetupScenario, PartialPackageOfAKilledRunIsRemovedByTheNextRun) {
   const SetupRunResult run = Run(options);
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ", "Removed " + test::Narrow(partial) + " left by an earlier run.",
-                              "Manifest version=1.1.8 ", "Finish screen shown for operation 1."}));
+  EXPECT_TRUE(
+      InOrder(Log(), {"Setup started (PID ", "Removed " + test::Narrow(partial) + " left by an earlier run.",
+                      "Manifest version=1.1.8 ", "Finish screen shown for operation 1."}));
   EXPECT_FALSE(test::PathExists(partial));
   EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
@@ -402,7 +410,8 @@ TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMes
   std::string digest;
   ASSERT_TRUE(ComputeFileSha256Hex(local, &digest));
   DeleteFileW(local.c_str());
-  PublishManifest(Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-broken-x64.msi", digest, 0));
+  PublishManifest(
+      Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-broken-x64.msi", digest, 0));
   const SetupRunResult run = Run();
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 1u);
@@ -412,7 +421,8 @@ TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMes
   ASSERT_EQ(run.messageBoxes.size(), 1u);
   EXPECT_EQ(run.messageBoxes[0],
             L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, "
-            L"or download the latest installer from " + MessageHost() + L".");
+            L"or download the latest installer from " +
+                MessageHost() + L".");
   ExpectOnlyMsiexecLogsLeft();
 }
 
@@ -506,8 +516,8 @@ class LateSetupWindow {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"VelmoraSetupWindow";
     RegisterClassW(&windowClass);
-    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Velmora Setup", WS_OVERLAPPEDWINDOW, 0,
-                                        0, 500, 216, nullptr, nullptr, windowClass.hInstance, nullptr);
+    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Velmora Setup", WS_OVERLAPPEDWINDOW,
+                                        0, 0, 500, 216, nullptr, nullptr, windowClass.hInstance, nullptr);
     ShowWindow(window, SW_SHOWMINNOACTIVE);
     window_ = window;
     const HANDLE stop = stop_.Get();

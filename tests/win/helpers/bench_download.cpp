@@ -33,7 +33,8 @@ double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
 unsigned long long PeakWorkingSet() {
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
-  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize : 0;
+  return GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.PeakWorkingSetSize
+                                                                               : 0;
 }
 
 // GET url over TLS and read the body into one 256 KiB buffer until its end; nothing else.
@@ -71,11 +72,12 @@ int BareRead(const wchar_t* url) {
 int BareHash(const wchar_t* path) {
   LARGE_INTEGER start, end;
   QueryPerformanceCounter(&start);
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr);
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   BCRYPT_ALG_HANDLE provider = nullptr;
   BCRYPT_HASH_HANDLE hash = nullptr;
-  bool ok = file != INVALID_HANDLE_VALUE && BCryptOpenAlgorithmProvider(&provider, L"SHA256", nullptr, 0) == 0 &&
+  bool ok = file != INVALID_HANDLE_VALUE &&
+            BCryptOpenAlgorithmProvider(&provider, L"SHA256", nullptr, 0) == 0 &&
             BCryptCreateHash(provider, &hash, nullptr, 0, nullptr, 0, 0) == 0;
   std::vector<unsigned char> buffer(65536);
   for (DWORD read = 1; ok && read > 0;) {
@@ -130,10 +132,10 @@ int wmain(int argc, wchar_t** argv) {
       GetFileAttributesExW(argv[2], GetFileExInfoStandard, &attributes)
           ? (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) | attributes.nFileSizeLow
           : 0;
-  std::printf("result=%d\nerror=%s\nbytes=%llu\nwrites=%llu\nsha256=%s\n", ok && hashOk ? 1 : 0, error.c_str(),
-              bytes, writes, digest.c_str());
-  std::printf("download_seconds=%.6f\nbefore_body_seconds=%.6f\nhash_seconds=%.6f\n", Seconds(start, downloaded),
-              Seconds(start, headers), Seconds(downloaded, hashed));
+  std::printf("result=%d\nerror=%s\nbytes=%llu\nwrites=%llu\nsha256=%s\n", ok && hashOk ? 1 : 0,
+              error.c_str(), bytes, writes, digest.c_str());
+  std::printf("download_seconds=%.6f\nbefore_body_seconds=%.6f\nhash_seconds=%.6f\n",
+              Seconds(start, downloaded), Seconds(start, headers), Seconds(downloaded, hashed));
   std::printf("peak_working_set=%llu\n", PeakWorkingSet());
   return ok && hashOk ? 0 : 1;
 }

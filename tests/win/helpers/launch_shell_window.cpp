@@ -10,8 +10,8 @@ int wmain(int argc, wchar_t** argv) {
   const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, argv[1]);
   const HANDLE quit = CreateEventW(nullptr, TRUE, FALSE, argv[2]);
   if (ready == nullptr || quit == nullptr) return 3;
-  const HWND window = CreateWindowExW(0, L"STATIC", L"Velmora test shell", WS_POPUP, 0, 0, 1, 1,
-                                      nullptr, nullptr, nullptr, nullptr);
+  const HWND window = CreateWindowExW(0, L"STATIC", L"Velmora test shell", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                      nullptr, nullptr, nullptr);
   if (window == nullptr || !SetShellWindow(window)) return 4;
   SetEvent(ready);
   // Messages are pumped so that other processes' calls on the window are answered.

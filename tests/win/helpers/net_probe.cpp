@@ -88,7 +88,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && (argc == 4 || argc == 5)) return System(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-  std::fprintf(stderr, "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS]\n");
+  if (mode == L"system" && (argc == 4 || argc == 5))
+    return System(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+  std::fprintf(stderr,
+               "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS]\n");
   return 2;
 }

@@ -16,9 +16,9 @@ int RefusedBit(bool succeeded, int bit) {
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 255;
   const std::wstring path = argv[1];
-  const HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE writer =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   int result = RefusedBit(writer != INVALID_HANDLE_VALUE, 1);
   if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
   result |= RefusedBit(MoveFileExW(path.c_str(), (path + L".moved").c_str(), 0) != FALSE, 2);

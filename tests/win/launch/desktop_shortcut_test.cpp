@@ -17,9 +17,9 @@
 namespace velmora {
 namespace {
 
-using test::msi::SetupLogCapture;
 using test::SampleInstall;
 using test::ShellWindowOwner;
+using test::msi::SetupLogCapture;
 using Lines = std::vector<std::string>;
 
 constexpr char kExecutableMissing[] = "Desktop shortcut skipped: installed executable is missing.";
@@ -120,8 +120,9 @@ TEST_F(DesktopShortcutTest, MissingExecutableSkipsTheLinkThoughTheDesktopExists)
     bool directory;
     bool noFolder;
   };
-  for (const Case& c : {Case{"no Velmora.exe", false, false}, Case{"directory named Velmora.exe", true, false},
-                        Case{"no install folder", false, true}}) {
+  for (const Case& c :
+       {Case{"no Velmora.exe", false, false}, Case{"directory named Velmora.exe", true, false},
+        Case{"no install folder", false, true}}) {
     SCOPED_TRACE(c.name);
     if (c.directory) {
       ASSERT_TRUE(CreateDirectoryW(install.ExePath().c_str(), nullptr));

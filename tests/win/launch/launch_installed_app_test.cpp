@@ -15,11 +15,11 @@
 namespace velmora {
 namespace {
 
-using test::msi::SetupLogCapture;
 using test::RecordedBox;
 using test::SampleInstall;
 using test::ScopedEnvironmentVariable;
 using test::ShellWindowOwner;
+using test::msi::SetupLogCapture;
 using Lines = std::vector<std::string>;
 
 constexpr wchar_t kMissingFolderBox[] = L"Velmora is installed, but its install folder could not be found.";
@@ -108,8 +108,8 @@ class OwnWindow {
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = className;
     RegisterClassExW(&windowClass);
-    window_ = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+    window_ = CreateWindowExW(0, className, title, WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
     ShowWindow(window_, SW_MINIMIZE);
   }
   ~OwnWindow() {
@@ -221,7 +221,8 @@ TEST_F(LaunchInstalledAppTest, ProductionCallShowsARealMessageBoxWithoutOwner) {
   EXPECT_EQ(seen[0].owner, nullptr);
   EXPECT_TRUE(test::ShowsText(seen[0], kMissingExecutableBox));
   EXPECT_TRUE(test::ShowsText(seen[0], L"OK"));
-  EXPECT_EQ(seen[0].logWhenShown, Lines{"Velmora.exe is missing from " + test::Narrow(install.Folder()) + "."});
+  EXPECT_EQ(seen[0].logWhenShown,
+            Lines{"Velmora.exe is missing from " + test::Narrow(install.Folder()) + "."});
 }
 
 TEST_F(LaunchInstalledAppTest, ProcessExitingAtOnceGivesItsFullExitCodeAndTheBoxWithoutWaiting) {
@@ -230,9 +231,8 @@ TEST_F(LaunchInstalledAppTest, ProcessExitingAtOnceGivesItsFullExitCodeAndTheBox
   calls.windowWaitMs = kLimitNeverReached;
   EXPECT_FALSE(LaunchInstalledAppWith(calls));
   ExpectStartedAsInstalled();
-  EXPECT_EQ(WithoutPid(log.Messages()),
-            (Lines{LaunchingLine(install), kAdministrator, kStartedLine,
-                   "Velmora exited before showing a window (exit code 1605)."}));
+  EXPECT_EQ(WithoutPid(log.Messages()), (Lines{LaunchingLine(install), kAdministrator, kStartedLine,
+                                               "Velmora exited before showing a window (exit code 1605)."}));
   ExpectOneBox(kNoWindowBox + GetLogFilePath());
 }
 
@@ -305,8 +305,8 @@ LaunchCalls WatchedCalls(const StartPath& path, std::vector<RecordedBox>& boxes,
       SetLastError(kAsUserError);
       return FALSE;
     }
-    return CreateProcessAsUserW(token, application, commandLine, processAttributes, threadAttributes,
-                                inherit, flags, environment, folder, startup, process);
+    return CreateProcessAsUserW(token, application, commandLine, processAttributes, threadAttributes, inherit,
+                                flags, environment, folder, startup, process);
   };
   calls.createProcessWithToken = [&path, &attempts](HANDLE token, DWORD logon, LPCWSTR application,
                                                     LPWSTR commandLine, DWORD flags, LPVOID environment,
@@ -362,19 +362,31 @@ TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAndSeesItsWindo
 
 const std::string kAsUserFailed =
     "CreateProcessAsUserW failed: " + std::to_string(kAsUserError) + "; trying token API.";
-const std::string kWithTokenFailed = "CreateProcessWithTokenW failed: " + std::to_string(kWithTokenError) + ".";
+const std::string kWithTokenFailed =
+    "CreateProcessWithTokenW failed: " + std::to_string(kWithTokenError) + ".";
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, LaunchStartPathTest,
     ::testing::Values(
         StartPath{"NoShellWindow", Shell::None, false, false, false, {kAdministrator}, {}},
-        StartPath{"ShellProcessRefusingAccess", Shell::RefusingAccess, false, false, false, {kAdministrator}, {}},
+        StartPath{
+            "ShellProcessRefusingAccess", Shell::RefusingAccess, false, false, false, {kAdministrator}, {}},
         StartPath{"ShellUserToken", Shell::Open, false, false, false, {kAsUser}, {"as user"}},
         StartPath{"EnvironmentBlockFailsAtSeam", Shell::Open, true, false, false, {kAsUser}, {"as user"}},
-        StartPath{"AsUserFailsAtSeam", Shell::Open, false, true, false, {kAsUserFailed, kWithToken},
+        StartPath{"AsUserFailsAtSeam",
+                  Shell::Open,
+                  false,
+                  true,
+                  false,
+                  {kAsUserFailed, kWithToken},
                   {"as user", "with token"}},
-        StartPath{"BothTokenStartsFailAtSeam", Shell::Open, false, true, true,
-                  {kAsUserFailed, kWithTokenFailed, kAdministrator}, {"as user", "with token"}}),
+        StartPath{"BothTokenStartsFailAtSeam",
+                  Shell::Open,
+                  false,
+                  true,
+                  true,
+                  {kAsUserFailed, kWithTokenFailed, kAdministrator},
+                  {"as user", "with token"}}),
     [](const ::testing::TestParamInfo<StartPath>& info) { return std::string(info.param.name); });
 
 // An executable that is no program fails every way of starting it, for real.

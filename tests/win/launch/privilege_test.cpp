@@ -29,7 +29,8 @@ std::optional<DWORD> PrivilegeAttributes(const wchar_t* name) {
   const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(buffer.data());
   for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
     const LUID& held = privileges->Privileges[i].Luid;
-    if (held.LowPart == luid.LowPart && held.HighPart == luid.HighPart) return privileges->Privileges[i].Attributes;
+    if (held.LowPart == luid.LowPart && held.HighPart == luid.HighPart)
+      return privileges->Privileges[i].Attributes;
   }
   return std::nullopt;
 }

@@ -38,7 +38,8 @@ TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog
   EXPECT_EQ(productCode.front(), L'{');
   EXPECT_EQ(GetInstalledExePath(), L"C:\\Program Files\\Velmora\\Velmora.exe");
   EXPECT_TRUE(InstalledExeMatchesSize(36547584));
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{StartLine(package), "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{StartLine(package), "Windows Installer exit code: 0."}));
   EXPECT_FALSE(test::ReadWholeFile(InstallLog()).empty());
 }
 
@@ -51,9 +52,9 @@ TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_NE(InstalledValue(L"ProductCode"), olderCode);
   EXPECT_TRUE(InstalledExeMatchesSize(test::msi::FileSize(test::msi::SampleExecutable(L"1.1.8"))));
-  EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0.",
-                                      StartLine(SamplePackage(L"1.1.8")), "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0.",
+                                StartLine(SamplePackage(L"1.1.8")), "Windows Installer exit code: 0."}));
   // The major upgrade took the older product away.
   const std::wstring system = SystemFolderPath();
   EXPECT_EQ(RunMsiexec(MsiexecPath(system), system, L"msiexec.exe /x \"" + olderCode + L"\" /qn"), 1605u);
@@ -90,8 +91,8 @@ TEST_F(InstallPackageTest, OnlyTheThreeSuccessCodesSucceedAtSeam) {
     DWORD code;
     bool success;
   };
-  const Case cases[] = {{0, true},      {1641, true},  {3010, true}, {1605, false},
-                        {1603, false},  {1618, false}, {1, false},   {3011, false}};
+  const Case cases[] = {{0, true},     {1641, true},  {3010, true}, {1605, false},
+                        {1603, false}, {1618, false}, {1, false},   {3011, false}};
   const MsiexecStandIn standIn(L"0,1641,3010,1605,1603,1618,1,3011");
   for (const Case& c : cases) {
     EXPECT_EQ(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Host()), c.success) << c.code;
@@ -106,9 +107,9 @@ TEST_F(InstallPackageTest, EveryAttemptPassesTheSameCommandLineAndLogAtSeam) {
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 2u);
-  const std::string expected =
-      "msiexec.exe /i \"C:\\Temp\\Velmora-Setup-42.msi\" /qb /norestart /l*v \"" + Narrow(TemporaryFolderPath()) +
-      "Velmora-MSI-" + std::to_string(GetCurrentProcessId()) + ".log\"";
+  const std::string expected = "msiexec.exe /i \"C:\\Temp\\Velmora-Setup-42.msi\" /qb /norestart /l*v \"" +
+                               Narrow(TemporaryFolderPath()) + "Velmora-MSI-" +
+                               std::to_string(GetCurrentProcessId()) + ".log\"";
   EXPECT_EQ(runs[0].commandLine, expected);
   EXPECT_EQ(runs[1].commandLine, expected);
   EXPECT_EQ(runs[0].currentDirectory, Narrow(SystemFolderPath()));

@@ -70,8 +70,8 @@ class InstallStrategyTest : public test::msi::MsiexecTest {
 // The worker's own call, wired to the real system throughout.
 TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
   EXPECT_TRUE(RunInstallStrategy(SamplePackage(L"1.1.7"), TemporaryFolderPath(), false));
-  EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
+                                                      "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
   EXPECT_TRUE(boxes.empty());
 }
@@ -81,11 +81,11 @@ TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
 TEST_F(InstallStrategyTest, RealRefusedInstallFallsBackToUninstallAndReinstall) {
   const std::wstring newer = InstallSample(L"1.1.8");
   EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
-                                                      "Windows Installer exit code: 1603.", kInstallFailed,
-                                                      UninstallingLine(newer), "Uninstall exit code: 0.",
-                                                      StartLine(SamplePackage(L"1.1.7")),
-                                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{
+                kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 1603.",
+                kInstallFailed, UninstallingLine(newer), "Uninstall exit code: 0.",
+                StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
   EXPECT_TRUE(boxes.empty());
 }
@@ -111,9 +111,9 @@ TEST_F(InstallStrategyTest, RealBrokenPackageFailsTwiceAndEndsWithTheMessageBox)
 TEST_F(InstallStrategyTest, RealCleanReinstallRemovesFirstThenInstallsInTwoRuns) {
   const std::wstring older = InstallSample(L"1.1.7");
   EXPECT_TRUE(Run(SamplePackage(L"1.1.8"), true));
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kCleanReinstall, UninstallingLine(older),
-                                                      "Uninstall exit code: 0.", StartLine(SamplePackage(L"1.1.8")),
-                                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                kCleanReinstall, UninstallingLine(older), "Uninstall exit code: 0.",
+                                StartLine(SamplePackage(L"1.1.8")), "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_TRUE(boxes.empty());
 }
@@ -135,10 +135,10 @@ TEST_F(InstallStrategyTest, RealCleanReinstallOfABrokenPackageEndsWithTheMessage
 TEST_F(InstallStrategyTest, RealCodeNotInstalledCountsAsUninstalled) {
   WriteInstallerValue(L"ProductCode", L"{7E5B1C2A-0000-4000-8000-000000000001}");
   EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), true));
-  EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{kCleanReinstall, UninstallingLine(L"{7E5B1C2A-0000-4000-8000-000000000001}"),
-                                      "Uninstall exit code: 1605.", StartLine(SamplePackage(L"1.1.7")),
-                                      "Windows Installer exit code: 0."}));
+  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
+                                kCleanReinstall, UninstallingLine(L"{7E5B1C2A-0000-4000-8000-000000000001}"),
+                                "Uninstall exit code: 1605.", StartLine(SamplePackage(L"1.1.7")),
+                                "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
 }
 
@@ -171,11 +171,13 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
   MsiexecHost standInHost = standIn.Host();
   standInHost.showError = host.showError;
-  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false, SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
-                                                      "Windows Installer exit code: 1603.", kInstallFailed,
-                                                      kNoProductCode, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
-                                                      "Windows Installer exit code: 0."}));
+  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false,
+                                 SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
+                                      "Windows Installer exit code: 1603.", kInstallFailed, kNoProductCode,
+                                      StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
+                                      "Windows Installer exit code: 0."}));
   EXPECT_EQ(standIn.Runs().size(), 2u);
   EXPECT_TRUE(boxes.empty());
 }
@@ -185,7 +187,8 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
 // registered: no run follows the one that answered.
 TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
   const std::wstring kBusyMessage =
-      L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup again.";
+      L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
+      L"again.";
   const std::string kCancelled =
       "Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.";
   const std::string kBusy =
@@ -199,9 +202,18 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
     std::vector<std::wstring> boxes;
   };
   const Case cases[] = {
-      {L"1602", false, {kRepairPath, StartLine(package), "Windows Installer exit code: 1602.", kCancelled}, {}},
-      {L"1618", false, {kRepairPath, StartLine(package), "Windows Installer exit code: 1618.", kBusy}, {kBusyMessage}},
-      {L"1602", true, {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 1602.", kCancelled}, {}},
+      {L"1602",
+       false,
+       {kRepairPath, StartLine(package), "Windows Installer exit code: 1602.", kCancelled},
+       {}},
+      {L"1618",
+       false,
+       {kRepairPath, StartLine(package), "Windows Installer exit code: 1618.", kBusy},
+       {kBusyMessage}},
+      {L"1602",
+       true,
+       {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 1602.", kCancelled},
+       {}},
       {L"1603,1618",
        false,
        {kRepairPath, StartLine(package), "Windows Installer exit code: 1603.", kInstallFailed,
@@ -221,7 +233,8 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
     const MsiexecStandIn standIn(c.plan);
     MsiexecHost standInHost = standIn.Host();
     standInHost.showError = host.showError;
-    EXPECT_FALSE(RunInstallStrategy(package, c.removeFirst, SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
+    EXPECT_FALSE(RunInstallStrategy(package, c.removeFirst,
+                                    SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
     EXPECT_EQ(caseLog.Messages(), c.log);
     EXPECT_EQ(boxes, c.boxes);
     std::size_t runs = 0;
@@ -257,10 +270,11 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
   EXPECT_FALSE(copies[2]->HasEnded());
   // Each copy is stopped after the run during which it started and before the next one.
   EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
-                                      "Windows Installer exit code: 1603.", kInstallFailed, StopLine(copies[0]->Pid()),
-                                      UninstallingLine(newer), "Uninstall exit code: 0.", StopLine(copies[1]->Pid()),
-                                      StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
+            (std::vector<std::string>{
+                kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 1603.",
+                kInstallFailed, StopLine(copies[0]->Pid()), UninstallingLine(newer),
+                "Uninstall exit code: 0.", StopLine(copies[1]->Pid()), StartLine(SamplePackage(L"1.1.7")),
+                "Windows Installer exit code: 0."}));
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ TEST_F(MsiexecRunnerTest, HangingChildIsTerminatedAfterTheLimitAtSeam) {
   host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
     waits.push_back(milliseconds);
     if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
-    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     return WaitForSingleObject(process, 200);
   };
 

@@ -94,7 +94,8 @@ TEST_F(StopRunningCopiesTest, ProcessNamedVelmoraNeverStopsItself) {
   RunningCopy& other = Start(first, L"Velmora.exe");
   ASSERT_FALSE(HasFailure());
   const std::wstring self = second / L"Velmora.exe";
-  ASSERT_TRUE(CopyFileW((test::TestBinaryFolder() + L"\\win_stop_copies_self.exe").c_str(), self.c_str(), FALSE));
+  ASSERT_TRUE(
+      CopyFileW((test::TestBinaryFolder() + L"\\win_stop_copies_self.exe").c_str(), self.c_str(), FALSE));
 
   test::ChildRun run;
   ASSERT_TRUE(test::RunCollectingDebugOutput(L"\"" + self + L"\"", run));

@@ -38,7 +38,8 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
 
   EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
 
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
   std::wstring ignored;
   EXPECT_FALSE(ReadInstallerValue(L"ProductCode", &ignored));
   EXPECT_FALSE(test::PathExists(L"C:\\Program Files\\Velmora\\Velmora.exe"));
@@ -110,9 +111,9 @@ TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
   EXPECT_EQ(runs[0].currentDirectory, Narrow(SystemFolderPath()));
   EXPECT_TRUE(runs[0].velmoraRunning.empty());
   EXPECT_TRUE(copy.HasEnded());
-  EXPECT_EQ(log.Messages(), (std::vector<std::string>{
-                                "Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".",
-                                UninstallingLine(oddCode), "Uninstall exit code: 0."}));
+  EXPECT_EQ(log.Messages(),
+            (std::vector<std::string>{"Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".",
+                                      UninstallingLine(oddCode), "Uninstall exit code: 0."}));
 }
 
 TEST_F(UninstallProductTest, FourSuccessCodesAtSeam) {
@@ -139,7 +140,8 @@ TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
   host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
     waits.push_back(milliseconds);
     if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
-    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE,
+                    DUPLICATE_SAME_ACCESS);
     return WaitForSingleObject(process, 200);
   };
 

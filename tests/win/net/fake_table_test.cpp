@@ -68,8 +68,9 @@ std::string Text(LPCWSTR text) { return text == nullptr ? "null" : test::Narrow(
 void Call(const std::string& text) { fake->calls.push_back(text); }
 
 bool FileHeldOpen(const std::wstring& path) {
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE h =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     CloseHandle(h);
     return false;
@@ -90,7 +91,8 @@ HINTERNET WINAPI FakeOpen(LPCWSTR agent, DWORD access, LPCWSTR proxy, LPCWSTR by
 
 BOOL WINAPI FakeSetOption(HINTERNET h, DWORD option, LPVOID buffer, DWORD length) {
   Call("SetOption " + Name(h) + " " + std::to_string(option) + " " +
-       std::to_string(length == 4 ? *static_cast<DWORD*>(buffer) : 0xFFFFFFFFu) + " " + std::to_string(length));
+       std::to_string(length == 4 ? *static_cast<DWORD*>(buffer) : 0xFFFFFFFFu) + " " +
+       std::to_string(length));
   // As Wine does: the protocol option is refused on a request handle.
   if (h == kRequest && option == WINHTTP_OPTION_SECURE_PROTOCOLS) {
     SetLastError(ERROR_WINHTTP_INCORRECT_HANDLE_TYPE);
@@ -154,8 +156,8 @@ BOOL WINAPI FakeReceiveResponse(HINTERNET h, LPVOID reserved) {
 
 BOOL WINAPI FakeQueryHeaders(HINTERNET h, DWORD level, LPCWSTR name, LPVOID buffer, LPDWORD length,
                              LPDWORD index) {
-  Call("QueryHeaders " + Name(h) + " " + std::to_string(level) + " " + Text(name) + " " + std::to_string(*length) +
-       " " + (index == nullptr ? "null" : "index"));
+  Call("QueryHeaders " + Name(h) + " " + std::to_string(level) + " " + Text(name) + " " +
+       std::to_string(*length) + " " + (index == nullptr ? "null" : "index"));
   const Script& s = fake->script;
   if (level == (WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER)) {
     *static_cast<DWORD*>(buffer) = s.status;
@@ -323,8 +325,9 @@ TEST_F(FakeTableDownload, SessionRefusingBothProtocolValuesFailsBeforeAnyRequest
   state.script.refusedSessionProtocols = {0x2800, 0x800};
   EXPECT_FALSE(Download());
   EXPECT_EQ(error, "Unable to restrict the connection to TLS 1.2 or later (code 87)");
-  EXPECT_EQ(state.calls, (std::vector<std::string>{"Open VelmoraNative-Updater/1.0 4 null null 0",
-                                                   "SetOption session 84 10240 4", "SetOption session 84 2048 4"}));
+  EXPECT_EQ(state.calls,
+            (std::vector<std::string>{"Open VelmoraNative-Updater/1.0 4 null null 0",
+                                      "SetOption session 84 10240 4", "SetOption session 84 2048 4"}));
   EXPECT_EQ(state.closings, (std::vector<Closing>{{"session", false, false}}));
   EXPECT_FALSE(test::PathExists(state.destination));
 }
@@ -361,15 +364,24 @@ TEST_F(FakeTableDownload, HandlesCloseAsFileRequestConnectionSessionOnEveryPath)
     return s;
   };
   const std::vector<PathCase> cases = {
-      {"connect refused", with([](Script& s) { s.refuseConnect = true; }), 0, "WinHttpConnect failed (code 12005)",
-       {"session"}, false},
-      {"open request refused", with([](Script& s) { s.refuseOpenRequest = true; }), 0,
-       "WinHttpOpenRequest failed (code 12006)", {"connection", "session"}, false},
+      {"connect refused",
+       with([](Script& s) { s.refuseConnect = true; }),
+       0,
+       "WinHttpConnect failed (code 12005)",
+       {"session"},
+       false},
+      {"open request refused",
+       with([](Script& s) { s.refuseOpenRequest = true; }),
+       0,
+       "WinHttpOpenRequest failed (code 12006)",
+       {"connection", "session"},
+       false},
       {"send refused", with([](Script& s) { s.refuseSend = true; }), 0,
        "Update download request failed (code 12029)", all, false},
       {"receive refused", with([](Script& s) { s.refuseReceive = true; }), 0,
        "Update download request failed (code 12175)", all, false},
-      {"status 404", with([](Script& s) { s.status = 404; }), 0, "Update server returned HTTP 404", all, false},
+      {"status 404", with([](Script& s) { s.status = 404; }), 0, "Update server returned HTTP 404", all,
+       false},
       {"stale Date", with([](Script& s) { s.staleDate = true; }), 0,
        "Update server's Date is 120 seconds behind this computer's clock", all, false},
       {"no server certificate", with([](Script& s) { s.withCertificate = false; }), 0,
@@ -380,14 +392,25 @@ TEST_F(FakeTableDownload, HandlesCloseAsFileRequestConnectionSessionOnEveryPath)
        "Unable to create the staged update file (code 3)", all, false, L"no-such-folder\\package.msi"},
       {"first read fails", with([](Script& s) { s.readFailsAfterwards = true; }), 0,
        "Update download read failed (code 12030)", all, true},
-      {"read fails mid-body", with([](Script& s) { s.reads = {262144, 1000}; s.readFailsAfterwards = true; }), 0,
-       "Update download read failed (code 12030)", all, true},
-      {"body passes the limit", with([](Script& s) { s.reads = {262144, 262144}; }), 300000,
-       "Update exceeded the maximum download size", all, true},
-      {"body shorter than announced", with([](Script& s) { s.contentLength = 300000; s.reads = {262144, 7}; }), 0,
-       "Update download ended after 262151 of 300000 announced bytes", all, true},
+      {"read fails mid-body", with([](Script& s) {
+         s.reads = {262144, 1000};
+         s.readFailsAfterwards = true;
+       }),
+       0, "Update download read failed (code 12030)", all, true},
+      {"body passes the limit", with([](Script& s) {
+         s.reads = {262144, 262144};
+       }),
+       300000, "Update exceeded the maximum download size", all, true},
+      {"body shorter than announced", with([](Script& s) {
+         s.contentLength = 300000;
+         s.reads = {262144, 7};
+       }),
+       0, "Update download ended after 262151 of 300000 announced bytes", all, true},
       {"empty body", Script{}, 0, "Update download was empty", all, true},
-      {"success", with([](Script& s) { s.reads = {262144, 7}; }), 0, "", all, true},
+      {"success", with([](Script& s) {
+         s.reads = {262144, 7};
+       }),
+       0, "", all, true},
   };
   for (const PathCase& c : cases) {
     SCOPED_TRACE(c.name);

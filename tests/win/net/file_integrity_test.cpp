@@ -75,7 +75,8 @@ TEST(FileIntegrity, BothChecksReadAFileAnotherHandleHasOpenForWriting) {
   const std::wstring path = folder / L"open.msi";
   test::WriteWholeFile(path, kSignature + "abc");
   const std::string expected = Sha256sum({path}).at(0);
-  const HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE writer =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   std::string hex;
   EXPECT_TRUE(ComputeFileSha256Hex(path, &hex));

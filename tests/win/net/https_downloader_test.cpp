@@ -99,18 +99,18 @@ TEST_F(SandboxDownloadTest, FailuresBeforeTheFileStepLeaveAnExistingFileAsItWas)
        "Update server returned HTTP 404", false},
       {"206", PackageUrl("status=206"), 0, "Update server returned HTTP 206", false},
       {"500", PackageUrl("status=500"), 0, "Update server returned HTTP 500", false},
-      {"Date 61 s ahead", PackageUrl("date=+61"), 0, "Update server's Date is 61 seconds ahead of this computer's clock",
-       false},
-      {"Date 61 s behind", PackageUrl("date=-61"), 0, "Update server's Date is 61 seconds behind this computer's clock",
-       false},
+      {"Date 61 s ahead", PackageUrl("date=+61"), 0,
+       "Update server's Date is 61 seconds ahead of this computer's clock", false},
+      {"Date 61 s behind", PackageUrl("date=-61"), 0,
+       "Update server's Date is 61 seconds behind this computer's clock", false},
       {"Date an hour behind", PackageUrl("date=-3600"), 0,
        "Update server's Date is 3600 seconds behind this computer's clock", false},
-      {"chain without the pinned key", PackageUrl("", "mirror.velmora.test"), 0, "SPKI pin mismatch",
-       false},
+      {"chain without the pinned key", PackageUrl("", "mirror.velmora.test"), 0, "SPKI pin mismatch", false},
       {"Content-Length one above the limit", PackageUrl(), size - 1,
        "Update exceeds the maximum download size", false},
-      {"Content-Length one above the default limit", Url("downloads.velmora.test", "/_/body=zeros:268435457/z"),
-       0, "Update exceeds the maximum download size", false},
+      {"Content-Length one above the default limit",
+       Url("downloads.velmora.test", "/_/body=zeros:268435457/z"), 0,
+       "Update exceeds the maximum download size", false},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -202,7 +202,8 @@ TEST_F(SandboxDownloadTest, RedirectsFailWithTheirStatusAndTheLocationIsNeverReq
   const std::string target = server.Publish("redirect-target.msi", package);
   for (const char* status : {"301", "302", "307", "308"}) {
     SCOPED_TRACE(status);
-    const std::string options = std::string("status=") + status + ",location=https%3A%2F%2Fdownloads.velmora.test" +
+    const std::string options = std::string("status=") + status +
+                                ",location=https%3A%2F%2Fdownloads.velmora.test" +
                                 target;  // the server decodes the option value
     const Fetched f = Fetch(PackageUrl(options), Destination(), 0);
     EXPECT_FALSE(f.ok);
@@ -251,7 +252,8 @@ TEST_F(SandboxDownloadTest, ProgressCallableIsReleasedBeforeDownloadReturns) {
   for (const std::string& options : {std::string(), std::string("status=404")}) {
     const auto token = std::make_shared<int>(0);
     const bool downloaded = HttpsDownloader(PackageUrl(options))
-                                .Download(Destination(), 0, [token](std::uint64_t, std::uint64_t) {}, nullptr);
+                                .Download(
+                                    Destination(), 0, [token](std::uint64_t, std::uint64_t) {}, nullptr);
     EXPECT_EQ(downloaded, options.empty()) << options;
     EXPECT_EQ(token.use_count(), 1) << options;
   }
@@ -318,9 +320,9 @@ TEST_F(SandboxDownloadTest, RejectedUrlNeitherLoadsWinHttpNorReachesTheServer) {
   PlacePreviousFile();
   std::map<std::string, std::string> values;
   const std::string url = "http://downloads.velmora.test" + packagePath;
-  ASSERT_TRUE(test::RunNetProbe(L"", "", "download " + test::ShellQuote(url) + " " +
-                                              test::ShellQuote(test::Narrow(Destination())),
-                                values));
+  ASSERT_TRUE(test::RunNetProbe(
+      L"", "", "download " + test::ShellQuote(url) + " " + test::ShellQuote(test::Narrow(Destination())),
+      values));
   EXPECT_EQ(values["result"], "0");
   EXPECT_EQ(values["error"], "Update URL is not an allowed HTTPS location");
   EXPECT_EQ(values["loaded_after"], "");

@@ -32,9 +32,10 @@ std::vector<std::string> Lines(const std::string& text) {
 // The release engineers' pin tool, run on a file of the test PKI.
 std::vector<std::string> PinToolPins(const std::string& pemName) {
   test::UnixRun run;
-  const bool ran = test::RunUnixScript(test::ShellQuote(std::string(VELMORA_SOURCE_DIR) + "/tools/pin_tool.sh") +
-                                           " " + test::ShellQuote(kPki + pemName),
-                                       run);
+  const bool ran =
+      test::RunUnixScript(test::ShellQuote(std::string(VELMORA_SOURCE_DIR) + "/tools/pin_tool.sh") + " " +
+                              test::ShellQuote(kPki + pemName),
+                          run);
   EXPECT_TRUE(ran && run.exitStatus == 0) << pemName << ": " << run.errors;
   return Lines(run.output);
 }
@@ -199,7 +200,8 @@ TEST_F(SandboxPinTest, ChainsCarryingThePinnedKeyThatFailValidationAreRefusedBef
     const char* chain;
     const char* host;
   };
-  for (const Case& c : {Case{"cross-signed", "archive.velmora.test"}, Case{"wrong-name", "cdn.velmora.test"}}) {
+  for (const Case& c :
+       {Case{"cross-signed", "archive.velmora.test"}, Case{"wrong-name", "cdn.velmora.test"}}) {
     SCOPED_TRACE(c.chain);
     ASSERT_TRUE(test::SetServerChains(std::string("{\"") + c.host + "\": \"" + c.chain + "\"}"));
     certificateQueries = 0;
@@ -231,9 +233,11 @@ TEST_F(SandboxPinTest, PinnedCertificateSentButOutsideTheBuiltChainIsAMismatch) 
 
 TEST_F(SandboxPinTest, ProgramSeamsPinTheProfileKey) {
   std::string error;
-  EXPECT_TRUE(HttpsDownloader("https://downloads.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error))
+  EXPECT_TRUE(
+      HttpsDownloader("https://downloads.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error))
       << error;
-  EXPECT_FALSE(HttpsDownloader("https://mirror.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error));
+  EXPECT_FALSE(
+      HttpsDownloader("https://mirror.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error));
   EXPECT_EQ(error, "SPKI pin mismatch");
 }
 

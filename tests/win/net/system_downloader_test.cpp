@@ -58,7 +58,8 @@ TEST_F(SystemDownloaderTest, FailureGivesTheHresultTextAndLeavesNoFileBehind) {
     test::WriteWholeFile(Destination(), "the previous package");
     std::string error;
     EXPECT_FALSE(DownloadWithSystemDownloader(c.url, Destination(), &error));
-    EXPECT_TRUE(std::regex_match(error, std::regex(R"(Windows downloader failed \(0x[0-9A-F]{8}\)\.)"))) << error;
+    EXPECT_TRUE(std::regex_match(error, std::regex(R"(Windows downloader failed \(0x[0-9A-F]{8}\)\.)")))
+        << error;
     EXPECT_FALSE(test::PathExists(Destination()));
   }
   EXPECT_FALSE(DownloadWithSystemDownloader("https://nowhere.velmora.test" + path, Destination(), nullptr));
@@ -115,7 +116,8 @@ TEST_F(SystemDownloaderTest, NoBytesForTheStallLimitAbortsTheDownload) {
     const ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(test::RunNetProbe(L"", "",
                                   "system " + test::ShellQuote(c.url) + " " +
-                                      test::ShellQuote(test::Narrow(Destination())) + " " + std::to_string(kLimit),
+                                      test::ShellQuote(test::Narrow(Destination())) + " " +
+                                      std::to_string(kLimit),
                                   values));
     const ULONGLONG elapsed = GetTickCount64() - start;
     EXPECT_EQ(values["result"], c.ok ? "1" : "0");

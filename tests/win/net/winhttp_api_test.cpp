@@ -65,10 +65,10 @@ TEST_F(PlantedWinHttpTest, CopyBesideTheProgramIsNeverLoadedEvenWhenNativeDllsAr
 TEST_F(PlantedWinHttpTest, WithoutAUsableSystemCopyDownloadsFailAndThePlantedCopyStaysUnloaded) {
   const std::wstring destination = folder / L"out.bin";
   Values values;
-  ASSERT_TRUE(test::RunNetProbe(folder.Path(), "WINEDLLOVERRIDES=winhttp=n",
-                                "download https://downloads.velmora.test/x.msi " +
-                                    test::ShellQuote(test::Narrow(destination)),
-                                values));
+  ASSERT_TRUE(test::RunNetProbe(
+      folder.Path(), "WINEDLLOVERRIDES=winhttp=n",
+      "download https://downloads.velmora.test/x.msi " + test::ShellQuote(test::Narrow(destination)),
+      values));
   EXPECT_EQ(values["result"], "0");
   EXPECT_EQ(values["error"], "WinHTTP is unavailable");
   EXPECT_EQ(values["loaded_after"], "");

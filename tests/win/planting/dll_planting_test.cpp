@@ -61,7 +61,8 @@ TEST_F(DllPlantingTest, ProgramWithAStaticCrypt32ImportLoadsThePlantedCopy) {
 void EndLaunched(const std::vector<std::string>& messages) {
   const std::string prefix = "Velmora process started with PID ";
   for (const std::string& line : test::MessagesStartingWith(messages, prefix)) {
-    const ScopedHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(line.substr(prefix.size()))));
+    const ScopedHandle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, std::stoul(line.substr(prefix.size()))));
     if (!process) continue;
     TerminateProcess(process.Get(), 0);
     WaitForSingleObject(process.Get(), 5000);
@@ -79,7 +80,8 @@ TEST_F(DllPlantingTest, WholeRunLoadsNoPlantedCopy) {
   ScopedEnvironmentVariable tempVariable{L"TEMP", temp.Path()};
   // The WebView2 runtime is present, so no prompt comes first.
   TempFolder webView2Root;
-  const std::wstring runtimeFolder = webView2Root.Path() + L"\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91";
+  const std::wstring runtimeFolder =
+      webView2Root.Path() + L"\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91";
   std::filesystem::create_directories(runtimeFolder);
   test::WriteWholeFile(runtimeFolder + L"\\msedgewebview2.exe", "MZ");
   ScopedEnvironmentVariable runtime{L"ProgramFiles(x86)", webView2Root.Path()};
@@ -106,10 +108,10 @@ TEST_F(DllPlantingTest, WholeRunLoadsNoPlantedCopy) {
   ASSERT_TRUE(run.exited);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.messageBoxes.empty());
-  EXPECT_TRUE(test::InOrder(messages, {"Manifest version=1.1.8 url=https://cdn.velmora.test/",
-                                       "Installer downloaded to ", "Finish screen shown for operation 1.",
-                                       "Velmora launched in the signed-in user context.",
-                                       "Velmora window is visible."}));
+  EXPECT_TRUE(test::InOrder(
+      messages, {"Manifest version=1.1.8 url=https://cdn.velmora.test/", "Installer downloaded to ",
+                 "Finish screen shown for operation 1.", "Velmora launched in the signed-in user context.",
+                 "Velmora window is visible."}));
   EXPECT_EQ(test::msi::InstalledValue(L"Version"), L"1.1.8");
   EXPECT_EQ(LoadedStandIns(), std::vector<std::string>{});
 }

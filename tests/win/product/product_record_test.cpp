@@ -32,14 +32,10 @@ TEST(ReadInstallerValue, AcceptsStringTypesOnlyAndTakesTextUpToFirstNul) {
     std::wstring text;
   };
   const std::vector<Case> cases = {
-      {L"Plain", true, L"1.1.7"},
-      {L"Expand", true, L"%ProgramFiles%\\Velmora"},
-      {L"Empty", false, L""},
-      {L"Number", false, L""},
-      {L"LeadingNul", true, L""},
-      {L"Embedded", true, L"ab"},
-      {L"Unterminated", true, L"xyz"},
-      {L"Multi", false, L""},
+      {L"Plain", true, L"1.1.7"},      {L"Expand", true, L"%ProgramFiles%\\Velmora"},
+      {L"Empty", false, L""},          {L"Number", false, L""},
+      {L"LeadingNul", true, L""},      {L"Embedded", true, L"ab"},
+      {L"Unterminated", true, L"xyz"}, {L"Multi", false, L""},
       {L"Missing", false, L""},
   };
   for (const Case& c : cases) {

@@ -23,13 +23,15 @@ std::string OwnImage() {
   return test::ReadWholeFile(path);
 }
 
-std::string ShippedImage() { return test::ReadWholeFile(test::TestBinaryFolder() + L"\\..\\VelmoraSetup.exe"); }
+std::string ShippedImage() {
+  return test::ReadWholeFile(test::TestBinaryFolder() + L"\\..\\VelmoraSetup.exe");
+}
 
 void ExpectNoPlainSecrets(const std::string& image) {
   ASSERT_GT(image.size(), 100000u);
-  std::vector<std::string> secrets = {DefaultManifestUrl(), ManifestVersionKey(),
+  std::vector<std::string> secrets = {DefaultManifestUrl(),    ManifestVersionKey(),
                                       ManifestPackageUrlKey(), ManifestPackageSha256Key(),
-                                      BuiltInPackageUrl(), test::Narrow(MessageHost())};
+                                      BuiltInPackageUrl(),     test::Narrow(MessageHost())};
   for (int i = 0; i < kAllowedDownloadHostCount; ++i) secrets.push_back(AllowedDownloadHost(i));
   for (const std::string& secret : secrets) {
     ASSERT_GE(secret.size(), 8u) << "profile texts are long enough to be searched for";

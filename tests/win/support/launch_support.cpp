@@ -27,8 +27,8 @@ std::wstring SampleExecutable() {
 
 std::wstring UniqueName(const wchar_t* what) {
   static std::atomic<unsigned> counter{0};
-  return std::wstring(L"Local\\VelmoraTest-") + what + L"-" + std::to_wstring(GetCurrentProcessId()) +
-         L"-" + std::to_wstring(counter++);
+  return std::wstring(L"Local\\VelmoraTest-") + what + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+         std::to_wstring(counter++);
 }
 
 std::string Trim(const std::string& text) {
@@ -39,8 +39,8 @@ std::string Trim(const std::string& text) {
 
 std::string UnixPath(const std::wstring& windowsPath) {
   using UnixName = char* (*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  const auto toUnix = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   if (toUnix == nullptr) return {};
   char* name = toUnix(windowsPath.c_str());
   if (name == nullptr) return {};
@@ -99,8 +99,8 @@ ShellWindowOwner::ShellWindowOwner(bool refuseAccess) {
   const std::wstring quitName = UniqueName(L"shell-quit");
   const ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
   quit_ = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, quitName.c_str()));
-  std::wstring command = L"\"" + TestBinaryFolder() + L"\\win_launch_shell_window.exe\" " +
-                         readyName + L" " + quitName;
+  std::wstring command =
+      L"\"" + TestBinaryFolder() + L"\\win_launch_shell_window.exe\" " + readyName + L" " + quitName;
   if (!ready || !quit_ || !StartChild({L"", command, L"", 0, refuseAccess}, child_)) {
     ADD_FAILURE() << "the shell window helper could not be started: " << GetLastError();
     return;
@@ -137,15 +137,15 @@ RedirectedDesktop::RedirectedDesktop(const std::wstring& folder) {
       DWORD bytes = 0;
       if (RegQueryValueExW(key, L"Desktop", nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
         value.data.resize(bytes);
-        value.present = RegQueryValueExW(key, L"Desktop", nullptr, &value.type, value.data.data(),
-                                         &bytes) == ERROR_SUCCESS;
+        value.present = RegQueryValueExW(key, L"Desktop", nullptr, &value.type, value.data.data(), &bytes) ==
+                        ERROR_SUCCESS;
       }
     }
     saved_.push_back(std::move(value));
   }
   HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFoldersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFoldersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
     ADD_FAILURE() << "User Shell Folders could not be opened";
     return;
   }
@@ -161,7 +161,8 @@ RedirectedDesktop::~RedirectedDesktop() {
     if (RegOpenKeyExW(HKEY_CURRENT_USER, value.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
     const ScopedRegistryKey owned(key);
     if (value.present) {
-      RegSetValueExW(key, L"Desktop", 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+      RegSetValueExW(key, L"Desktop", 0, value.type, value.data.data(),
+                     static_cast<DWORD>(value.data.size()));
     } else {
       RegDeleteValueW(key, L"Desktop");
     }

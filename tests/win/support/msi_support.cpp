@@ -65,7 +65,8 @@ SetupLogCapture::SetupLogCapture() : variable_(L"ProgramData", programData_.Path
 std::vector<std::string> SetupLogCapture::Messages() const {
   std::vector<std::string> messages;
   // Each line is "YYYY-MM-DD hh:mm:ss " and the message.
-  for (const std::string& line : SplitLines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"))) {
+  for (const std::string& line :
+       SplitLines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"))) {
     messages.push_back(line.size() >= 20 ? line.substr(20) : line);
   }
   return messages;
@@ -183,7 +184,8 @@ std::vector<SeenDialog> DialogAnswerer::AnswerOpenDialogs(DWORD processId) {
 DWORD MsiexecWatch::Wait(HANDLE process, DWORD milliseconds) {
   if (milliseconds == kMsiexecTimeoutMilliseconds && onRunStart) onRunStart();
   const ULONGLONG start = GetTickCount64();
-  const ULONGLONG limit = milliseconds < kLongestRealRunMilliseconds ? milliseconds : kLongestRealRunMilliseconds;
+  const ULONGLONG limit =
+      milliseconds < kLongestRealRunMilliseconds ? milliseconds : kLongestRealRunMilliseconds;
   for (;;) {
     const DWORD result = WaitForSingleObject(process, kPollMilliseconds);
     const ULONGLONG elapsed = GetTickCount64() - start;

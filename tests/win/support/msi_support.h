@@ -20,7 +20,6 @@
 
 namespace velmora::test::msi {
 
-
 #ifdef VELMORA_BINARY_DIR
 // A sample package as the build made it, e.g. SamplePackage(L"1.1.7").
 inline std::wstring SamplePackage(const std::wstring& version) {
@@ -179,7 +178,8 @@ class MsiexecTest : public ::testing::Test {
 
   // Installs a sample package without the code under test and returns its product code.
   std::wstring InstallSample(const std::wstring& version) {
-    EXPECT_EQ(RunProgram(MsiexecPath(SystemFolderPath()), L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
+    EXPECT_EQ(RunProgram(MsiexecPath(SystemFolderPath()),
+                         L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn"),
               0u);
     return InstalledValue(L"ProductCode");
   }

@@ -50,8 +50,8 @@ bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs) {
   return true;
 }
 
-bool RunNetProbe(const std::wstring& folder, const std::string& environment,
-                 const std::string& arguments, std::map<std::string, std::string>& values) {
+bool RunNetProbe(const std::wstring& folder, const std::string& environment, const std::string& arguments,
+                 std::map<std::string, std::string>& values) {
   return RunProbe(L"win_net_probe.exe", folder, environment, arguments, values);
 }
 
@@ -64,9 +64,9 @@ bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::s
     program = copy;
   }
   UnixRun run;
-  if (!RunUnixScript("env " + environment + " /usr/lib/wine/wine64 " +
-                         ShellQuote(UnixPathOf(program)) + " " + arguments,
-                     run) ||
+  if (!RunUnixScript(
+          "env " + environment + " /usr/lib/wine/wine64 " + ShellQuote(UnixPathOf(program)) + " " + arguments,
+          run) ||
       run.exitStatus != 0) {
     return false;
   }
@@ -83,8 +83,8 @@ bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::s
 PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath) {
   const std::string pem = ReadWholeFile(pemPath);
   DWORD size = 0;
-  if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
-                            nullptr, &size, nullptr, nullptr)) {
+  if (!CryptStringToBinaryA(pem.c_str(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr,
+                            &size, nullptr, nullptr)) {
     return nullptr;
   }
   std::vector<BYTE> der(size);

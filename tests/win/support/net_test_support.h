@@ -34,8 +34,8 @@ bool RunUnixScript(const std::string& script, UnixRun& run, DWORD timeoutMs = 60
 // Runs win_net_probe.exe (copied to folder when it is non-empty, so that files planted
 // beside it count) as a new Wine process with the given environment assignments
 // ("NAME=value ..."), and returns its key=value lines.
-bool RunNetProbe(const std::wstring& folder, const std::string& environment,
-                 const std::string& arguments, std::map<std::string, std::string>& values);
+bool RunNetProbe(const std::wstring& folder, const std::string& environment, const std::string& arguments,
+                 std::map<std::string, std::string>& values);
 // The same for another helper program of the tests, by its file name.
 bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::string& environment,
               const std::string& arguments, std::map<std::string, std::string>& values);

@@ -33,11 +33,11 @@ SamplePackageFile SamplePackageOf(const std::string& version) {
   return package;
 }
 
-std::string ManifestText(const std::string& version, const std::string& url,
-                         const std::string& digest, std::uint64_t exeSize) {
-  return "{\n  \"" + ManifestVersionKey() + "\": \"" + version + "\",\n  \"" +
-         ManifestPackageUrlKey() + "\": \"" + url + "\",\n  \"" + ManifestPackageSha256Key() +
-         "\": \"" + digest + "\",\n  \"exeSize\": " + std::to_string(exeSize) + "\n}\n";
+std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,
+                         std::uint64_t exeSize) {
+  return "{\n  \"" + ManifestVersionKey() + "\": \"" + version + "\",\n  \"" + ManifestPackageUrlKey() +
+         "\": \"" + url + "\",\n  \"" + ManifestPackageSha256Key() + "\": \"" + digest +
+         "\",\n  \"exeSize\": " + std::to_string(exeSize) + "\n}\n";
 }
 
 ::testing::AssertionResult InOrder(const std::vector<std::string>& lines,

@@ -19,8 +19,8 @@ struct SamplePackageFile {
 SamplePackageFile SamplePackageOf(const std::string& version);
 
 // A manifest document in the profile's key names.
-std::string ManifestText(const std::string& version, const std::string& url,
-                         const std::string& digest, std::uint64_t exeSize);
+std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,
+                         std::uint64_t exeSize);
 
 class NewRunFolders;
 

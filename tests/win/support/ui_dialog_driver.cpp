@@ -18,8 +18,8 @@ BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
   wchar_t title[256] = {};
   GetClassNameW(window, className, 64);
   InternalGetWindowText(window, title, 256);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-      std::wstring(className) == L"#32770" && *search.title == title) {
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(className) == L"#32770" &&
+      *search.title == title) {
     search.found = window;
     return FALSE;
   }

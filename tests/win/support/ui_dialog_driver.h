@@ -15,9 +15,9 @@ namespace velmora::test {
 // What one dialog showed when it came up.
 struct SeenDialog {
   HWND owner = nullptr;
-  std::vector<std::wstring> texts;      // its own title and the texts of its controls
+  std::vector<std::wstring> texts;        // its own title and the texts of its controls
   std::vector<std::string> logWhenShown;  // the log as it stood then
-  bool expected = true;                 // false: more dialogs came than answers were given
+  bool expected = true;                   // false: more dialogs came than answers were given
 };
 
 // One answer: a WM_COMMAND with this identifier, or, with closeInstead, WM_CLOSE (the close

@@ -23,8 +23,7 @@ std::optional<std::wstring> ReadVariable(const wchar_t* name) {
 
 }  // namespace
 
-ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name,
-                                                     std::optional<std::wstring> value)
+ScopedEnvironmentVariable::ScopedEnvironmentVariable(const wchar_t* name, std::optional<std::wstring> value)
     : name_(name), previous_(ReadVariable(name)) {
   SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
 }
@@ -72,9 +71,7 @@ void ScopedInstallerKey::SetRaw(const wchar_t* name, DWORD type, const void* dat
   RegCloseKey(key);
 }
 
-void DeleteInstallerKey() {
-  RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_WOW64_64KEY, 0);
-}
+void DeleteInstallerKey() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_WOW64_64KEY, 0); }
 
 std::string ReadWholeFile(const std::wstring& path) {
   std::ifstream file(std::filesystem::path(path), std::ios::binary);
@@ -159,8 +156,8 @@ std::vector<std::wstring> NewRunFolders::FileNames() const {
 
 std::string UnixPathOf(const std::wstring& windowsPath) {
   using UnixName = char* (*)(const wchar_t*);
-  const auto toUnix = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  const auto toUnix = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
   char* name = toUnix != nullptr ? toUnix(windowsPath.c_str()) : nullptr;
   const std::string path = name != nullptr ? name : "";
   HeapFree(GetProcessHeap(), 0, name);  // Wine hands back heap strings that the caller frees
@@ -169,8 +166,8 @@ std::string UnixPathOf(const std::wstring& windowsPath) {
 
 std::wstring DosPathOf(const std::string& unixPath) {
   using DosName = wchar_t* (*)(const char*);
-  const auto toDos = reinterpret_cast<DosName>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+  const auto toDos = reinterpret_cast<DosName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
   wchar_t* name = toDos != nullptr ? toDos(unixPath.c_str()) : nullptr;
   const std::wstring path = name != nullptr ? name : L"";
   HeapFree(GetProcessHeap(), 0, name);

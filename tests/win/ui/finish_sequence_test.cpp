@@ -85,7 +85,7 @@ TEST_F(FinishSequenceAtSeam, BothOptionsClearedLogsZerosAndClosesAtOnceWithoutTh
   EXPECT_NE(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
   EXPECT_TRUE(calls_.empty());
   EXPECT_EQ(window_.LogLines(), (std::vector<std::string>{"Finish screen shown for operation 1.",
-                                                           "Finish requested: launch=0 shortcut=0."}));
+                                                          "Finish requested: launch=0 shortcut=0."}));
 }
 
 TEST_F(FinishSequenceAtSeam, ShortcutOnlyShowsFinishingMakesTheShortcutAndDoesNotLaunch) {

@@ -180,7 +180,9 @@ struct BoxLook {
   std::uint32_t border;
 };
 
-BoxLook LookOf(const Capture& c, int x, int y) { return {c.At(x + 14, y + 15), c.At(x + 12, y + 10), c.At(x, y + 10)}; }
+BoxLook LookOf(const Capture& c, int x, int y) {
+  return {c.At(x + 14, y + 15), c.At(x + 12, y + 10), c.At(x, y + 10)};
+}
 
 TEST_F(ScreenPixelsTest, CheckBoxesShowSelectionAndHover) {
   SetupOperation.exchange(Operation::Install);

@@ -18,16 +18,16 @@ namespace velmora {
 namespace {
 
 // Under Xvfb the one monitor's work area is (0, 0, 1280, 800).
-constexpr RECT kStartRect = {390, 292, 890, 508};    // 500 x 216, centred
-constexpr RECT kFinishRect = {380, 230, 900, 570};   // 520 x 340, centred
+constexpr RECT kStartRect = {390, 292, 890, 508};   // 500 x 216, centred
+constexpr RECT kFinishRect = {380, 230, 900, 570};  // 520 x 340, centred
 
 bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 std::string Describe(const RECT& r) {
-  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) +
-         ", " + std::to_string(r.bottom) + ")";
+  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
+         std::to_string(r.bottom) + ")";
 }
 
 class SetupWindowTest : public ::testing::Test {
@@ -104,7 +104,8 @@ TEST_P(SetupWindowCloseTest, ClosesOnlyWhenTheWorkerIsDone) {
   EXPECT_EQ(quit, row.closes ? std::optional<int>(0) : std::nullopt);
   // Closing is never Finish: nothing is launched and no shortcut is made.
   EXPECT_TRUE(actions_.empty());
-  for (const std::string& line : window_.LogLines()) EXPECT_EQ(line.find("Finish requested"), std::string::npos);
+  for (const std::string& line : window_.LogLines())
+    EXPECT_EQ(line.find("Finish requested"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -171,8 +172,11 @@ TEST_F(SetupWindowTest, ProgressValueIsStoredAsSentFromItsLow32Bits) {
   const struct {
     WPARAM sent;
     std::int32_t stored;
-  } cases[] = {{37, 37}, {150, 150}, {static_cast<WPARAM>(static_cast<INT_PTR>(-3)), -3},
-               {(WPARAM{1} << 32) | 50, 50}, {0, 0}};
+  } cases[] = {{37, 37},
+               {150, 150},
+               {static_cast<WPARAM>(static_cast<INT_PTR>(-3)), -3},
+               {(WPARAM{1} << 32) | 50, 50},
+               {0, 0}};
   for (const auto& c : cases) {
     window_.Post(WM_SETUP_PROGRESS, c.sent);
     EXPECT_EQ(ProgressPercent, c.stored) << c.sent;
@@ -204,8 +208,8 @@ TEST_P(SetupWindowClickTest, ReleaseActsOnTheTargetUnderIt) {
   EXPECT_EQ(!window_.Alive(), row.finishRuns);
   EXPECT_EQ(WindowState.launchSelected, row.launchAfter);
   EXPECT_EQ(WindowState.shortcutSelected, row.shortcutAfter);
-  EXPECT_EQ(actions_, row.finishRuns ? (std::vector<std::string>{"shortcut", "launch"})
-                                     : std::vector<std::string>{});
+  EXPECT_EQ(actions_,
+            row.finishRuns ? (std::vector<std::string>{"shortcut", "launch"}) : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -274,17 +278,18 @@ TEST_P(SetupWindowHoverTest, MoveSetsTheHoverFlagOfTheTargetUnderTheMouse) {
   EXPECT_EQ(WindowState.hoverFinish, row.finish);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, SetupWindowHoverTest,
-    ::testing::Values(HoverRow{"LaunchLabel", true, 200, 154, false, true, false, false},
-                      HoverRow{"ShortcutBox", true, 40, 190, false, false, true, false},
-                      HoverRow{"FinishButton", true, 100, 50, true, false, false, true},
-                      HoverRow{"Gap", true, 58, 190, false, false, false, false},
-                      HoverRow{"ProgressScreenOverWhereTheBoxWouldBe", false, 40, 150, false, false, false,
-                               false},
-                      HoverRow{"ProgressScreenOverWhereTheButtonWouldBe", false, 100, 50, true, false,
-                               false, false}),
-    [](const ::testing::TestParamInfo<HoverRow>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, SetupWindowHoverTest,
+                         ::testing::Values(HoverRow{"LaunchLabel", true, 200, 154, false, true, false, false},
+                                           HoverRow{"ShortcutBox", true, 40, 190, false, false, true, false},
+                                           HoverRow{"FinishButton", true, 100, 50, true, false, false, true},
+                                           HoverRow{"Gap", true, 58, 190, false, false, false, false},
+                                           HoverRow{"ProgressScreenOverWhereTheBoxWouldBe", false, 40, 150,
+                                                    false, false, false, false},
+                                           HoverRow{"ProgressScreenOverWhereTheButtonWouldBe", false, 100, 50,
+                                                    true, false, false, false}),
+                         [](const ::testing::TestParamInfo<HoverRow>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(SetupWindowTest, MouseLeaveClearsEveryHoverFlag) {
   FinishWith(Operation::Install);
@@ -367,7 +372,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PlacementRow{"StartSizeUnderTheCursor", 500, 216, true, {390, 292, 890, 508}},
                       PlacementRow{"FinishSizeNearTheWindow", 520, 340, false, {380, 230, 900, 570}},
                       PlacementRow{"OddSizeTruncates", 501, 217, false, {389, 291, 890, 508}},
-                      PlacementRow{"LargerThanTheWorkAreaTruncatesTowardZero", 1291, 811, false, {-5, -5, 1286, 806}}),
+                      PlacementRow{
+                          "LargerThanTheWorkAreaTruncatesTowardZero", 1291, 811, false, {-5, -5, 1286, 806}}),
     [](const ::testing::TestParamInfo<PlacementRow>& info) { return std::string(info.param.name); });
 
 TEST_F(SetupWindowTest, PlacingNoWindowDoesNothing) {

@@ -82,7 +82,8 @@ TEST(RunFolder, IsMadeUnderTheSystemTemporaryFolderForSystemAndAdministratorsOnl
   const HeldFile secondHold = CreateRunFolder(second);
   ASSERT_TRUE(firstHold && secondHold);
   const std::wregex name(std::regex_replace(test::SystemTempFolderPath(), std::wregex(L"\\\\"), L"\\\\") +
-                         L"\\\\VelmoraSetup-" + std::to_wstring(GetCurrentProcessId()) + L"-[0-9a-f]{16}\\\\");
+                         L"\\\\VelmoraSetup-" + std::to_wstring(GetCurrentProcessId()) +
+                         L"-[0-9a-f]{16}\\\\");
   EXPECT_TRUE(std::regex_match(first, name)) << test::Narrow(first);
   EXPECT_NE(first, second) << "random bits in every name";
   EXPECT_EQ(made.Paths().size(), 2u);
@@ -94,12 +95,13 @@ TEST(RunFolder, IsMadeUnderTheSystemTemporaryFolderForSystemAndAdministratorsOnl
   const std::wstring administrators = UnderWine() ? ProcessUserSid() : L"S-1-5-32-544";
   bool isProtected = false;
   EXPECT_EQ(AccessList(first.substr(0, first.size() - 1), &isProtected),
-            (std::vector<Entry>{{L"S-1-5-18", inherited, FILE_ALL_ACCESS}, {administrators, inherited, FILE_ALL_ACCESS}}));
+            (std::vector<Entry>{{L"S-1-5-18", inherited, FILE_ALL_ACCESS},
+                                {administrators, inherited, FILE_ALL_ACCESS}}));
   EXPECT_TRUE(isProtected || UnderWine()) << "nothing inherited from the parent folder";
 
   // A folder made the ordinary way there reads back with more entries, so the check can fail.
-  const std::wstring plain = test::SystemTempFolderPath() + L"\\VelmoraSetup-plain-" +
-                             std::to_wstring(GetCurrentProcessId());
+  const std::wstring plain =
+      test::SystemTempFolderPath() + L"\\VelmoraSetup-plain-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(plain.c_str(), nullptr));
   EXPECT_GT(AccessList(plain, &isProtected).size(), 2u);
   RemoveDirectoryW(plain.c_str());
@@ -124,8 +126,8 @@ TEST(RunFolder, HeldFolderStaysInPlaceAndGoesWhenReleasedEmpty) {
 }
 
 TEST(RunFolder, NameTakenByAFolderOrALinkIsRefused) {
-  const std::wstring base = test::SystemTempFolderPath() + L"\\VelmoraSetup-test-" +
-                            std::to_wstring(GetCurrentProcessId());
+  const std::wstring base =
+      test::SystemTempFolderPath() + L"\\VelmoraSetup-test-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
   EXPECT_FALSE(CreateRunFolderAt(base)) << "an existing folder is never reused";
   RemoveDirectoryW(base.c_str());
@@ -203,8 +205,9 @@ class EarlierRuns : public ::testing::Test {
       HeldFile made = CreateRunFolderAt(*path);
       ASSERT_TRUE(made);
       if (path == &killed) {
-        for (const wchar_t* name : {L"Velmora-Setup-4000000001.msi", L"VelmoraInstallerManifest-4000000001.json",
-                                    L"Velmora-MSI-4000000001.log", L"Velmora-Uninstall-4000000001.log"}) {
+        for (const wchar_t* name :
+             {L"Velmora-Setup-4000000001.msi", L"VelmoraInstallerManifest-4000000001.json",
+              L"Velmora-MSI-4000000001.log", L"Velmora-Uninstall-4000000001.log"}) {
           test::WriteWholeFile(*path + L"\\" + name, "left behind");
         }
       }
@@ -230,11 +233,11 @@ TEST_F(EarlierRuns, PackagesAndManifestsAreRemovedAndLogged_LogsStay) {
   EXPECT_TRUE(test::PathExists(killed + L"\\Velmora-MSI-4000000001.log"));
   EXPECT_TRUE(test::PathExists(killed + L"\\Velmora-Uninstall-4000000001.log"));
   EXPECT_FALSE(test::PathExists(empty)) << "a folder with nothing left in it goes";
-  EXPECT_TRUE(test::InOrder(log.Messages(),
-                            {"Removed " + test::Narrow(killed) + "\\Velmora-Setup-4000000001.msi left by an earlier run."}));
-  EXPECT_TRUE(test::InOrder(
-      log.Messages(),
-      {"Removed " + test::Narrow(killed) + "\\VelmoraInstallerManifest-4000000001.json left by an earlier run."}));
+  EXPECT_TRUE(test::InOrder(log.Messages(), {"Removed " + test::Narrow(killed) +
+                                             "\\Velmora-Setup-4000000001.msi left by an earlier run."}));
+  EXPECT_TRUE(
+      test::InOrder(log.Messages(), {"Removed " + test::Narrow(killed) +
+                                     "\\VelmoraInstallerManifest-4000000001.json left by an earlier run."}));
 }
 
 TEST_F(EarlierRuns, FolderOfARunningCopyIsLeftAlone) {

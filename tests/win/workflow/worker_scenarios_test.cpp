@@ -45,15 +45,15 @@ class WorkerScenario : public ::testing::Test {
     ASSERT_TRUE(test::PublishCopy(L"downloads\\Velmora-Setup-1.1.8-x64.msi", SamplePackage(L"1.1.8")));
     ASSERT_TRUE(test::PublishFile(
         L"installer\\manifest.json",
-        ManifestText("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi",
-                     digest, exeSize)));
+        ManifestText("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest,
+                     exeSize)));
   }
 
   void PreInstall(const std::wstring& version) {
     const std::wstring msiexec = test::msi::SystemFolderPath() + L"\\msiexec.exe";
-    ASSERT_EQ(test::msi::RunProgram(msiexec, L"msiexec.exe /i \"" + SamplePackage(version) +
-                                                 L"\" /qn /norestart"),
-              0u);
+    ASSERT_EQ(
+        test::msi::RunProgram(msiexec, L"msiexec.exe /i \"" + SamplePackage(version) + L"\" /qn /norestart"),
+        0u);
     ASSERT_EQ(InstalledValue(L"Version"), version);
   }
 
@@ -71,17 +71,17 @@ class WorkerScenario : public ::testing::Test {
 TEST_F(WorkerScenario, FreshInstall) {
   Offer118();
   Run();
-  EXPECT_TRUE(InOrder(log.Messages(),
-                      {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
-                       "Installed version= expected_exe_size=0 app_matches=1.", "Installer downloaded to ",
-                       "Repair path: trying install/upgrade first."}));
+  EXPECT_TRUE(
+      InOrder(log.Messages(), {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
+                               "Installed version= expected_exe_size=0 app_matches=1.",
+                               "Installer downloaded to ", "Repair path: trying install/upgrade first."}));
   EXPECT_EQ(SetupOperation.load(), Operation::Install);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_EQ(CopyStatusText(), L"Install complete.");
   ExpectOnlyMsiexecLogsLeft();
-  EXPECT_EQ(runFolders.FileNames(), std::vector<std::wstring>{
-                                        L"Velmora-MSI-" + std::to_wstring(GetCurrentProcessId()) + L".log"});
+  EXPECT_EQ(runFolders.FileNames(),
+            std::vector<std::wstring>{L"Velmora-MSI-" + std::to_wstring(GetCurrentProcessId()) + L".log"});
 }
 
 // A second process of an ordinary user tries to change the checked package while msiexec
@@ -93,7 +93,8 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
   DWORD before = 0xFF;
   DWORD after = 0xFF;
-  platform.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst) {
+  platform.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder,
+                                    bool removeFirst) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
     const bool installed = strategy(package, folder, removeFirst);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
@@ -111,8 +112,8 @@ TEST_F(WorkerScenario, UpdateFrom100) {
   PreInstall(L"1.0.0");
   Offer118();
   Run();
-  EXPECT_TRUE(InOrder(log.Messages(), {"Manifest version=1.1.8 ", "Installed version=1.0.0 ",
-                                       "Installer downloaded to "}));
+  EXPECT_TRUE(InOrder(log.Messages(),
+                      {"Manifest version=1.1.8 ", "Installed version=1.0.0 ", "Installer downloaded to "}));
   EXPECT_EQ(SetupOperation.load(), Operation::Update);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
@@ -139,10 +140,10 @@ TEST_F(WorkerScenario, RepairOfAMismatchingExecutable) {
   std::ofstream(std::filesystem::path(exe), std::ios::binary | std::ios::app) << "tampered";
   Offer118(PackageDigest(L"1.1.8"), size);
   Run();
-  EXPECT_TRUE(InOrder(log.Messages(),
-                      {"Installed version=1.1.8 expected_exe_size=" + std::to_string(size) + " app_matches=0.",
-                       "Same version but installed EXE does not match; reinstalling.",
-                       "Clean reinstall requested: removing the previous copy first."}));
+  EXPECT_TRUE(InOrder(log.Messages(), {"Installed version=1.1.8 expected_exe_size=" + std::to_string(size) +
+                                           " app_matches=0.",
+                                       "Same version but installed EXE does not match; reinstalling.",
+                                       "Clean reinstall requested: removing the previous copy first."}));
   EXPECT_EQ(SetupOperation.load(), Operation::Repair);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(test::msi::FileSize(exe), size);
@@ -159,11 +160,11 @@ TEST_F(WorkerScenario, ProductCodeWithoutVersionIsCleanedFirst) {
   RegCloseKey(key);
   Offer118();
   Run();
-  EXPECT_TRUE(InOrder(log.Messages(),
-                      {"Installed version= ",
-                       "Installed version is missing; cleaning the previous product before installation.",
-                       "Clean reinstall requested: removing the previous copy first.",
-                       "Uninstalling broken product {"}));
+  EXPECT_TRUE(InOrder(
+      log.Messages(),
+      {"Installed version= ",
+       "Installed version is missing; cleaning the previous product before installation.",
+       "Clean reinstall requested: removing the previous copy first.", "Uninstalling broken product {"}));
   EXPECT_EQ(SetupOperation.load(), Operation::Repair);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
@@ -173,8 +174,8 @@ TEST_F(WorkerScenario, DigestMismatchFailsWithTheIntegrityMessage) {
   const std::string wrong(64, 'a');
   Offer118(wrong);
   Run();
-  EXPECT_TRUE(InOrder(log.Messages(), {"Downloaded MSI hash mismatch. expected=" + wrong + " actual=" +
-                                       PackageDigest(L"1.1.8") + "."}));
+  EXPECT_TRUE(InOrder(log.Messages(), {"Downloaded MSI hash mismatch. expected=" + wrong +
+                                       " actual=" + PackageDigest(L"1.1.8") + "."}));
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
   EXPECT_EQ(CopyErrorText(), L"The downloaded installer failed its integrity check.");
   EXPECT_EQ(InstalledValue(L"Version"), L"");
@@ -185,13 +186,14 @@ TEST_F(WorkerScenario, DigestMismatchFailsWithTheIntegrityMessage) {
 // stops the run here.
 TEST_F(WorkerScenario, NotFoundEverywhereFallsBackAndTheMsiCheckStopsTheRun) {
   Run();  // no manifest and no package published: every request is a 404
-  EXPECT_TRUE(InOrder(log.Messages(), {"Manifest download attempt 1 failed: Update server returned HTTP 404.",
-                                       "Manifest download attempt 3 failed: Update server returned HTTP 404.",
-                                       "Using built-in installer manifest fallback.",
-                                       "Installer download attempt 1 failed: Update server returned HTTP 404.",
-                                       "Installer download attempt 2 failed: Update server returned HTTP 404.",
-                                       "Windows downloader completed the installer download.",
-                                       "Downloaded file is not an MSI."}));
+  EXPECT_TRUE(
+      InOrder(log.Messages(),
+              {"Manifest download attempt 1 failed: Update server returned HTTP 404.",
+               "Manifest download attempt 3 failed: Update server returned HTTP 404.",
+               "Using built-in installer manifest fallback.",
+               "Installer download attempt 1 failed: Update server returned HTTP 404.",
+               "Installer download attempt 2 failed: Update server returned HTTP 404.",
+               "Windows downloader completed the installer download.", "Downloaded file is not an MSI."}));
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
   EXPECT_EQ(CopyErrorText(), L"The downloaded file is not a valid Velmora MSI installer.");
   ExpectOnlyMsiexecLogsLeft();
@@ -231,8 +233,8 @@ TEST_F(WorkerScenario, UserTemporaryFolderLongerThanItsBufferIsNotUsed) {
 // The run's folder is made with a name nobody can foresee; where the name is taken anyway, the
 // run ends with the temporary-folder message rather than using what is there.
 TEST_F(WorkerScenario, RunFolderWhoseNameIsTakenFailsTheRun) {
-  const std::wstring taken = test::SystemTempFolderPath() + L"\\VelmoraSetup-taken-" +
-                             std::to_wstring(GetCurrentProcessId());
+  const std::wstring taken =
+      test::SystemTempFolderPath() + L"\\VelmoraSetup-taken-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
   test::WriteWholeFile(taken + L"\\planted.txt", "");  // an empty one would be swept away
   WorkerPlatform platform = SystemWorkerPlatform();
