@@ -6,17 +6,14 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-build}" && pwd)
+. "$root/tools/bench/common.bash"
 
 if [ "${BENCH_INSIDE:-}" != yes ]; then
   cmake --build "$build/win" -j 2 --target VelmoraSetup win_setup_timing_probe velmora_packages >/dev/null
   work=$(mktemp -d /tmp/velmora-program-bench.XXXXXX)
   trap 'rm -rf "$work"' EXIT
-  mkdir -p "$work/docroot/downloads" "$work/docroot/installer"
-  cp "$build/win/packages/Velmora-Setup-1.1.8-x64.msi" "$work/docroot/downloads/"
-  digest=$(sed -n 's/^Velmora-Setup-1.1.8-x64.msi size=[0-9]* sha256=\([0-9a-f]*\)$/\1/p' "$build/win/packages/packages.txt")
-  printf '{"releaseVersion": "1.1.8", "installerUrl": "https://downloads.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", "installerSha256": "%s", "exeSize": 0}' \
-    "$digest" > "$work/docroot/installer/manifest.json"
-  "$root/tools/wine/make_prefix.sh" "$work/prefix"
+  bench_docroot "$work" "$build"
+  bench_manifest "$work" downloads.velmora.test
   size=$(stat -c %s "$build/win/VelmoraSetup.exe")
   printf 'exe size:                %d bytes (%.2f MiB; target at most 1 MiB)\n' "$size" \
     "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')"
@@ -26,11 +23,8 @@ if [ "${BENCH_INSIDE:-}" != yes ]; then
   exit $?
 fi
 
-wine=/usr/lib/wine/wine64
+bench_inside "$build"
 probe="$build/win/tests/win_setup_timing_probe.exe"
-exe=$(winepath -w "$build/win/VelmoraSetup.exe" 2>/dev/null || echo "Z:${build//\//\\}\\win\\VelmoraSetup.exe")
-runtime="$WINEPREFIX/drive_c/Program Files (x86)/Microsoft/EdgeWebView/Application/120.0.2210.91"
-mkdir -p "$runtime" && printf MZ > "$runtime/msedgewebview2.exe"
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 "$wine" "$probe" paint "$exe" >/dev/null 2>&1 || true  # warms the desktop and the caches
