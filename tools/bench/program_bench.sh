@@ -9,17 +9,12 @@ build=$(cd "${1:-build}" && pwd)
 . "$root/tools/bench/common.bash"
 
 if [ "${BENCH_INSIDE:-}" != yes ]; then
-  cmake --build "$build/win" -j 2 --target VelmoraSetup win_setup_timing_probe velmora_packages >/dev/null
-  work=$(mktemp -d /tmp/velmora-program-bench.XXXXXX)
-  trap 'rm -rf "$work"' EXIT
-  bench_docroot "$work" "$build"
-  bench_manifest "$work" downloads.velmora.test
+  bench_prepare program-bench
+  bench_manifest downloads.velmora.test
   size=$(stat -c %s "$build/win/VelmoraSetup.exe")
   printf 'exe size:                %d bytes (%.2f MiB; target at most 1 MiB)\n' "$size" \
     "$(awk -v s="$size" 'BEGIN { print s / 1048576 }')"
-  BENCH_INSIDE=yes "$root/tools/sandbox/with_sandbox.sh" --docroot "$work/docroot" -- \
-    xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$root/tools/wine/with_wineserver.sh" "$work/prefix" "$0" "$build"
+  bench_run_inside "$0"
   exit $?
 fi
 

@@ -232,7 +232,7 @@ TEST_F(WorkerScenario, UserTemporaryFolderLongerThanItsBufferIsNotUsed) {
 
 // The run's folder is made with a name nobody can foresee; where the name is taken anyway, the
 // run ends with the temporary-folder message rather than using what is there.
-TEST_F(WorkerScenario, RunFolderWhoseNameIsTakenFailsTheRun) {
+TEST_F(WorkerScenario, RunFolderAtAStandInNameAlreadyTakenFailsTheRun) {
   const std::wstring taken =
       test::SystemTempFolderPath() + L"\\VelmoraSetup-taken-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
