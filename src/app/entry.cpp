@@ -17,7 +17,7 @@
 #include "net/crypt32_api.h"
 #include "ui/setup_window.h"
 #include "webview/webview2_prompt.h"
-#include "workflow/system_worker_platform.h"
+#include "workflow/system_worker.h"
 
 namespace velmora {
 namespace {

@@ -93,9 +93,7 @@ HWND FindApplicationWindow() {
   return byTitle != nullptr ? byTitle : FindWindowW(L"VelmoraNativeClass", nullptr);
 }
 
-bool LaunchInstalledApp() { return LaunchInstalledAppWith(LaunchCalls()); }
-
-bool LaunchInstalledAppWith(const LaunchCalls& calls) {
+bool LaunchInstalledApp(const LaunchCalls& calls) {
   if (const HWND existing = FindApplicationWindow()) {
     ShowWindow(existing, SW_RESTORE);
     SetForegroundWindow(existing);

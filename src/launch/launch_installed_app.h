@@ -32,8 +32,6 @@ HWND FindApplicationWindow();
 // True when a window of the application was already open (it is brought forward and nothing
 // is started) or the started process showed its window in time. Every false has been told to
 // the user in a message box.
-[[nodiscard]] bool LaunchInstalledApp();
-// The same with some calls replaced.
-[[nodiscard]] bool LaunchInstalledAppWith(const LaunchCalls& calls);
+[[nodiscard]] bool LaunchInstalledApp(const LaunchCalls& calls = {});
 
 }  // namespace velmora

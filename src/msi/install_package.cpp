@@ -6,20 +6,20 @@
 
 namespace velmora {
 
-bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder, const MsiexecHost& host,
+bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder, const MsiexecCalls& calls,
                     std::uint32_t* exitCode) {
   if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring systemFolder;
-  if (!GetSystemFolder(host, systemFolder)) {
+  if (!GetSystemFolder(calls, systemFolder)) {
     LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
-    host.showError(L"Windows Installer could not be found.");
+    calls.showError(L"Windows Installer could not be found.");
     return false;
   }
   // Every attempt of one run writes the same log, so the last attempt's log is what stays.
   const std::wstring logPath = InstallLogPath(logFolder, GetCurrentProcessId());
-  const std::wstring msiexecPath = host.msiexecPath(systemFolder);
+  const std::wstring msiexecPath = calls.msiexecPath(systemFolder);
   StopRunningCopies();
-  const DWORD code = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), host);
+  const DWORD code = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), calls);
   if (exitCode != nullptr) *exitCode = code;
   return IsInstallSuccessCode(code);
 }

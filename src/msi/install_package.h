@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "msi/msiexec_host.h"
+#include "msi/msiexec_calls.h"
 
 namespace velmora {
 
@@ -14,6 +14,6 @@ namespace velmora {
 // Its verbose log goes to logFolder, which ends with its separator. *exitCode (when non-null)
 // receives msiexec's exit code, or kMsiexecNoExitCode when none ran to its end.
 [[nodiscard]] bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder,
-                                  const MsiexecHost& host = MsiexecHost(), std::uint32_t* exitCode = nullptr);
+                                  const MsiexecCalls& calls = {}, std::uint32_t* exitCode = nullptr);
 
 }  // namespace velmora

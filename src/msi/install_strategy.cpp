@@ -11,7 +11,7 @@ namespace {
 // After a cancel the user has chosen to keep what is installed; while another installation
 // runs, every further msiexec run would fail the same way and the uninstall could still
 // succeed, leaving nothing. Either way no further step may run.
-bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategySteps& steps) {
+bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) {
   if (exitCode == kMsiexecUserCancelled) {
     LogMessage("Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.");
     return true;
@@ -19,7 +19,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategySteps& steps) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    steps.showError(
+    calls.showError(
         L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
         L"Setup "
         L"again.");
@@ -30,7 +30,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategySteps& steps) 
 
 }  // namespace
 
-bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategySteps& steps) {
+bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls) {
   std::uint32_t exitCode = kMsiexecNoExitCode;
   if (removeFirst) {
     LogMessage("Clean reinstall requested: removing the previous copy first.");
@@ -38,20 +38,20 @@ bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const Ins
     // Fresh installs and updates come this way too: the package's own upgrade rules decide.
     LogMessage("Repair path: trying install/upgrade first.");
     SetStatus(L"Starting the Windows installer...");
-    if (steps.installPackage(msiPath, exitCode)) return true;
-    if (EndsTheSequence(exitCode, steps)) return false;
+    if (calls.installPackage(msiPath, exitCode)) return true;
+    if (EndsTheSequence(exitCode, calls)) return false;
     LogMessage("Install/upgrade failed; falling back to uninstall + reinstall.");
   }
   SetStatus(L"Cleaning up the previous Velmora copy...");
   // A failed uninstall does not end the run: installing over what is left may still work.
-  if (!steps.uninstallProduct(exitCode)) {
-    if (EndsTheSequence(exitCode, steps)) return false;
+  if (!calls.uninstallProduct(exitCode)) {
+    if (EndsTheSequence(exitCode, calls)) return false;
     LogMessage("Uninstall failed; trying install over the existing product.");
   }
   SetStatus(L"Installing the latest Velmora...");
-  if (steps.installPackage(msiPath, exitCode)) return true;
-  if (EndsTheSequence(exitCode, steps)) return false;
-  steps.showError(
+  if (calls.installPackage(msiPath, exitCode)) return true;
+  if (EndsTheSequence(exitCode, calls)) return false;
+  calls.showError(
       L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or "
       L"download the latest installer from " +
       MessageHost() + L".");

@@ -11,7 +11,9 @@
 namespace velmora {
 
 // Each msiexec step also gives its exit code (kMsiexecNoExitCode when none ran to its end).
-struct InstallStrategySteps {
+// This layer cannot name the system, so there are no defaults here: the Windows build's
+// RunInstallStrategy (system_install_strategy.h) passes the real steps.
+struct InstallStrategyCalls {
   std::function<bool(const std::wstring& msiPath, std::uint32_t& exitCode)> installPackage;
   // True when the product is gone or was never registered.
   std::function<bool(std::uint32_t& exitCode)> uninstallProduct;
@@ -23,6 +25,6 @@ struct InstallStrategySteps {
 // cancelled (1602) or that found another installation going on (1618) ends the sequence at
 // once with false, so the installed product is never removed in either case.
 [[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
-                                      const InstallStrategySteps& steps);
+                                      const InstallStrategyCalls& calls);
 
 }  // namespace velmora

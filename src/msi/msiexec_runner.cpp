@@ -6,7 +6,7 @@
 namespace velmora {
 
 DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                 const std::wstring& commandLine, const MsiexecHost& host, const MsiexecLogTexts& texts) {
+                 const std::wstring& commandLine, const MsiexecCalls& calls, const MsiexecLogTexts& texts) {
   if (texts.starting != nullptr) LogMessage(texts.starting, commandLine.c_str());
   std::wstring writableCommandLine = commandLine;
   STARTUPINFOW startup = {};
@@ -18,10 +18,10 @@ DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFol
     return kMsiexecNoExitCode;
   }
   ScopedProcessInformation child(info);
-  if (host.waitForProcess(child.Process(), kMsiexecTimeoutMilliseconds) == WAIT_TIMEOUT) {
+  if (calls.waitForProcess(child.Process(), kMsiexecTimeoutMilliseconds) == WAIT_TIMEOUT) {
     LogMessage(texts.timedOut, static_cast<unsigned long>(kMsiexecTimeoutSeconds));
     TerminateProcess(child.Process(), 1);
-    host.waitForProcess(child.Process(), kMsiexecTerminatedWaitMilliseconds);
+    calls.waitForProcess(child.Process(), kMsiexecTerminatedWaitMilliseconds);
     return kMsiexecNoExitCode;
   }
   DWORD exitCode = 0;

@@ -5,18 +5,16 @@
 
 namespace velmora {
 
-InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host) {
-  return InstallStrategySteps{
-      [logFolder, host](const std::wstring& msiPath, std::uint32_t& exitCode) {
-        return InstallPackage(msiPath, logFolder, host, &exitCode);
+bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
+                        const MsiexecCalls& calls) {
+  const InstallStrategyCalls steps{
+      [&](const std::wstring& package, std::uint32_t& exitCode) {
+        return InstallPackage(package, logFolder, calls, &exitCode);
       },
-      [logFolder, host](std::uint32_t& exitCode) { return UninstallProduct(logFolder, host, &exitCode); },
-      host.showError,
+      [&](std::uint32_t& exitCode) { return UninstallProduct(logFolder, calls, &exitCode); },
+      calls.showError,
   };
-}
-
-bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst) {
-  return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(logFolder, MsiexecHost()));
+  return RunInstallStrategy(msiPath, removeFirst, steps);
 }
 
 }  // namespace velmora

@@ -4,15 +4,13 @@
 #include <string>
 
 #include "msi/install_strategy.h"
-#include "msi/msiexec_host.h"
+#include "msi/msiexec_calls.h"
 
 namespace velmora {
 
-// The msiexec logs go to logFolder, which ends with its separator.
-InstallStrategySteps SystemInstallStrategySteps(const std::wstring& logFolder, const MsiexecHost& host);
-
-// The worker's call: true when the verified package ended up installed.
+// The worker's call: true when the verified package ended up installed. The msiexec logs go
+// to logFolder, which ends with its separator.
 [[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
-                                      bool removeFirst);
+                                      bool removeFirst, const MsiexecCalls& calls = {});
 
 }  // namespace velmora

@@ -15,7 +15,7 @@ constexpr MsiexecLogTexts kUninstallLogTexts = {nullptr, "Could not start msiexe
 
 }  // namespace
 
-bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host, std::uint32_t* exitCode) {
+bool UninstallProduct(const std::wstring& logFolder, const MsiexecCalls& calls, std::uint32_t* exitCode) {
   if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
   std::wstring productCode;
   if (!ReadInstallerValue(L"ProductCode", &productCode) || productCode.empty()) {
@@ -23,13 +23,13 @@ bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host, st
     return true;
   }
   std::wstring systemFolder;
-  if (!GetSystemFolder(host, systemFolder)) return false;
+  if (!GetSystemFolder(calls, systemFolder)) return false;
   const std::wstring logPath = UninstallLogPath(logFolder, GetCurrentProcessId());
-  const std::wstring msiexecPath = host.msiexecPath(systemFolder);
+  const std::wstring msiexecPath = calls.msiexecPath(systemFolder);
   const std::wstring commandLine = UninstallCommandLine(productCode, logPath);
   StopRunningCopies();
   LogMessage("Uninstalling broken product %ls.", productCode.c_str());
-  const DWORD code = RunMsiexec(msiexecPath, systemFolder, commandLine, host, kUninstallLogTexts);
+  const DWORD code = RunMsiexec(msiexecPath, systemFolder, commandLine, calls, kUninstallLogTexts);
   if (exitCode != nullptr) *exitCode = code;
   return IsUninstallSuccessCode(code);
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "msi/msiexec_host.h"
+#include "msi/msiexec_calls.h"
 
 namespace velmora {
 
@@ -11,7 +11,7 @@ namespace velmora {
 // 1605, 1641 or 3010). Never shows anything to the user. Its verbose log goes to logFolder,
 // which ends with its separator. *exitCode (when non-null) receives msiexec's exit code, or
 // kMsiexecNoExitCode when none ran to its end.
-[[nodiscard]] bool UninstallProduct(const std::wstring& logFolder, const MsiexecHost& host = MsiexecHost(),
+[[nodiscard]] bool UninstallProduct(const std::wstring& logFolder, const MsiexecCalls& calls = {},
                                     std::uint32_t* exitCode = nullptr);
 
 }  // namespace velmora

@@ -77,7 +77,7 @@ ULONGLONG FileTimeValue(const FILETIME& time) {
 
 // One download's inputs, as the steps after the URL check see them.
 struct TransferRequest {
-  const DownloadSeams& seams;
+  const DownloadCalls& calls;
   const WinHttpApi& api;
   const std::string& host;
   const std::string& path;
@@ -103,7 +103,7 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
       return false;
     }
     DWORD written = 0;
-    if (!t.seams.writeFile(file, buffer.Data(), read, &written, nullptr) || written != read) {
+    if (!t.calls.writeFile(file, buffer.Data(), read, &written, nullptr) || written != read) {
       SetErrorWithLastError(t.error, "Unable to write the staged update file");
       return false;
     }
@@ -165,7 +165,7 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     return false;
   }
   if (!IsResponseDateFresh(api, request.Get(), t.error)) return false;
-  if (!VerifyServerKeyPin(api, request.Get(), t.error, t.seams.serverKeyPin)) return false;
+  if (!VerifyServerKeyPin(api, request.Get(), t.error, t.calls.serverKeyPin)) return false;
   bool announced = false;
   const std::uint64_t total = QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, &announced);
   if (announced && total > t.limit) {
@@ -211,12 +211,8 @@ bool IsResponseDateFresh(const WinHttpApi& api, HINTERNET request, std::string* 
 }
 
 bool HttpsDownloader::Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
-                               DownloadProgress progress, std::string* error) const {
-  return Download(DownloadSeams{}, destinationPath, maxBytes, std::move(progress), error);
-}
-
-bool HttpsDownloader::Download(const DownloadSeams& seams, const std::wstring& destinationPath,
-                               std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const {
+                               DownloadProgress progress, std::string* error,
+                               const DownloadCalls& calls) const {
   // Held here so that it is released before the call returns, whatever the caller's ABI does
   // with the parameter.
   const DownloadProgress report = std::move(progress);
@@ -228,13 +224,13 @@ bool HttpsDownloader::Download(const DownloadSeams& seams, const std::wstring& d
     SetError(error, "Update URL is not an allowed HTTPS location");
     return false;
   }
-  const WinHttpApi& api = seams.winHttpApi();
+  const WinHttpApi& api = calls.winHttpApi();
   if (!api.available) {
     SetError(error, "WinHTTP is unavailable");
     return false;
   }
   bool fileCreated = false;
-  if (Transfer({seams, api, host, path, destinationPath, limit, report, error}, fileCreated)) {
+  if (Transfer({calls, api, host, path, destinationPath, limit, report, error}, fileCreated)) {
     return true;
   }
   // Only now are all of the download's handles closed.

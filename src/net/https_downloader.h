@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/setup_state.h"
@@ -16,10 +17,10 @@ namespace velmora {
 
 // What a download reaches beyond its URL and its file path. The defaults are the program's;
 // tests replace one part at a time to cause faults the real platform cannot produce on demand.
-struct DownloadSeams {
-  const WinHttpApi& (*winHttpApi)() = &GetWinHttpApi;  // asked only once the URL has passed
+struct DownloadCalls {
+  std::function<const WinHttpApi&()> winHttpApi = GetWinHttpApi;  // asked only once the URL has passed
   const char* serverKeyPin = ServerKeyPin();
-  decltype(&::WriteFile) writeFile = &::WriteFile;
+  std::function<BOOL(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)> writeFile = WriteFile;
 };
 
 class HttpsDownloader {
@@ -32,9 +33,8 @@ class HttpsDownloader {
   // progress callable sees (0, total) first and then the bytes
   // written after each write; it is released before the call returns.
   [[nodiscard]] bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
-                              DownloadProgress progress, std::string* error) const;
-  [[nodiscard]] bool Download(const DownloadSeams& seams, const std::wstring& destinationPath,
-                              std::uint64_t maxBytes, DownloadProgress progress, std::string* error) const;
+                              DownloadProgress progress, std::string* error,
+                              const DownloadCalls& calls = {}) const;
 
  private:
   std::string url_;

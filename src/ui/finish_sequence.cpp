@@ -2,15 +2,11 @@
 
 #include "app/bootstrap_log.h"
 #include "app/win_util.h"
-#include "launch/desktop_shortcut.h"
-#include "launch/launch_installed_app.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora {
 
-FinishActions FinishActionsInUse{CreateDesktopShortcut, LaunchInstalledApp};
-
-void RequestFinish(HWND window) {
+void RequestFinish(HWND window, const FinishCalls& calls) {
   SetupWindowState& state = WindowState;
   if (!state.finishScreenShown || state.finishing) return;
   if (state.launchSelected || state.shortcutSelected) {
@@ -22,13 +18,13 @@ void RequestFinish(HWND window) {
   }
   LogMessage("Finish requested: launch=%d shortcut=%d.", state.launchSelected ? 1 : 0,
              state.shortcutSelected ? 1 : 0);
-  if (state.shortcutSelected && !FinishActionsInUse.createDesktopShortcut()) {
+  if (state.shortcutSelected && !calls.createDesktopShortcut()) {
     MessageBoxW(window,
                 L"Velmora was installed successfully, but the desktop shortcut could not be "
                 L"created.\n\nTry opening Velmora from the Start menu.",
                 kSetupCaption, MB_ICONWARNING);
   }
-  if (state.launchSelected) FinishActionsInUse.launchInstalledApp();
+  if (state.launchSelected) calls.launchInstalledApp({});
   DestroyWindow(window);
 }
 

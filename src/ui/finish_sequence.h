@@ -5,20 +5,21 @@
 
 #include <functional>
 
+#include "launch/desktop_shortcut.h"
+#include "launch/launch_installed_app.h"
+
 namespace velmora {
 
-// The two post-install actions the Finish sequence runs, as callables so that tests can watch
-// the sequence with recording ones.
-struct FinishActions {
-  std::function<bool()> createDesktopShortcut;  // true when the link was saved
-  std::function<void()> launchInstalledApp;     // reports its own failures
+// The two post-install actions the Finish sequence runs, as callables whose defaults are the
+// program's own, so that tests can watch the sequence with recording ones.
+struct FinishCalls {
+  std::function<bool()> createDesktopShortcut = CreateDesktopShortcut;  // true when the link was saved
+  // Reports its own failures; given the launch's own calls.
+  std::function<bool(const LaunchCalls& launch)> launchInstalledApp = LaunchInstalledApp;
 };
-
-// The actions RequestFinish runs: CreateDesktopShortcut and LaunchInstalledApp.
-extern FinishActions FinishActionsInUse;
 
 // Shows the busy button before the slow steps, makes the shortcut before the application
 // starts, and destroys the window last. Does nothing before the finish screen or twice.
-void RequestFinish(HWND window);
+void RequestFinish(HWND window, const FinishCalls& calls);
 
 }  // namespace velmora

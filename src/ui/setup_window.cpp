@@ -5,7 +5,6 @@
 #include "app/bootstrap_log.h"
 #include "app/setup_state.h"
 #include "ui/finish_screen_targets.h"
-#include "ui/finish_sequence.h"
 #include "ui/paint_frame.h"
 #include "ui/setup_window_state.h"
 #include "ui/window_placement.h"
@@ -35,6 +34,17 @@ bool CursorIsOverTarget(HWND window) {
   return TargetAt(window, cursor.x, cursor.y) != FinishTarget::NoTarget;
 }
 
+// The post-install actions the window was created with; it owns them until WM_NCDESTROY.
+const FinishCalls* FinishCallsOf(HWND window) {
+  return reinterpret_cast<const FinishCalls*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// On a copy: destroying the window at the end of the sequence frees the window's own.
+void Finish(HWND window) {
+  const FinishCalls* stored = FinishCallsOf(window);
+  RequestFinish(window, stored != nullptr ? *stored : FinishCalls{});
+}
+
 bool OnSetCursor(HWND window, WORD hitCode) {
   const SetupWindowState& state = WindowState;
   if (hitCode != HTCLIENT) return false;
@@ -52,7 +62,7 @@ bool OnSetCursor(HWND window, WORD hitCode) {
 void OnKeyDown(HWND window, WPARAM key) {
   if (WindowState.finishing) return;
   if (key == VK_RETURN) {
-    if (WindowState.finishScreenShown) RequestFinish(window);
+    if (WindowState.finishScreenShown) Finish(window);
   } else if (key == VK_ESCAPE) {
     if (!SetupBusy.load()) DestroyWindow(window);
   }
@@ -71,7 +81,7 @@ void OnLeftButtonUp(HWND window, int x, int y) {
       InvalidateClient(window);
       break;
     case FinishTarget::FinishButton:
-      RequestFinish(window);
+      Finish(window);
       break;
     case FinishTarget::NoTarget:
       break;
@@ -119,6 +129,10 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
+    case WM_NCDESTROY:
+      delete FinishCallsOf(window);
+      SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+      break;
     case WM_PAINT:
       PaintSetupWindow(window);
       return 0;
@@ -176,10 +190,13 @@ bool RegisterSetupWindowClass(HINSTANCE instance) {
   return RegisterClassW(&windowClass) != 0;
 }
 
-HWND CreateSetupWindow(HINSTANCE instance) {
+HWND CreateSetupWindow(HINSTANCE instance, const FinishCalls& finishCalls) {
   const HWND window =
       CreateWindowExW(0, kSetupWindowClass, kSetupWindowTitle, kSetupWindowStyle, CW_USEDEFAULT,
                       CW_USEDEFAULT, 500, 216, nullptr, nullptr, instance, nullptr);
+  if (window != nullptr) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(new FinishCalls(finishCalls)));
+  }
   SetupWindowHandle = window;
   return window;
 }

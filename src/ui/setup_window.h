@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/win_util.h"
+#include "ui/finish_sequence.h"
 
 namespace velmora {
 
@@ -20,8 +21,9 @@ void UpdateHover(HWND window, int x, int y);
 [[nodiscard]] bool RegisterSetupWindowClass(HINSTANCE instance);
 
 // The fixed-size 500 x 216 window (caption, system menu, minimise box); its handle is stored in
-// SetupWindowHandle for the worker to post to. Null when the window could not be created.
-HWND CreateSetupWindow(HINSTANCE instance);
+// SetupWindowHandle for the worker to post to. Null when the window could not be created. The
+// window keeps its own copy of the post-install actions until it is destroyed.
+HWND CreateSetupWindow(HINSTANCE instance, const FinishCalls& finishCalls = {});
 
 // Centres the window on the monitor under the mouse pointer, shows and paints it.
 void ShowSetupWindow(HWND window);

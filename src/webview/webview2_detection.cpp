@@ -36,16 +36,14 @@ bool SubkeyDisplayNameHasWebView2(HKEY key, const wchar_t* subkeyName) {
 
 }  // namespace
 
-bool IsWebView2RuntimeInstalled() { return IsWebView2RuntimeInstalledWith(WebView2Lookups()); }
-
-bool IsWebView2RuntimeInstalledWith(const WebView2Lookups& lookups) {
+bool IsWebView2RuntimeInstalled(const WebView2DetectionCalls& calls) {
   for (const wchar_t* variable : kRootVariables) {
     const std::wstring root = ReadEnvironmentVariable(variable, kVariableUnits);
-    if (!root.empty() && lookups.folderHasExe(root + kApplicationFolder)) return true;
+    if (!root.empty() && calls.folderHasExe(root + kApplicationFolder)) return true;
   }
-  return lookups.uninstallKeyLists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
-         lookups.uninstallKeyLists(HKEY_LOCAL_MACHINE, kUninstallKey32) ||
-         lookups.uninstallKeyLists(HKEY_CURRENT_USER, kUninstallKey);
+  return calls.uninstallKeyLists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
+         calls.uninstallKeyLists(HKEY_LOCAL_MACHINE, kUninstallKey32) ||
+         calls.uninstallKeyLists(HKEY_CURRENT_USER, kUninstallKey);
 }
 
 bool FolderHasWebView2Exe(const std::wstring& folder) {

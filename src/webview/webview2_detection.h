@@ -17,14 +17,13 @@ namespace velmora {
 
 // The two lookups the detection makes for each candidate; tests wrap them to see which
 // candidates were consulted and in what order.
-struct WebView2Lookups {
+struct WebView2DetectionCalls {
   std::function<bool(const std::wstring& folder)> folderHasExe = FolderHasWebView2Exe;
   std::function<bool(HKEY root, const wchar_t* keyPath)> uninstallKeyLists = UninstallKeyListsWebView2;
 };
 
 // The folder candidates in order, then the installed-program lists in order; the first match
 // answers.
-[[nodiscard]] bool IsWebView2RuntimeInstalled();
-[[nodiscard]] bool IsWebView2RuntimeInstalledWith(const WebView2Lookups& lookups);
+[[nodiscard]] bool IsWebView2RuntimeInstalled(const WebView2DetectionCalls& calls = {});
 
 }  // namespace velmora

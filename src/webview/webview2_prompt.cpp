@@ -6,14 +6,10 @@
 #include "app/setup_state.h"
 #include "app/win_util.h"
 #include "ui/setup_window_state.h"
-#include "webview/webview2_detection.h"
 
 namespace velmora {
 
 bool webView2PromptDone = false;
-
-WebView2PromptSeams WebView2PromptSeamsInUse{IsWebView2RuntimeInstalled, ShowSystemTaskDialog,
-                                             OpenPageInDefaultBrowser};
 
 namespace {
 
@@ -50,7 +46,7 @@ constexpr PromptDialog kRecheckDialog = {
 HWND Owner() { return static_cast<HWND>(SetupWindowHandle); }
 
 // The chosen button; closing the dialog gives the cancel identifier, which matches no button.
-int AskUser(const PromptDialog& dialog) {
+int AskUser(const PromptDialog& dialog, const WebView2PromptCalls& calls) {
   TASKDIALOGCONFIG config = {};
   config.cbSize = sizeof config;
   config.hwndParent = Owner();
@@ -64,7 +60,7 @@ int AskUser(const PromptDialog& dialog) {
   config.pButtons = dialog.buttons;
   config.nDefaultButton = dialog.defaultButton;
   int button = 0;
-  if (SUCCEEDED(WebView2PromptSeamsInUse.showTaskDialog(config, button))) return button;
+  if (SUCCEEDED(calls.showTaskDialog(config, button))) return button;
   return MessageBoxW(Owner(), dialog.fallbackText, kSetupCaption, dialog.fallbackStyle) == IDYES
              ? dialog.defaultButton
              : kContinueWithoutButton;
@@ -80,27 +76,26 @@ void OpenPageInDefaultBrowser(const wchar_t* url) {
   ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void PromptForWebView2() {
+void PromptForWebView2(const WebView2PromptCalls& calls) {
   if (webView2PromptDone) return;
   webView2PromptDone = true;
-  const WebView2PromptSeams& seams = WebView2PromptSeamsInUse;
-  if (seams.isRuntimeInstalled()) {
+  if (calls.isRuntimeInstalled({})) {
     LogMessage("Microsoft Edge WebView2 Runtime is present.");
     return;
   }
   WindowState.webView2Missing = true;
   LogMessage("Microsoft Edge WebView2 Runtime is missing.");
-  if (AskUser(kMissingDialog) != kInstallButton) {
+  if (AskUser(kMissingDialog, calls) != kInstallButton) {
     LogMessage("WebView2 prompt dismissed; continuing without it.");
     return;
   }
-  seams.openDownloadPage(kWebView2DownloadUrl);
-  if (AskUser(kRecheckDialog) != kRecheckButton) {
+  calls.openDownloadPage(kWebView2DownloadUrl);
+  if (AskUser(kRecheckDialog, calls) != kRecheckButton) {
     LogMessage("WebView2 installation was skipped.");
     return;
   }
   // One recheck only: the user is not offered another.
-  if (seams.isRuntimeInstalled()) {
+  if (calls.isRuntimeInstalled({})) {
     WindowState.webView2Missing = false;
     LogMessage("WebView2 runtime is now installed.");
     return;

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "webview/webview2_detection.h"
+
 namespace velmora {
 
 // Button identifiers of the two dialogs.
@@ -18,26 +20,25 @@ inline constexpr int kRecheckButton = 102;
 // The runtime's published download link on the vendor's link-redirection host.
 inline constexpr wchar_t kWebView2DownloadUrl[] = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
-// What the prompt asks of the system, as callables: tests replace the download page (no
-// browser may start) and the task dialog (to make it fail and reach the message boxes), and
-// watch the detection.
-struct WebView2PromptSeams {
-  std::function<bool()> isRuntimeInstalled;
-  // TaskDialogIndirect: the chosen button's identifier in `button`.
-  std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)> showTaskDialog;
-  std::function<void(const wchar_t* url)> openDownloadPage;
-};
-
 // The system's own task dialog and default browser.
 HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
 void OpenPageInDefaultBrowser(const wchar_t* url);
 
-// The seams the prompt uses: IsWebView2RuntimeInstalled, the system's task dialog and browser.
-extern WebView2PromptSeams WebView2PromptSeamsInUse;
+// What the prompt asks of the system, as callables whose defaults are the real detection, task
+// dialog and browser: tests replace the download page (no browser may start) and the task
+// dialog (to make it fail and reach the message boxes), and watch the detection.
+struct WebView2PromptCalls {
+  // Given the detection's own calls, so that a watcher can pass them on.
+  std::function<bool(const WebView2DetectionCalls& detection)> isRuntimeInstalled =
+      IsWebView2RuntimeInstalled;
+  // TaskDialogIndirect: the chosen button's identifier in `button`.
+  std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)> showTaskDialog = ShowSystemTaskDialog;
+  std::function<void(const wchar_t* url)> openDownloadPage = OpenPageInDefaultBrowser;
+};
 
 // Set by the first call; a later call in the same process does nothing.
 extern bool webView2PromptDone;
 
-void PromptForWebView2();
+void PromptForWebView2(const WebView2PromptCalls& calls = {});
 
 }  // namespace velmora

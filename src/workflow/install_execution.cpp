@@ -12,9 +12,9 @@ constexpr wchar_t kDownloadFailurePrefix[] =
     L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
     L"shield, allow Velmora Setup and try again. ";
 
-std::wstring ReadValue(const WorkerPlatform& platform, const wchar_t* name) {
+std::wstring ReadValue(const WorkerCalls& calls, const wchar_t* name) {
   std::wstring value;
-  return platform.readInstallerValue(name, &value) ? value : std::wstring();
+  return calls.readInstallerValue(name, &value) ? value : std::wstring();
 }
 
 Operation OperationFor(InstalledBuildVerdict verdict) {
@@ -34,24 +34,24 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 
 // Two pinned attempts sharing one progress reporter, then the system downloader. True with
 // the package at path; false once the run has failed with the download message.
-bool DownloadPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
+bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
                      const std::wstring& offeredVersion, const std::wstring& path) {
   int lastPercent = -1;
   std::string error;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
-    if (attempt > 1) platform.sleep(kRetryPauseMilliseconds);
+    if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
     error.clear();
-    if (platform.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
-                               MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
+    if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
+                            MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
     LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
-    platform.deleteFile(path);
+    calls.deleteFile(path);
   }
 
   SetStatus(L"Downloading with Windows network settings...");
   std::string systemError;
-  if (platform.systemDownload(manifest.packageUrl, path, &systemError)) {
+  if (calls.systemDownload(manifest.packageUrl, path, &systemError)) {
     LogMessage("Windows downloader completed the installer download.");
     PostProgress(100);
     return true;
@@ -59,7 +59,7 @@ bool DownloadPackage(const WorkerPlatform& platform, const InstallerManifest& ma
   LogMessage("Windows downloader failed: %s.", systemError.c_str());
   if (!systemError.empty()) error = systemError;
   LogMessage("Installer download failed: %s.", error.c_str());
-  platform.deleteFile(path);
+  calls.deleteFile(path);
   FailSetup(kDownloadFailurePrefix + WidenAscii(error));
   return false;
 }
@@ -68,22 +68,22 @@ bool DownloadPackage(const WorkerPlatform& platform, const InstallerManifest& ma
 // The lock is what makes the checks worth anything: held until msiexec is done, it keeps every
 // other process from changing, renaming or replacing the file that was checked. Returns the
 // lock; empty once the run has failed.
-HeldFile LockAndVerifyPackage(const WorkerPlatform& platform, const InstallerManifest& manifest,
+HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
                               const std::wstring& path) {
-  HeldFile lock = platform.lockFile(path);
-  if (!lock || !platform.isMsiPackage(path)) {
+  HeldFile lock = calls.lockFile(path);
+  if (!lock || !calls.isMsiPackage(path)) {
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
-    platform.deleteFile(path);
+    calls.deleteFile(path);
     FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
     return nullptr;
   }
   std::string actual;
-  if (!platform.computeFileSha256Hex(path, &actual) || actual != manifest.packageSha256) {
+  if (!calls.computeFileSha256Hex(path, &actual) || actual != manifest.packageSha256) {
     lock.reset();
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
-    platform.deleteFile(path);
+    calls.deleteFile(path);
     FailSetup(L"The downloaded installer failed its integrity check.");
     return nullptr;
   }
@@ -92,12 +92,12 @@ HeldFile LockAndVerifyPackage(const WorkerPlatform& platform, const InstallerMan
 
 }  // namespace
 
-InstallDecisionResult InstallDecision(const WorkerPlatform& platform, const InstallerManifest& manifest) {
-  const std::wstring installed = ReadValue(platform, L"Version");
-  const std::wstring productCode = ReadValue(platform, L"ProductCode");
+InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest) {
+  const std::wstring installed = ReadValue(calls, L"Version");
+  const std::wstring productCode = ReadValue(calls, L"ProductCode");
   const std::wstring offered = WidenAscii(manifest.productVersion);
   // Evaluated whatever the verdict, because the log line reports it.
-  const bool exeMatches = platform.installedExeMatchesSize(manifest.exeSize);
+  const bool exeMatches = calls.installedExeMatchesSize(manifest.exeSize);
   const InstalledBuildClassification classification =
       ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
   const InstallDecisionResult result{classification.verdict, classification.removeFirst, exeMatches};
@@ -118,28 +118,27 @@ InstallDecisionResult InstallDecision(const WorkerPlatform& platform, const Inst
   return result;
 }
 
-void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
+void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
                     const std::wstring& runFolder) {
-  const InstallDecisionResult decision = InstallDecision(platform, manifest);
+  const InstallDecisionResult decision = InstallDecision(calls, manifest);
   if (decision.verdict == InstalledBuildVerdict::Current) {
     FinishSetup(Outcome::UpToDate);
     return;
   }
   const std::wstring offered = WidenAscii(manifest.productVersion);
   SetStatus(L"Downloading Velmora " + offered + L"...");
-  const std::wstring package =
-      runFolder + L"Velmora-Setup-" + std::to_wstring(platform.processId()) + L".msi";
-  platform.deleteFile(package);
-  if (!DownloadPackage(platform, manifest, offered, package)) return;
-  HeldFile lock = LockAndVerifyPackage(platform, manifest, package);
+  const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
+  calls.deleteFile(package);
+  if (!DownloadPackage(calls, manifest, offered, package)) return;
+  HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
   if (!lock) return;
 
   LogMessage("Installer downloaded to %ls.", package.c_str());
   PostProgress(100);
   SetStatus(L"Download complete. Starting the Velmora installer...");
-  const bool installed = platform.runInstallStrategy(package, runFolder, decision.removeFirst);
+  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst);
   lock.reset();
-  platform.deleteFile(package);
+  calls.deleteFile(package);
   if (installed) {
     SetStatus(L"Install complete.");
     FinishSetup(Outcome::Installed);

@@ -6,7 +6,7 @@
 
 #include "product/version.h"
 #include "workflow/installer_manifest.h"
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora {
 
@@ -20,10 +20,10 @@ struct InstallDecisionResult {
 };
 
 // Classifies the installed build against the manifest, logs it and stores SetupOperation.
-InstallDecisionResult InstallDecision(const WorkerPlatform& platform, const InstallerManifest& manifest);
+InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest);
 
 // Runs the decision and whatever it calls for, ending with exactly one final report.
-void InstallOffered(const WorkerPlatform& platform, const InstallerManifest& manifest,
+void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
                     const std::wstring& runFolder);
 
 }  // namespace velmora

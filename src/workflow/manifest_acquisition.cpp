@@ -8,14 +8,14 @@ namespace velmora {
 namespace {
 
 // Up to three pinned downloads of the manifest; true with its text.
-bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& path, std::string& text) {
+bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, std::string& text) {
   std::string error;
   for (int attempt = 1; attempt <= kManifestAttempts; ++attempt) {
-    if (attempt > 1) platform.sleep(kRetryPauseMilliseconds);
+    if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
     error.clear();
-    if (platform.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(), &error)) {
-      if (platform.readManifestFile(path, text)) {
-        platform.deleteFile(path);
+    if (calls.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(), &error)) {
+      if (calls.readManifestFile(path, text)) {
+        calls.deleteFile(path);
         return true;
       }
       error = "Could not read the installer manifest.";
@@ -29,12 +29,12 @@ bool DownloadManifestText(const WorkerPlatform& platform, const std::wstring& pa
 
 }  // namespace
 
-bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest, RunFolder& folder) {
+bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunFolder& folder) {
   SetStatus(L"Checking for the latest Velmora installer...");
-  const unsigned long pid = platform.processId();
+  const unsigned long pid = calls.processId();
   LogMessage("Setup started (PID %lu).", pid);
-  platform.sweepEarlierRuns();
-  folder.hold = platform.createRunFolder(folder.path);
+  calls.sweepEarlierRuns();
+  folder.hold = calls.createRunFolder(folder.path);
   if (!folder.hold) {
     FailSetup(L"Windows could not provide a temporary folder.");
     return false;
@@ -46,7 +46,7 @@ bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest
   std::string text;
   if (ForceFallbackManifest) {
     LogMessage("Manifest download skipped by diagnostic fallback flag.");
-  } else if (DownloadManifestText(platform, manifestPath, text)) {
+  } else if (DownloadManifestText(calls, manifestPath, text)) {
     manifest = ParseManifest(text);
     chosen = IsValidManifest(manifest);
     if (!chosen) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "workflow/installer_manifest.h"
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora {
 
@@ -20,7 +20,6 @@ struct RunFolder {
 
 // True with the manifest to use and the run's folder; false when the run has already ended
 // through FailSetup.
-[[nodiscard]] bool AcquireManifest(const WorkerPlatform& platform, InstallerManifest& manifest,
-                                   RunFolder& folder);
+[[nodiscard]] bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunFolder& folder);
 
 }  // namespace velmora

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora {
 

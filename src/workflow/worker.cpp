@@ -5,10 +5,10 @@
 
 namespace velmora {
 
-void RunSetup(const WorkerPlatform& platform) {
+void RunSetup(const WorkerCalls& calls) {
   InstallerManifest manifest;
   RunFolder folder;
-  if (AcquireManifest(platform, manifest, folder)) InstallOffered(platform, manifest, folder.path);
+  if (AcquireManifest(calls, manifest, folder)) InstallOffered(calls, manifest, folder.path);
 }
 
 }  // namespace velmora

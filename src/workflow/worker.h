@@ -2,10 +2,10 @@
 // one final report through the setup state.
 #pragma once
 
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora {
 
-void RunSetup(const WorkerPlatform& platform);
+void RunSetup(const WorkerCalls& calls);
 
 }  // namespace velmora

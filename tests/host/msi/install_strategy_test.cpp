@@ -75,8 +75,8 @@ class InstallStrategyTest : public ::testing::Test {
   void TearDown() override { ResetSetupState(nullptr); }
 
   // Steps that answer from the row's exit codes and write down how they were called.
-  InstallStrategySteps Recording(std::deque<std::uint32_t>& installCodes, std::uint32_t uninstallCode) {
-    return InstallStrategySteps{
+  InstallStrategyCalls Recording(std::deque<std::uint32_t>& installCodes, std::uint32_t uninstallCode) {
+    return InstallStrategyCalls{
         [this, &installCodes](const std::wstring& msiPath, std::uint32_t& exitCode) {
           seen.push_back({L"install " + msiPath, CopyStatusText()});
           EXPECT_FALSE(installCodes.empty()) << "more installs than the row allows";

@@ -4,7 +4,7 @@
 
 #include "app/vendor_profile.h"
 #include "captured_log.h"
-#include "fake_worker_platform.h"
+#include "fake_worker_calls.h"
 #include "recorded_posts.h"
 #include "workflow/installer_manifest.h"
 
@@ -44,7 +44,7 @@ class WorkerWithFakeMachineTest : public ::testing::Test {
   }
   void FailDownload(const std::string& error) { machine.httpsDownloads.push_back({false, "", error, {}}); }
 
-  void Run() { RunSetup(machine.Platform()); }
+  void Run() { RunSetup(machine.Calls()); }
 
   const std::vector<std::string>& Log() const { return CapturedLog(); }
   bool Logged(const std::string& line) const {
@@ -227,16 +227,16 @@ TEST_F(WorkerWithFakeMachineTest, ManifestWithoutExeSizeIsAcceptedWithZero) {
 }
 
 TEST_F(WorkerWithFakeMachineTest, UnreadableManifestFileCountsAsAFailedAttempt) {
-  WorkerPlatform platform = machine.Platform();
+  WorkerCalls calls = machine.Calls();
   int reads = 0;
-  const auto read = platform.readManifestFile;
-  platform.readManifestFile = [&](const std::wstring& path, std::string& text) {
+  const auto read = calls.readManifestFile;
+  calls.readManifestFile = [&](const std::wstring& path, std::string& text) {
     return ++reads > 1 && read(path, text);
   };
   ServeManifest();
   ServeManifest();
   ServePackage();
-  RunSetup(platform);
+  RunSetup(calls);
   EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Could not read the installer manifest..");
   EXPECT_EQ(Log()[2], kManifestLine);
 }
@@ -356,17 +356,17 @@ TEST_F(WorkerWithFakeMachineTest, RetriedPackageDownloadRestartsProgressAndShare
 TEST_F(WorkerWithFakeMachineTest, DownloadStatusLinesCarryTheOfferedVersion) {
   ServeManifest();
   machine.httpsDownloads.push_back({true, kMsi, "", {{5242880, 10485760}}});
-  WorkerPlatform platform = machine.Platform();
+  WorkerCalls calls = machine.Calls();
   std::vector<std::wstring> statuses;
-  const auto download = platform.httpsDownload;
-  platform.httpsDownload = [&](const std::string& url, const std::wstring& path, std::uint64_t limit,
-                               const DownloadProgress& progress, std::string* error) {
+  const auto download = calls.httpsDownload;
+  calls.httpsDownload = [&](const std::string& url, const std::wstring& path, std::uint64_t limit,
+                            const DownloadProgress& progress, std::string* error) {
     statuses.push_back(CopyStatusText());
     const bool ok = download(url, path, limit, progress, error);
     statuses.push_back(CopyStatusText());
     return ok;
   };
-  RunSetup(platform);
+  RunSetup(calls);
   ASSERT_EQ(statuses.size(), 4u);
   EXPECT_EQ(statuses[2], L"Downloading Velmora 1.1.8...");
   EXPECT_EQ(statuses[3], L"Downloading Velmora 1.1.8... 50%  (5.0 of 10.0 MB)");

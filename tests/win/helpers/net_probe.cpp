@@ -4,7 +4,7 @@
 //
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
-//   win_net_probe download URL DESTINATION   HttpsDownloader with the program's seams
+//   win_net_probe download URL DESTINATION   HttpsDownloader with the program's own calls
 //   win_net_probe system URL DESTINATION [STALL_MS]  DownloadWithSystemDownloader
 #include <windows.h>
 

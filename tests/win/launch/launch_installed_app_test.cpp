@@ -136,7 +136,7 @@ TEST_F(LaunchInstalledAppTest, OpenWindowByTitleOrByClassIsRestoredAndFocusedAnd
     const OwnWindow window(c.className, c.title);
     ASSERT_NE(window.Get(), nullptr);
     ASSERT_TRUE(IsIconic(window.Get()));
-    EXPECT_TRUE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+    EXPECT_TRUE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
     EXPECT_FALSE(IsIconic(window.Get()));
     EXPECT_EQ(GetForegroundWindow(), window.Get());
   }
@@ -159,7 +159,7 @@ TEST_F(LaunchInstalledAppTest, RunningApplicationIsFocusedAndKeepsRunning) {
   ShowWindow(window, SW_MINIMIZE);
   install.SetControl("report");
 
-  EXPECT_TRUE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+  EXPECT_TRUE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   EXPECT_FALSE(IsIconic(window));
   EXPECT_EQ(GetForegroundWindow(), window);
   EXPECT_EQ(log.Messages(), Lines{kFocused});
@@ -176,7 +176,7 @@ TEST_F(LaunchInstalledAppTest, CopyRunningWithoutAWindowIsStoppedBeforeTheStart)
   ASSERT_TRUE(copy.Started());
   install.SetControl("report");
 
-  EXPECT_TRUE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+  EXPECT_TRUE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   EXPECT_TRUE(copy.HasEnded()) << "the running copy was left alone";
   ExpectStartedAsInstalled();
   const Lines messages = log.Messages();
@@ -189,7 +189,7 @@ TEST_F(LaunchInstalledAppTest, MissingInstallFolderShowsItsBox) {
   // No folder in the record and no ProgramFiles to form the default from.
   test::ScopedInstallerKey emptyRecord;
   ScopedEnvironmentVariable noProgramFiles(L"ProgramFiles", std::nullopt);
-  EXPECT_FALSE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+  EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   EXPECT_EQ(log.Messages(), Lines{"Installed Velmora folder is missing."});
   ExpectOneBox(kMissingFolderBox);
 }
@@ -202,7 +202,7 @@ TEST_F(LaunchInstalledAppTest, MissingExecutableOrADirectoryOfItsNameShowsItsBox
       ASSERT_TRUE(CreateDirectoryW(install.ExePath().c_str(), nullptr));
     }
     boxes.clear();
-    EXPECT_FALSE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+    EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
     EXPECT_EQ(log.Messages().back(), "Velmora.exe is missing from " + test::Narrow(install.Folder()) + ".");
     ExpectOneBox(kMissingExecutableBox);
   }
@@ -229,7 +229,7 @@ TEST_F(LaunchInstalledAppTest, ProcessExitingAtOnceGivesItsFullExitCodeAndTheBox
   install.SetControl("report\nexit 1605");
   LaunchCalls calls = test::RecordingBoxes(boxes);
   calls.windowWaitMs = kLimitNeverReached;
-  EXPECT_FALSE(LaunchInstalledAppWith(calls));
+  EXPECT_FALSE(LaunchInstalledApp(calls));
   ExpectStartedAsInstalled();
   EXPECT_EQ(WithoutPid(log.Messages()), (Lines{LaunchingLine(install), kAdministrator, kStartedLine,
                                                "Velmora exited before showing a window (exit code 1605)."}));
@@ -243,7 +243,7 @@ TEST_F(LaunchInstalledAppTest, ProcessWithoutWindowIsLeftRunningAtTheLimitShorte
   install.SetControl("report\nnowindow");
   LaunchCalls calls = test::RecordingBoxes(boxes);
   calls.windowWaitMs = 1500;
-  EXPECT_FALSE(LaunchInstalledAppWith(calls));
+  EXPECT_FALSE(LaunchInstalledApp(calls));
   ExpectStartedAsInstalled();
   EXPECT_EQ(WithoutPid(log.Messages()),
             (Lines{LaunchingLine(install), kAdministrator, kStartedLine, kStillRunning}));
@@ -255,7 +255,7 @@ TEST_F(LaunchInstalledAppTest, EmptyLogPathEndsTheBoxWithTheLiteralLogPath) {
   install.SetControl("exit 3");
   ScopedEnvironmentVariable noProgramData(L"ProgramData", std::nullopt);
   ASSERT_EQ(GetLogFilePath(), L"");
-  EXPECT_FALSE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+  EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   ExpectOneBox(std::wstring(kNoWindowBox) + L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log");
 }
 
@@ -338,7 +338,7 @@ TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAndSeesItsWindo
   install.SetControl("report");
   std::vector<TokenAttempt> attempts;
 
-  EXPECT_TRUE(LaunchInstalledAppWith(WatchedCalls(path, boxes, attempts)));
+  EXPECT_TRUE(LaunchInstalledApp(WatchedCalls(path, boxes, attempts)));
 
   EXPECT_TRUE(boxes.empty());
   ExpectStartedAsInstalled();
@@ -400,7 +400,7 @@ TEST_P(LaunchStartFailureTest, EveryAttemptFailsAndTheStartFailedBoxShows) {
     ASSERT_TRUE(shell->Ready());
   }
   test::WriteWholeFile(install.ExePath(), "not a program");
-  EXPECT_FALSE(LaunchInstalledAppWith(test::RecordingBoxes(boxes)));
+  EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   const std::string code = std::to_string(ERROR_BAD_EXE_FORMAT);
   Lines expected{LaunchingLine(install)};
   if (withShell) {

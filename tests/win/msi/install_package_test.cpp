@@ -44,10 +44,10 @@ TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog
 }
 
 TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) {
-  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Host()));
+  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Calls()));
   const std::wstring olderCode = InstalledValue(L"ProductCode");
 
-  EXPECT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Host()));
+  EXPECT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Calls()));
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_NE(InstalledValue(L"ProductCode"), olderCode);
@@ -62,10 +62,10 @@ TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) 
 }
 
 TEST_F(InstallPackageTest, RealDowngradeFailsWith1603AndKeepsTheNewerVersion) {
-  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Host()));
+  ASSERT_TRUE(InstallPackage(SamplePackage(L"1.1.8"), TemporaryFolderPath(), watch.Calls()));
   const std::wstring newerCode = InstalledValue(L"ProductCode");
 
-  EXPECT_FALSE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Host()));
+  EXPECT_FALSE(InstallPackage(SamplePackage(L"1.1.7"), TemporaryFolderPath(), watch.Calls()));
 
   EXPECT_EQ(log.Messages().back(), "Windows Installer exit code: 1603.");
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
@@ -80,7 +80,7 @@ TEST_F(InstallPackageTest, RealPackagePathWithSpacesIsPassedWhole) {
   const std::wstring package = folder + L"\\Velmora Setup 1.0.0.msi";
   ASSERT_TRUE(CopyFileW(SamplePackage(L"1.0.0").c_str(), package.c_str(), TRUE));
 
-  EXPECT_TRUE(InstallPackage(package, TemporaryFolderPath(), watch.Host()));
+  EXPECT_TRUE(InstallPackage(package, TemporaryFolderPath(), watch.Calls()));
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.0.0");
   EXPECT_EQ(log.Messages().front(), StartLine(package));
@@ -95,15 +95,15 @@ TEST_F(InstallPackageTest, OnlyTheThreeSuccessCodesSucceedAtSeam) {
                         {1603, false}, {1618, false}, {1, false},   {3011, false}};
   const MsiexecStandIn standIn(L"0,1641,3010,1605,1603,1618,1,3011");
   for (const Case& c : cases) {
-    EXPECT_EQ(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Host()), c.success) << c.code;
+    EXPECT_EQ(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Calls()), c.success) << c.code;
     EXPECT_EQ(log.Messages().back(), "Windows Installer exit code: " + std::to_string(c.code) + ".");
   }
 }
 
 TEST_F(InstallPackageTest, EveryAttemptPassesTheSameCommandLineAndLogAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
-  EXPECT_FALSE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Host()));
-  EXPECT_TRUE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Host()));
+  EXPECT_FALSE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Calls()));
+  EXPECT_TRUE(InstallPackage(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), standIn.Calls()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 2u);
@@ -123,7 +123,7 @@ TEST_F(InstallPackageTest, RunningCopiesAreStoppedBeforeMsiexecStartsAtSeam) {
   ASSERT_FALSE(HasFailure());
   const MsiexecStandIn standIn(L"0");
 
-  EXPECT_TRUE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Host()));
+  EXPECT_TRUE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), standIn.Calls()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);
@@ -140,7 +140,7 @@ TEST_F(InstallPackageTest, RunningCopiesAreStoppedBeforeMsiexecStartsAtSeam) {
 
 TEST_F(InstallPackageTest, TimedOutAttemptFailsAtSeam) {
   const MsiexecStandIn standIn(L"hang");
-  MsiexecHost host = standIn.Host();
+  MsiexecCalls host = standIn.Calls();
   host.waitForProcess = [](HANDLE process, DWORD milliseconds) {
     return WaitForSingleObject(process, milliseconds == kMsiexecTimeoutMilliseconds ? 200 : milliseconds);
   };
@@ -156,7 +156,7 @@ TEST_F(InstallPackageTest, WithoutSystemFolderOnlyTheErrorBoxIsShownAtSeam) {
   const MsiexecStandIn standIn(L"0");
   for (UINT length : {0u, 260u, 261u}) {
     SCOPED_TRACE(length);
-    MsiexecHost host = standIn.Host();
+    MsiexecCalls host = standIn.Calls();
     host.getSystemDirectory = [length](LPWSTR buffer, UINT size) {
       if (length != 0 && size > 0) buffer[0] = L'C';
       return length;

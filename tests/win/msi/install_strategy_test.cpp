@@ -40,12 +40,12 @@ std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + 
 class InstallStrategyTest : public test::msi::MsiexecTest {
  protected:
   void SetUp() override {
-    host = watch.Host();
+    host = watch.Calls();
     host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
   }
 
   bool Run(const std::wstring& msiPath, bool removeFirst) {
-    return RunInstallStrategy(msiPath, removeFirst, SystemInstallStrategySteps(TemporaryFolderPath(), host));
+    return RunInstallStrategy(msiPath, TemporaryFolderPath(), removeFirst, host);
   }
 
   // A file with the package's name that Windows Installer cannot open.
@@ -62,7 +62,7 @@ class InstallStrategyTest : public test::msi::MsiexecTest {
     EXPECT_FALSE(IsInstallSuccessCode(code)) << code;
   }
 
-  MsiexecHost host;
+  MsiexecCalls host;
   std::vector<std::wstring> boxes;
   TempFolder downloads;
 };
@@ -169,10 +169,10 @@ TEST_F(InstallStrategyTest, RealNothingRegisteredSkipsTheUninstall) {
 // second time after the skipped uninstall.
 TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
-  MsiexecHost standInHost = standIn.Host();
+  MsiexecCalls standInHost = standIn.Calls();
   standInHost.showError = host.showError;
-  EXPECT_TRUE(RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", false,
-                                 SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
+  EXPECT_TRUE(
+      RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), false, standInHost));
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
                                       "Windows Installer exit code: 1603.", kInstallFailed, kNoProductCode,
@@ -231,10 +231,9 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
     const SetupLogCapture caseLog;
     boxes.clear();
     const MsiexecStandIn standIn(c.plan);
-    MsiexecHost standInHost = standIn.Host();
+    MsiexecCalls standInHost = standIn.Calls();
     standInHost.showError = host.showError;
-    EXPECT_FALSE(RunInstallStrategy(package, c.removeFirst,
-                                    SystemInstallStrategySteps(TemporaryFolderPath(), standInHost)));
+    EXPECT_FALSE(RunInstallStrategy(package, TemporaryFolderPath(), c.removeFirst, standInHost));
     EXPECT_EQ(caseLog.Messages(), c.log);
     EXPECT_EQ(boxes, c.boxes);
     std::size_t runs = 0;
@@ -258,7 +257,7 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
     folders.push_back(std::make_unique<TempFolder>());
     copies.push_back(std::make_unique<RunningCopy>(SampleExecutable(), *folders.back() / L"Velmora.exe"));
   };
-  host = watch.Host();
+  host = watch.Calls();
   host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
 
   EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));

@@ -66,7 +66,7 @@ TEST_F(MsiexecRunnerTest, HangingChildIsTerminatedAfterTheLimitAtSeam) {
   const MsiexecStandIn standIn(L"hang");
   std::vector<DWORD> waits;
   HANDLE kept = nullptr;
-  MsiexecHost host;
+  MsiexecCalls host;
   host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
     waits.push_back(milliseconds);
     if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);

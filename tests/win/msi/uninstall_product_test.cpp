@@ -36,7 +36,7 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
   const std::wstring productCode = InstalledValue(L"ProductCode");
   ASSERT_FALSE(productCode.empty());
 
-  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Calls()));
 
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
@@ -48,7 +48,7 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
 
 TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
-  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), watch.Calls()));
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{UninstallingLine(kNotInstalledCode), "Uninstall exit code: 1605."}));
 }
@@ -57,7 +57,7 @@ TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
 // open; its exit code is none of the four success codes.
 TEST_F(UninstallProductTest, RealCodeThatMsiexecRejectsFails) {
   WriteInstallerValue(L"ProductCode", L"not a product code");
-  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), watch.Host()));
+  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), watch.Calls()));
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], UninstallingLine(L"not a product code"));
@@ -85,7 +85,7 @@ TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStoppedAtS
     SCOPED_TRACE(c.name);
     test::DeleteInstallerKey();
     c.arrange();
-    EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Host()));
+    EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Calls()));
     EXPECT_EQ(log.Messages().back(), "No installed product code; skipping uninstall.");
   }
   EXPECT_EQ(log.Messages().size(), 4u);
@@ -101,7 +101,7 @@ TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
   WriteInstallerValue(L"ProductCode", oddCode);
   const MsiexecStandIn standIn(L"0");
 
-  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Host()));
+  EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Calls()));
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);
@@ -126,7 +126,7 @@ TEST_F(UninstallProductTest, FourSuccessCodesAtSeam) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
   const MsiexecStandIn standIn(L"0,1605,1641,3010,1603,1618,1,1602");
   for (const Case& c : cases) {
-    EXPECT_EQ(UninstallProduct(TemporaryFolderPath(), standIn.Host()), c.success) << c.code;
+    EXPECT_EQ(UninstallProduct(TemporaryFolderPath(), standIn.Calls()), c.success) << c.code;
     EXPECT_EQ(log.Messages().back(), "Uninstall exit code: " + std::to_string(c.code) + ".");
   }
 }
@@ -136,7 +136,7 @@ TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
   const MsiexecStandIn standIn(L"hang");
   std::vector<DWORD> waits;
   HANDLE kept = nullptr;
-  MsiexecHost host = standIn.Host();
+  MsiexecCalls host = standIn.Calls();
   host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
     waits.push_back(milliseconds);
     if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
@@ -160,7 +160,7 @@ TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
 TEST_F(UninstallProductTest, UninstallThatCannotStartFailsWithTheSystemCodeAtSeam) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
   TempFolder empty;
-  MsiexecHost host;
+  MsiexecCalls host;
   host.msiexecPath = [&empty](const std::wstring&) { return empty / L"msiexec.exe"; };
   EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(kNotInstalledCode),
@@ -176,7 +176,7 @@ TEST_F(UninstallProductTest, WithoutSystemFolderNothingHappensAtSeam) {
   const MsiexecStandIn standIn(L"0");
   std::vector<std::wstring> boxes;
   for (UINT length : {0u, 260u}) {
-    MsiexecHost host = standIn.Host();
+    MsiexecCalls host = standIn.Calls();
     host.getSystemDirectory = [length](LPWSTR, UINT) { return length; };
     host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
     EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host)) << length;

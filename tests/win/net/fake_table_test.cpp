@@ -251,11 +251,11 @@ class FakeTableDownload : public ::testing::Test {
   }
 
   bool Download(std::uint64_t maxBytes = 0) {
-    DownloadSeams seams;
-    seams.winHttpApi = &Table;
-    seams.serverKeyPin = pin.c_str();  // the leaf's own key: the chain of a lone leaf is the leaf
+    DownloadCalls calls;
+    calls.winHttpApi = Table;
+    calls.serverKeyPin = pin.c_str();  // the leaf's own key: the chain of a lone leaf is the leaf
     return HttpsDownloader("https://downloads.velmora.test/downloads/Velmora.msi?v=1")
-        .Download(seams, state.destination, maxBytes, {}, &error);
+        .Download(state.destination, maxBytes, {}, &error, calls);
   }
 
   PCCERT_CONTEXT certificate = nullptr;

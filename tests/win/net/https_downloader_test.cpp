@@ -29,12 +29,13 @@ struct Fetched {
 };
 
 Fetched Fetch(const std::string& url, const std::wstring& destination, std::uint64_t maxBytes,
-              const DownloadSeams& seams = {}) {
+              const DownloadCalls& calls = {}) {
   Fetched f;
   f.error = "left from before";  // the downloader empties it at entry
   f.ok = HttpsDownloader(url).Download(
-      seams, destination, maxBytes,
-      [&f](std::uint64_t done, std::uint64_t total) { f.reports.emplace_back(done, total); }, &f.error);
+      destination, maxBytes,
+      [&f](std::uint64_t done, std::uint64_t total) { f.reports.emplace_back(done, total); }, &f.error,
+      calls);
   return f;
 }
 
@@ -305,9 +306,9 @@ TEST_F(SandboxDownloadTest, FailedAndShortWritesAtWriteSeamDeleteTheStagingFile)
   for (const WriteFault& fault : faults) {
     SCOPED_TRACE(fault.name);
     PlacePreviousFile();
-    DownloadSeams seams;
-    seams.writeFile = fault.write;
-    const Fetched f = Fetch(PackageUrl(), Destination(), 0, seams);
+    DownloadCalls calls;
+    calls.writeFile = fault.write;
+    const Fetched f = Fetch(PackageUrl(), Destination(), 0, calls);
     EXPECT_FALSE(f.ok);
     EXPECT_EQ(f.error, "Unable to write the staged update file (code 112)");
     EXPECT_FALSE(test::PathExists(Destination()));

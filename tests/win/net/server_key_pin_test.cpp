@@ -103,11 +103,11 @@ class SandboxPinTest : public ::testing::Test {
   }
   PinnedFetch Fetch(const std::string& host, const std::string& pin,
                     const WinHttpApi& (*api)() = &GetWinHttpApi) const {
-    DownloadSeams seams;
-    seams.winHttpApi = api;
-    seams.serverKeyPin = pin.c_str();
+    DownloadCalls calls;
+    calls.winHttpApi = api;
+    calls.serverKeyPin = pin.c_str();
     PinnedFetch f{};
-    f.ok = HttpsDownloader("https://" + host + path).Download(seams, local / L"m.json", 65536, {}, &f.error);
+    f.ok = HttpsDownloader("https://" + host + path).Download(local / L"m.json", 65536, {}, &f.error, calls);
     return f;
   }
 
@@ -231,7 +231,7 @@ TEST_F(SandboxPinTest, PinnedCertificateSentButOutsideTheBuiltChainIsAMismatch) 
   EXPECT_NE(test::ServerRequestLog().find("mirror.velmora.test GET"), std::string::npos);
 }
 
-TEST_F(SandboxPinTest, ProgramSeamsPinTheProfileKey) {
+TEST_F(SandboxPinTest, ProgramCallsPinTheProfileKey) {
   std::string error;
   EXPECT_TRUE(
       HttpsDownloader("https://downloads.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error))

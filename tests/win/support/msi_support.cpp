@@ -137,8 +137,8 @@ std::vector<MsiexecStandIn::Run> MsiexecStandIn::Runs() const {
   return runs;
 }
 
-MsiexecHost MsiexecStandIn::Host() const {
-  MsiexecHost host;
+MsiexecCalls MsiexecStandIn::Calls() const {
+  MsiexecCalls host;
   host.msiexecPath = [program = Program()](const std::wstring&) { return program; };
   return host;
 }
@@ -198,8 +198,8 @@ DWORD MsiexecWatch::Wait(HANDLE process, DWORD milliseconds) {
   }
 }
 
-MsiexecHost MsiexecWatch::Host() {
-  MsiexecHost host;
+MsiexecCalls MsiexecWatch::Calls() {
+  MsiexecCalls host;
   host.waitForProcess = [this](HANDLE process, DWORD milliseconds) { return Wait(process, milliseconds); };
   return host;
 }

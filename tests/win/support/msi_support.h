@@ -15,7 +15,7 @@
 
 #include "app/scoped_handle.h"
 #include "msi/msiexec_command.h"
-#include "msi/msiexec_host.h"
+#include "msi/msiexec_calls.h"
 #include "win_test_support.h"
 
 namespace velmora::test::msi {
@@ -90,7 +90,7 @@ class MsiexecStandIn {
   std::vector<Run> Runs() const;
 
   // A host whose msiexec is this stand-in.
-  MsiexecHost Host() const;
+  MsiexecCalls Calls() const;
 
  private:
   TempFolder records_;
@@ -123,7 +123,7 @@ class MsiexecWatch {
  public:
   DWORD Wait(HANDLE process, DWORD milliseconds);
   // A host of the real system whose waits go through this watch.
-  MsiexecHost Host();
+  MsiexecCalls Calls();
 
   std::function<void()> onRunStart;
   std::vector<SeenDialog> dialogs;

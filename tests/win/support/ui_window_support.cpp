@@ -87,14 +87,14 @@ void ResetWindowAndSetupState() {
   ErrorText.clear();
 }
 
-SetupWindowFixture::SetupWindowFixture() {
+SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls) {
   ResetWindowAndSetupState();
   // The display outlives each test: a pointer left over the window by an earlier one would hover.
   SetCursorPos(1, 1);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const bool registered = RegisterSetupWindowClass(instance);
   EXPECT_TRUE(registered || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
-  window_ = CreateSetupWindow(instance);
+  window_ = CreateSetupWindow(instance, finishCalls);
   EXPECT_NE(window_, nullptr);
   EXPECT_EQ(SetupWindowHandle, window_);
   ShowSetupWindow(window_);
@@ -105,7 +105,6 @@ SetupWindowFixture::~SetupWindowFixture() {
   if (Alive()) DestroyWindow(window_);
   PumpMessages();
   ResetWindowAndSetupState();
-  FinishActionsInUse = savedActions_;
 }
 
 SIZE SetupWindowFixture::ClientSize() const {

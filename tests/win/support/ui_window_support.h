@@ -31,10 +31,10 @@ void ResetWindowAndSetupState();
 
 // The real setup window, registered, created and shown as the entry does; destroyed afterwards
 // if the test has not closed it. The log goes to a ProgramData folder of the test's own. The
-// post-install actions a test puts in place are put back to the program's own afterwards.
+// window runs the post-install actions it is given, the program's own unless a test says.
 class SetupWindowFixture {
  public:
-  SetupWindowFixture();
+  explicit SetupWindowFixture(const FinishCalls& finishCalls = {});
   ~SetupWindowFixture();
   SetupWindowFixture(const SetupWindowFixture&) = delete;
   SetupWindowFixture& operator=(const SetupWindowFixture&) = delete;
@@ -59,7 +59,6 @@ class SetupWindowFixture {
 
  private:
   GdiplusSession gdiplus_;
-  FinishActions savedActions_ = FinishActionsInUse;
   TempFolder programData_;
   ScopedEnvironmentVariable variable_{L"ProgramData", programData_.Path()};
   HWND window_ = nullptr;

@@ -30,12 +30,20 @@ struct ActionCall {
 
 class FinishSequenceAtSeam : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FinishActionsInUse.createDesktopShortcut = [this] {
+  FinishCalls RecordingActions() {
+    FinishCalls calls;
+    calls.createDesktopShortcut = [this] {
       Record("shortcut");
       return true;
     };
-    FinishActionsInUse.launchInstalledApp = [this] { Record("launch"); };
+    calls.launchInstalledApp = [this](const LaunchCalls&) {
+      Record("launch");
+      return true;
+    };
+    return calls;
+  }
+
+  void SetUp() override {
     SetupOperation.exchange(Operation::Install);
     window_.ShowFinishScreen();
     size_ = window_.ClientSize();  // kept: the window is gone by the time results are checked
@@ -69,7 +77,7 @@ class FinishSequenceAtSeam : public ::testing::Test {
 
   void ClickFinish() { window_.ReleaseLeftButton(size_.cx - 100, size_.cy - 50); }
 
-  test::SetupWindowFixture window_;
+  test::SetupWindowFixture window_{RecordingActions()};
   std::vector<ActionCall> calls_;
   std::function<void()> duringAction_;
   SIZE size_ = {};

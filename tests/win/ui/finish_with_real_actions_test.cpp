@@ -21,10 +21,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(FinishActionsInUse, AreTheProgramsShortcutAndLaunch) {
+TEST(FinishCallsDefaults, AreTheProgramsShortcutAndLaunch) {
   using Action = bool (*)();
-  const Action* shortcut = FinishActionsInUse.createDesktopShortcut.target<Action>();
-  const Action* launch = FinishActionsInUse.launchInstalledApp.target<Action>();
+  using Launch = bool (*)(const LaunchCalls&);
+  const FinishCalls defaults;
+  const Action* shortcut = defaults.createDesktopShortcut.target<Action>();
+  const Launch* launch = defaults.launchInstalledApp.target<Launch>();
   ASSERT_NE(shortcut, nullptr);
   ASSERT_NE(launch, nullptr);
   EXPECT_EQ(*shortcut, &CreateDesktopShortcut);

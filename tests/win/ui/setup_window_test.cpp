@@ -32,12 +32,17 @@ std::string Describe(const RECT& r) {
 
 class SetupWindowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FinishActionsInUse.createDesktopShortcut = [this] {
+  FinishCalls RecordingActions() {
+    FinishCalls calls;
+    calls.createDesktopShortcut = [this] {
       actions_.push_back("shortcut");
       return true;
     };
-    FinishActionsInUse.launchInstalledApp = [this] { actions_.push_back("launch"); };
+    calls.launchInstalledApp = [this](const LaunchCalls&) {
+      actions_.push_back("launch");
+      return true;
+    };
+    return calls;
   }
 
   // The worker's final report with an operation, as its last steps would make it.
@@ -46,7 +51,7 @@ class SetupWindowTest : public ::testing::Test {
     window_.ShowFinishScreen();
   }
 
-  test::SetupWindowFixture window_;
+  test::SetupWindowFixture window_{RecordingActions()};
   std::vector<std::string> actions_;
 };
 
@@ -237,7 +242,7 @@ TEST_F(SetupWindowTest, ClicksOnTheProgressScreenAreIgnored) {
 
 TEST_F(SetupWindowTest, FinishBeforeTheFinishScreenDoesNothing) {
   SetupBusy.exchange(false);
-  RequestFinish(window_.Window());
+  RequestFinish(window_.Window(), RecordingActions());
   EXPECT_TRUE(window_.Alive());
   EXPECT_FALSE(WindowState.finishing);
   EXPECT_TRUE(actions_.empty());

@@ -168,16 +168,16 @@ struct Consulted {
 };
 
 bool DetectWatched(Consulted& consulted) {
-  WebView2Lookups lookups;
-  lookups.folderHasExe = [&consulted](const std::wstring& folder) {
+  WebView2DetectionCalls calls;
+  calls.folderHasExe = [&consulted](const std::wstring& folder) {
     consulted.folders.push_back(folder);
     return FolderHasWebView2Exe(folder);
   };
-  lookups.uninstallKeyLists = [&consulted](HKEY root, const wchar_t* key) {
+  calls.uninstallKeyLists = [&consulted](HKEY root, const wchar_t* key) {
     consulted.keys.emplace_back(root, key);
     return UninstallKeyListsWebView2(root, key);
   };
-  return IsWebView2RuntimeInstalledWith(lookups);
+  return IsWebView2RuntimeInstalled(calls);
 }
 
 const std::vector<std::pair<HKEY, std::wstring>> kAllKeys = {

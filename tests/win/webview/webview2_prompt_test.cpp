@@ -48,19 +48,15 @@ DialogAnswer CloseDialog() { return {0, true, nullptr}; }
 class WebView2PromptFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = WebView2PromptSeamsInUse;
     webView2PromptDone = false;
     ASSERT_FALSE(IsWebView2RuntimeInstalled()) << "the prefix already lists a WebView2 runtime";
-    WebView2PromptSeamsInUse.isRuntimeInstalled = [this] {
+    calls_.isRuntimeInstalled = [this](const WebView2DetectionCalls& detection) {
       ++detectionCalls_;
-      return saved_.isRuntimeInstalled();
+      return IsWebView2RuntimeInstalled(detection);
     };
-    WebView2PromptSeamsInUse.openDownloadPage = [this](const wchar_t* url) { pagesOpened_.push_back(url); };
+    calls_.openDownloadPage = [this](const wchar_t* url) { pagesOpened_.push_back(url); };
   }
-  void TearDown() override {
-    WebView2PromptSeamsInUse = saved_;
-    webView2PromptDone = false;
-  }
+  void TearDown() override { webView2PromptDone = false; }
 
   // What the runtime's installer leaves behind for the detection to find.
   void InstallRuntime() {
@@ -75,7 +71,7 @@ class WebView2PromptFixture : public ::testing::Test {
   }
 
   void FailTaskDialogAtSeam() {
-    WebView2PromptSeamsInUse.showTaskDialog = [this](const TASKDIALOGCONFIG&, int&) {
+    calls_.showTaskDialog = [this](const TASKDIALOGCONFIG&, int&) {
       ++taskDialogFailures_;
       return E_FAIL;
     };
@@ -84,7 +80,7 @@ class WebView2PromptFixture : public ::testing::Test {
   // Runs the prompt on this thread while the driver answers its dialogs.
   std::vector<SeenDialog> Prompt(std::vector<DialogAnswer> answers) {
     test::DialogDriver driver(L"Velmora Setup", std::move(answers), [this] { return window_.LogLines(); });
-    PromptForWebView2();
+    PromptForWebView2(calls_);
     return driver.Finish();
   }
 
@@ -96,7 +92,7 @@ class WebView2PromptFixture : public ::testing::Test {
   std::size_t detectionCalls_ = 0;
   std::vector<std::wstring> pagesOpened_;
   int taskDialogFailures_ = 0;
-  WebView2PromptSeams saved_;
+  WebView2PromptCalls calls_;
 };
 
 // One answer of a row: a button, or the close button, optionally after installing the runtime.
@@ -256,13 +252,14 @@ INSTANTIATE_TEST_SUITE_P(
                   2}),
     [](const ::testing::TestParamInfo<PromptRow>& info) { return std::string(info.param.name); });
 
-TEST(WebView2PromptSeamsInUse, AreTheDetectionTheTaskDialogAndTheBrowser) {
-  using Detection = bool (*)();
+TEST(WebView2PromptCallsDefaults, AreTheDetectionTheTaskDialogAndTheBrowser) {
+  using Detection = bool (*)(const WebView2DetectionCalls&);
   using TaskDialog = HRESULT (*)(const TASKDIALOGCONFIG&, int&);
   using Browser = void (*)(const wchar_t*);
-  const auto* detection = WebView2PromptSeamsInUse.isRuntimeInstalled.target<Detection>();
-  const auto* taskDialog = WebView2PromptSeamsInUse.showTaskDialog.target<TaskDialog>();
-  const auto* browser = WebView2PromptSeamsInUse.openDownloadPage.target<Browser>();
+  const WebView2PromptCalls defaults;
+  const auto* detection = defaults.isRuntimeInstalled.target<Detection>();
+  const auto* taskDialog = defaults.showTaskDialog.target<TaskDialog>();
+  const auto* browser = defaults.openDownloadPage.target<Browser>();
   ASSERT_TRUE(detection != nullptr && taskDialog != nullptr && browser != nullptr);
   EXPECT_EQ(*detection, &IsWebView2RuntimeInstalled);
   EXPECT_EQ(*taskDialog, &ShowSystemTaskDialog);

@@ -13,7 +13,7 @@
 #include "scenario_support.h"
 #include "win_test_support.h"
 #include "workflow/run_files.h"
-#include "workflow/system_worker_platform.h"
+#include "workflow/system_worker.h"
 #include "workflow/worker.h"
 
 namespace velmora {
@@ -57,7 +57,7 @@ class WorkerScenario : public ::testing::Test {
     ASSERT_EQ(InstalledValue(L"Version"), version);
   }
 
-  void Run() { RunSetup(SystemWorkerPlatform()); }
+  void Run() { RunSetup(SystemWorkerCalls()); }
 
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
@@ -88,19 +88,18 @@ TEST_F(WorkerScenario, FreshInstall) {
 // works on it; Wine's msiexec installs it all the same.
 TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   Offer118();
-  WorkerPlatform platform = SystemWorkerPlatform();
-  const auto strategy = platform.runInstallStrategy;
+  WorkerCalls calls = SystemWorkerCalls();
+  const auto strategy = calls.runInstallStrategy;
   const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
   DWORD before = 0xFF;
   DWORD after = 0xFF;
-  platform.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder,
-                                    bool removeFirst) {
+  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
     const bool installed = strategy(package, folder, removeFirst);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
     return installed;
   };
-  RunSetup(platform);
+  RunSetup(calls);
   EXPECT_EQ(before, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
   EXPECT_EQ(after, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
@@ -237,12 +236,12 @@ TEST_F(WorkerScenario, RunFolderAtAStandInNameAlreadyTakenFailsTheRun) {
       test::SystemTempFolderPath() + L"\\VelmoraSetup-taken-" + std::to_wstring(GetCurrentProcessId());
   ASSERT_TRUE(CreateDirectoryW(taken.c_str(), nullptr));
   test::WriteWholeFile(taken + L"\\planted.txt", "");  // an empty one would be swept away
-  WorkerPlatform platform = SystemWorkerPlatform();
-  platform.createRunFolder = [&](std::wstring& folder) {
+  WorkerCalls calls = SystemWorkerCalls();
+  calls.createRunFolder = [&](std::wstring& folder) {
     folder = taken + L"\\";
     return CreateRunFolderAt(taken);
   };
-  RunSetup(platform);
+  RunSetup(calls);
   std::filesystem::remove_all(taken);
   EXPECT_EQ(log.Messages().size(), 1u);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);

@@ -1,6 +1,7 @@
-// What one setup run needs of the machine, as a small record of callables. The Windows build
-// wires the real downloaders, registry, integrity checks and msiexec strategy
-// (SystemWorkerPlatform); the native tests wire recording stand-ins.
+// What one setup run needs of the machine, as a small record of callables. This layer cannot
+// name the system, so the record has no defaults: the Windows build fills it with the real
+// downloaders, registry, integrity checks and msiexec strategy (SystemWorkerCalls in
+// workflow/system_worker.h); the native tests fill it with recording stand-ins.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace velmora {
 // Empty when nothing could be held.
 using HeldFile = std::shared_ptr<void>;
 
-struct WorkerPlatform {
+struct WorkerCalls {
   // Removes the packages and manifests that killed earlier runs left behind, logging each.
   std::function<void()> sweepEarlierRuns;
   // Creates this run's private working folder and holds it; the path ends with its separator.

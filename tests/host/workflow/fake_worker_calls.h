@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora::test {
 
@@ -42,7 +42,7 @@ struct FakeMachine {
   bool runFolderHeld = false;
   int sweeps = 0;
 
-  WorkerPlatform Platform();
+  WorkerCalls Calls();
   std::wstring ManifestPath() const;
   std::wstring PackagePath() const;
 };

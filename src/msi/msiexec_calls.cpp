@@ -1,4 +1,4 @@
-#include "msi/msiexec_host.h"
+#include "msi/msiexec_calls.h"
 
 #include "app/win_util.h"
 
@@ -8,9 +8,9 @@ void ShowSetupError(const std::wstring& text) {
   MessageBoxW(nullptr, text.c_str(), kSetupCaption, MB_ICONERROR);
 }
 
-bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder) {
+bool GetSystemFolder(const MsiexecCalls& calls, std::wstring& folder) {
   wchar_t buffer[kFolderBufferUnits] = {};
-  const UINT length = host.getSystemDirectory(buffer, kFolderBufferUnits);
+  const UINT length = calls.getSystemDirectory(buffer, kFolderBufferUnits);
   if (!IsUsableSystemFolderLength(length)) return false;
   folder.assign(buffer, length);
   return true;

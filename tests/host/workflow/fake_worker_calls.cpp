@@ -1,4 +1,4 @@
-#include "fake_worker_platform.h"
+#include "fake_worker_calls.h"
 
 #include "app/vendor_profile.h"
 
@@ -12,8 +12,8 @@ std::wstring FakeMachine::PackagePath() const {
   return runFolder + L"Velmora-Setup-" + std::to_wstring(pid) + L".msi";
 }
 
-WorkerPlatform FakeMachine::Platform() {
-  WorkerPlatform p;
+WorkerCalls FakeMachine::Calls() {
+  WorkerCalls p;
   p.sweepEarlierRuns = [this] { ++sweeps; };
   p.createRunFolder = [this](std::wstring& folder) {
     if (!runFolderAvailable) return HeldFile();

@@ -1,6 +1,6 @@
 // What the msiexec steps take from the system, gathered in one record so that a test can put
 // a stand-in program, a failing system folder, a different wait or a recorded message box in
-// their place. A default-constructed host is the real system.
+// their place. The defaults are the real system.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,7 @@ namespace velmora {
 // An error message box with no owner window, captioned "Velmora Setup".
 void ShowSetupError(const std::wstring& text);
 
-struct MsiexecHost {
+struct MsiexecCalls {
   std::function<UINT(LPWSTR buffer, UINT size)> getSystemDirectory = GetSystemDirectoryW;
   // The program started for every run, formed from the system folder.
   std::function<std::wstring(const std::wstring& systemFolder)> msiexecPath = MsiexecPath;
@@ -25,6 +25,6 @@ struct MsiexecHost {
 };
 
 // False when the system folder cannot be had whole (a result of 0, or 260 or more).
-[[nodiscard]] bool GetSystemFolder(const MsiexecHost& host, std::wstring& folder);
+[[nodiscard]] bool GetSystemFolder(const MsiexecCalls& calls, std::wstring& folder);
 
 }  // namespace velmora

@@ -1,7 +1,7 @@
-// The setup run on the real machine: the worker thread's function and the platform it wires.
+// The setup run on the real machine: the worker thread's function and the calls it wires.
 #pragma once
 
-#include "workflow/worker_platform.h"
+#include "workflow/worker_calls.h"
 
 namespace velmora {
 
@@ -9,6 +9,6 @@ namespace velmora {
 void Worker();
 
 // The real downloaders, registry, integrity checks and install strategy.
-WorkerPlatform SystemWorkerPlatform();
+WorkerCalls SystemWorkerCalls();
 
 }  // namespace velmora
