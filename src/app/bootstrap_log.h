@@ -6,7 +6,8 @@
 
 namespace velmora {
 
-// Replaced at link time, not passed as a parameter: every layer logs. The native tests link
+// Written in the Windows build by app/win/bootstrap_log.cpp. Replaced at link time, not passed
+// as a parameter, because every layer logs: the native tests link
 // tests/host/support/captured_log.cpp in its place, which keeps the formatted lines.
 #if defined(__GNUC__)
 __attribute__((format(printf, 1, 2)))

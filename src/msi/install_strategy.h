@@ -1,7 +1,7 @@
 // The bounded install sequence (install, uninstall, install again) with its status texts, log
 // lines and the one message the user sees when everything failed. Written against its three
 // steps so that every sequence is shown natively; the Windows build wires the msiexec steps
-// (system_install_strategy.h).
+// (msi/win/system_install_strategy.h).
 #pragma once
 
 #include <cstdint>
@@ -12,7 +12,7 @@ namespace velmora {
 
 // Each msiexec step also gives its exit code (kMsiexecNoExitCode when none ran to its end).
 // This layer cannot name the system, so there are no defaults here: the Windows build's
-// RunInstallStrategy (system_install_strategy.h) passes the real steps.
+// RunInstallStrategy (msi/win/system_install_strategy.h) passes the real steps.
 struct InstallStrategyCalls {
   std::function<bool(const std::wstring& msiPath, std::uint32_t& exitCode)> installPackage;
   // True when the product is gone or was never registered.

@@ -1,13 +1,5 @@
 #include "workflow/installer_manifest.h"
 
-#include <cstdio>
-#include <memory>
-#if defined(_WIN32)
-#include <share.h>
-#else
-#include <filesystem>
-#endif
-
 #include "app/vendor_profile.h"
 #include "product/version.h"
 
@@ -43,22 +35,6 @@ char Unescaped(char c) {
 }
 
 }  // namespace
-
-bool ReadManifestFile(const std::wstring& path, std::string& text) {
-  // Binary, and shared for reading and writing with other openers.
-#if defined(_WIN32)
-  std::FILE* raw = _wfsopen(path.c_str(), L"rb", _SH_DENYNO);
-#else
-  std::FILE* raw = std::fopen(std::filesystem::path(path).c_str(), "rb");
-#endif
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(raw, std::fclose);
-  if (!file) return false;
-  text.clear();
-  char buffer[4096];
-  std::size_t read = 0;
-  while ((read = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, read);
-  return std::ferror(file.get()) == 0;
-}
 
 std::string ReadJsonString(const std::string& text, const std::string& key) {
   if (key.empty()) return {};

@@ -22,7 +22,6 @@ constexpr std::size_t kManifestMaxBytes = 65536;
 // The one key name that is not the profile's: plain, the same for every vendor.
 constexpr char kManifestExeSizeKey[] = "exeSize";
 
-[[nodiscard]] bool ReadManifestFile(const std::wstring& path, std::string& text);
 std::string ReadJsonString(const std::string& text, const std::string& key);
 std::uint64_t ReadJsonUnsigned(const std::string& text, const std::string& key);
 InstallerManifest ParseManifest(const std::string& text);

@@ -1,7 +1,7 @@
 // What one setup run needs of the machine, as a small record of callables. This layer cannot
 // name the system, so the record has no defaults: the Windows build fills it with the real
 // downloaders, registry, integrity checks and msiexec strategy (SystemWorkerCalls in
-// workflow/system_worker.h); the native tests fill it with recording stand-ins.
+// workflow/win/system_worker.h); the native tests fill it with recording stand-ins.
 #pragma once
 
 #include <cstdint>

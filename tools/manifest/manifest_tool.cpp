@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -32,11 +33,20 @@ int Usage() {
   return kUsageOrFileError;
 }
 
+// The file's bytes unchanged, as the program reads a downloaded manifest.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
+  std::error_code error;
+  std::ifstream file(path, std::ios::binary);
+  if (!std::filesystem::is_regular_file(path, error) || !file) return false;
+  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
 // Reads the file as the program does, reports each broken rule and, when there is none, what
 // the program will read from it; the reports name the file as shown.
 int Check(const std::filesystem::path& path, const std::filesystem::path& shown) {
   std::string text;
-  if (!velmora::ReadManifestFile(path.wstring(), text)) {
+  if (!ReadWholeFile(path, text)) {
     std::fprintf(stderr, "%s: cannot be read\n", shown.c_str());
     return kUsageOrFileError;
   }

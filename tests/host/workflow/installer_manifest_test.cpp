@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-
 #include "app/vendor_profile.h"
 #include "net/url_rules.h"
 
@@ -120,22 +116,6 @@ TEST(BuiltInManifest, IsValidAndPointsAtAnAllowedHost) {
   ASSERT_TRUE(ParseAllowedHttpsUrl(m.packageUrl, host, path));
   EXPECT_EQ(path, "/downloads/Velmora-Setup-1.1.7-x64.msi");
   ASSERT_TRUE(ParseAllowedHttpsUrl(DefaultManifestUrl(), host, path));
-}
-
-TEST(ReadManifestFile, ReadsBytesUnchangedAndFailsWhenMissing) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "velmora-manifest-test";
-  std::filesystem::create_directories(dir);
-  const std::filesystem::path file = dir / "m.json";
-  const std::string bytes("{\r\n\"a\":\"\xFF\0x\"}", 13);
-  std::ofstream(file, std::ios::binary) << bytes;
-  std::string text;
-  ASSERT_TRUE(ReadManifestFile(file.wstring(), text));
-  EXPECT_EQ(text, bytes);
-  std::ofstream(file, std::ios::binary | std::ios::trunc).close();
-  ASSERT_TRUE(ReadManifestFile(file.wstring(), text));
-  EXPECT_TRUE(text.empty());
-  std::filesystem::remove_all(dir);
-  EXPECT_FALSE(ReadManifestFile(file.wstring(), text));
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "launch/userenv_api.h"
-#include "net/bcrypt_api.h"
-#include "net/crypt32_api.h"
+#include "launch/win/userenv_api.h"
+#include "net/win/bcrypt_api.h"
+#include "net/win/crypt32_api.h"
 #include "net_test_support.h"
 #include "win_test_support.h"
 

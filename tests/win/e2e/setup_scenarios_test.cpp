@@ -12,10 +12,10 @@
 #include <sstream>
 #include <thread>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 #include "app/vendor_profile.h"
 #include "msi_support.h"
-#include "net/file_integrity.h"
+#include "net/win/file_integrity.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
 #include "setup_driver.h"

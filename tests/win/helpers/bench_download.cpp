@@ -18,9 +18,9 @@
 
 #include <vector>
 
-#include "net/file_integrity.h"
-#include "net/https_downloader.h"
-#include "net/winhttp_api.h"
+#include "net/win/file_integrity.h"
+#include "net/win/https_downloader.h"
+#include "net/win/winhttp_api.h"
 
 namespace {
 

@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <string>
 
-#include "launch/userenv_api.h"
-#include "net/bcrypt_api.h"
-#include "net/crypt32_api.h"
-#include "net/file_integrity.h"
-#include "net/server_key_pin.h"
+#include "launch/win/userenv_api.h"
+#include "net/win/bcrypt_api.h"
+#include "net/win/crypt32_api.h"
+#include "net/win/file_integrity.h"
+#include "net/win/server_key_pin.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "net/https_downloader.h"
-#include "net/system_downloader.h"
-#include "net/winhttp_api.h"
+#include "net/win/https_downloader.h"
+#include "net/win/system_downloader.h"
+#include "net/win/winhttp_api.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "launch/desktop_shortcut.h"
+#include "launch/win/desktop_shortcut.h"
 
 #include <objbase.h>
 
@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 #include "launch_support.h"
 #include "msi_support.h"
 

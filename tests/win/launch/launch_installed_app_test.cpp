@@ -1,4 +1,4 @@
-#include "launch/launch_installed_app.h"
+#include "launch/win/launch_installed_app.h"
 
 #include <gtest/gtest.h>
 

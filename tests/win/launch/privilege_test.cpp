@@ -1,11 +1,11 @@
-#include "launch/privilege.h"
+#include "launch/win/privilege.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <vector>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 #include "win_test_support.h"
 
 namespace velmora {

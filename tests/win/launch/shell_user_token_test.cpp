@@ -1,4 +1,4 @@
-#include "launch/shell_user_token.h"
+#include "launch/win/shell_user_token.h"
 
 #include <gtest/gtest.h>
 

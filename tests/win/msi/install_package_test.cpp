@@ -1,11 +1,11 @@
-#include "msi/install_package.h"
+#include "msi/win/install_package.h"
 
 #include <gtest/gtest.h>
 
 #include "msi/msiexec_command.h"
-#include "msi/msiexec_runner.h"
+#include "msi/win/msiexec_runner.h"
 #include "msi_support.h"
-#include "product/product_record.h"
+#include "product/win/product_record.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "msi/system_install_strategy.h"
+#include "msi/win/system_install_strategy.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "msi/msiexec_runner.h"
+#include "msi/win/msiexec_runner.h"
 
 #include <gtest/gtest.h>
 

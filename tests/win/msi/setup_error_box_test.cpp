@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "msi/msiexec_calls.h"
+#include "msi/win/msiexec_calls.h"
 #include "msi_support.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "msi/stop_running_copies.h"
+#include "msi/win/stop_running_copies.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "msi/uninstall_product.h"
+#include "msi/win/uninstall_product.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "msi/msiexec_command.h"
 #include "msi_support.h"
-#include "product/product_record.h"
+#include "product/win/product_record.h"
 
 namespace velmora {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "net/https_downloader.h"
-#include "net/server_key_pin.h"
+#include "net/win/https_downloader.h"
+#include "net/win/server_key_pin.h"
 #include "net_test_support.h"
 #include "win_test_support.h"
 

@@ -1,4 +1,4 @@
-#include "net/file_integrity.h"
+#include "net/win/file_integrity.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The downloader against the real sandbox server: every failure the server or the platform can
 // produce on demand, the checks that must pass, and the progress contract.
-#include "net/https_downloader.h"
+#include "net/win/https_downloader.h"
 
 #include <gtest/gtest.h>
 

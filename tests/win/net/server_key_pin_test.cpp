@@ -1,6 +1,6 @@
 // Key pinning against the sandbox server's real chains, and the pin tool's agreement with the
 // program's own SPKI digest.
-#include "net/server_key_pin.h"
+#include "net/win/server_key_pin.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 #include "app/vendor_profile.h"
-#include "net/https_downloader.h"
+#include "net/win/https_downloader.h"
 #include "net_test_support.h"
 #include "sandbox_docroot.h"
 #include "win_test_support.h"

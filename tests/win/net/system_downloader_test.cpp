@@ -1,4 +1,4 @@
-#include "net/system_downloader.h"
+#include "net/win/system_downloader.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <regex>
 #include <string>
 
-#include "net/file_integrity.h"
+#include "net/win/file_integrity.h"
 #include "net/url_rules.h"
 #include "net_test_support.h"
 #include "sandbox_docroot.h"

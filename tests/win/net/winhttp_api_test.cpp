@@ -1,4 +1,4 @@
-#include "net/winhttp_api.h"
+#include "net/win/winhttp_api.h"
 
 #include <gtest/gtest.h>
 

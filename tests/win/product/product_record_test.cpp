@@ -1,4 +1,4 @@
-#include "product/product_record.h"
+#include "product/win/product_record.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_handle.h"
-#include "launch/launch_installed_app.h"
+#include "app/win/scoped_handle.h"
+#include "launch/win/launch_installed_app.h"
 #include "win_test_support.h"
 
 namespace velmora::test {

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "msi/msiexec_command.h"
-#include "product/product_record.h"
+#include "product/win/product_record.h"
 
 namespace velmora::test::msi {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 #include "msi/msiexec_command.h"
-#include "msi/msiexec_calls.h"
+#include "msi/win/msiexec_calls.h"
 #include "win_test_support.h"
 
 namespace velmora::test::msi {

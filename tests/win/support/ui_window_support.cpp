@@ -8,10 +8,10 @@
 #include <sstream>
 
 #include "app/setup_state.h"
-#include "ui/drawing.h"
+#include "ui/win/drawing.h"
 #include "ui/finish_screen_targets.h"
-#include "ui/finish_sequence.h"
-#include "ui/setup_window.h"
+#include "ui/win/finish_sequence.h"
+#include "ui/win/setup_window.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora::test {

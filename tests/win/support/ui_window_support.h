@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/finish_sequence.h"
+#include "ui/win/finish_sequence.h"
 #include "win_test_support.h"
 
 namespace velmora::test {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/scoped_handle.h"
+#include "app/win/scoped_handle.h"
 
 namespace velmora::test {
 

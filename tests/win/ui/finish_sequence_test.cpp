@@ -1,6 +1,6 @@
 // The Finish sequence on a real window. The shortcut and the launch are recording callables at
 // the sequence's seam: each records what the window showed at the moment it was called.
-#include "ui/finish_sequence.h"
+#include "ui/win/finish_sequence.h"
 
 #include <gtest/gtest.h>
 

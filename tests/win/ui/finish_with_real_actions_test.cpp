@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "launch/desktop_shortcut.h"
-#include "launch/launch_installed_app.h"
+#include "launch/win/desktop_shortcut.h"
+#include "launch/win/launch_installed_app.h"
 #include "launch_support.h"
-#include "ui/finish_sequence.h"
+#include "ui/win/finish_sequence.h"
 #include "ui_dialog_driver.h"
 #include "ui_window_support.h"
 

@@ -1,6 +1,6 @@
 // The window's reactions to the worker's notifications and to the user, on a real window. The
 // post-install actions are recording callables, so nothing is launched or linked here.
-#include "ui/setup_window.h"
+#include "ui/win/setup_window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "ui/finish_sequence.h"
+#include "ui/win/finish_sequence.h"
 #include "ui/setup_window_state.h"
-#include "ui/window_placement.h"
+#include "ui/win/window_placement.h"
 #include "ui_window_support.h"
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "webview/webview2_detection.h"
+#include "webview/win/webview2_detection.h"
 
 #include <gtest/gtest.h>
 

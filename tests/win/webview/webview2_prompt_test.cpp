@@ -1,4 +1,4 @@
-#include "webview/webview2_prompt.h"
+#include "webview/win/webview2_prompt.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "app/setup_state.h"
 #include "ui/setup_window_state.h"
-#include "webview/webview2_detection.h"
+#include "webview/win/webview2_detection.h"
 #include "ui_dialog_driver.h"
 #include "ui_window_support.h"
 

@@ -1,6 +1,6 @@
 // The run's private folder, the lock on the checked package and the sweep of what killed runs
 // left behind, on Wine's real file system and with Wine's real msiexec.
-#include "workflow/run_files.h"
+#include "workflow/win/run_files.h"
 
 #include <aclapi.h>
 #include <gtest/gtest.h>
@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/scoped_handle.h"
-#include "msi/install_package.h"
+#include "app/win/scoped_handle.h"
+#include "msi/win/install_package.h"
 #include "msi_support.h"
-#include "net/file_integrity.h"
+#include "net/win/file_integrity.h"
 #include "scenario_support.h"
 #include "win_test_support.h"
 

@@ -12,8 +12,8 @@
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
 #include "win_test_support.h"
-#include "workflow/run_files.h"
-#include "workflow/system_worker.h"
+#include "workflow/win/run_files.h"
+#include "workflow/win/system_worker.h"
 #include "workflow/worker.h"
 
 namespace velmora {

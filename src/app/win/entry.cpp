@@ -1,0 +1,118 @@
+// The program's entry: one copy per logged-on desktop, the window, the WebView2 prompt, the
+// worker, the message loop, and the outcome turned into the last message and the exit code.
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <string>
+#include <system_error>
+#include <thread>
+
+#include "app/setup_state.h"
+#include "app/vendor_profile.h"
+#include "app/win/win_util.h"
+#include "launch/win/userenv_api.h"
+#include "net/win/bcrypt_api.h"
+#include "net/win/crypt32_api.h"
+#include "ui/win/setup_window.h"
+#include "webview/win/webview2_prompt.h"
+#include "workflow/win/system_worker.h"
+
+namespace velmora {
+namespace {
+
+constexpr int kSecondCopyTries = 20;
+constexpr DWORD kSecondCopyPauseMilliseconds = 100;
+
+// The worker thread lives in a process-wide slot until the entry joins it.
+std::thread WorkerThread;
+
+int ShowError(const wchar_t* text) {
+  MessageBoxW(nullptr, text, kSetupCaption, MB_ICONERROR);
+  return 1;
+}
+
+// Another copy holds the mutex: bring its window to the front, or say that it runs.
+int RunAsSecondCopy() {
+  for (int attempt = 0; attempt < kSecondCopyTries; ++attempt) {
+    const HWND other = FindWindowW(kSetupWindowClass, kSetupWindowTitle);
+    if (other != nullptr) {
+      ShowWindow(other, SW_RESTORE);
+      SetForegroundWindow(other);
+      return 0;
+    }
+    Sleep(kSecondCopyPauseMilliseconds);
+  }
+  MessageBoxW(nullptr, L"Velmora Setup is already running.", kSetupCaption, MB_ICONINFORMATION);
+  return 0;
+}
+
+int ExitCodeForOutcome() {
+  switch (SetupOutcome.load()) {
+    case Outcome::UpToDate:
+    case Outcome::Installed:
+      return 0;
+    case Outcome::Failed: {
+      std::wstring message = CopyErrorText();
+      if (message.empty()) {
+        message =
+            L"Velmora Setup could not complete. Download the latest installer from " + MessageHost() + L".";
+      }
+      MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
+      return 1;
+    }
+    case Outcome::InstallFailed:
+    case Outcome::Pending:
+      break;
+  }
+  return 1;
+}
+
+int RunSetupProgram(HINSTANCE instance) {
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Bound now, from the system folder, and kept for the process's life: a later load of one of
+  // these by name (WinHTTP's delayed import of crypt32, for one) then gets the copy already in
+  // the process instead of searching. A failed binding is reported by the operation needing it.
+  GetCrypt32Api();
+  GetBcryptApi();
+  GetUserenvApi();
+  ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ULONG_PTR gdiplusToken = 0;
+  Gdiplus::GdiplusStartupInput gdiplusInput;
+  Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+
+  // Never closed: the system releases it when the process ends.
+  const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
+  if (singleInstance != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) return RunAsSecondCopy();
+
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  if (!RegisterSetupWindowClass(instance)) return ShowError(L"Velmora Setup could not start.");
+  const HWND window = CreateSetupWindow(instance);
+  if (window == nullptr) return ShowError(L"Velmora Setup could not create its window.");
+  ShowSetupWindow(window);
+
+  PromptForWebView2();
+
+  try {
+    WorkerThread = std::thread(Worker);
+  } catch (const std::system_error&) {
+    // Without a worker nothing would ever end the run: say so rather than wait forever.
+    DestroyWindow(window);
+    return ShowError(L"Velmora Setup could not start.");
+  }
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  WorkerThread.join();
+  return ExitCodeForOutcome();
+}
+
+}  // namespace
+}  // namespace velmora
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return velmora::RunSetupProgram(instance); }

@@ -1,0 +1,27 @@
+#include "msi/win/install_package.h"
+
+#include "app/bootstrap_log.h"
+#include "msi/win/msiexec_runner.h"
+#include "msi/win/stop_running_copies.h"
+
+namespace velmora {
+
+bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder, const MsiexecCalls& calls,
+                    std::uint32_t* exitCode) {
+  if (exitCode != nullptr) *exitCode = kMsiexecNoExitCode;
+  std::wstring systemFolder;
+  if (!GetSystemFolder(calls, systemFolder)) {
+    LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
+    calls.showError(L"Windows Installer could not be found.");
+    return false;
+  }
+  // Every attempt of one run writes the same log, so the last attempt's log is what stays.
+  const std::wstring logPath = InstallLogPath(logFolder, GetCurrentProcessId());
+  const std::wstring msiexecPath = calls.msiexecPath(systemFolder);
+  StopRunningCopies();
+  const DWORD code = RunMsiexec(msiexecPath, systemFolder, InstallCommandLine(msiPath, logPath), calls);
+  if (exitCode != nullptr) *exitCode = code;
+  return IsInstallSuccessCode(code);
+}
+
+}  // namespace velmora

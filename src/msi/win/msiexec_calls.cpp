@@ -1,0 +1,19 @@
+#include "msi/win/msiexec_calls.h"
+
+#include "app/win/win_util.h"
+
+namespace velmora {
+
+void ShowSetupError(const std::wstring& text) {
+  MessageBoxW(nullptr, text.c_str(), kSetupCaption, MB_ICONERROR);
+}
+
+bool GetSystemFolder(const MsiexecCalls& calls, std::wstring& folder) {
+  wchar_t buffer[kFolderBufferUnits] = {};
+  const UINT length = calls.getSystemDirectory(buffer, kFolderBufferUnits);
+  if (!IsUsableSystemFolderLength(length)) return false;
+  folder.assign(buffer, length);
+  return true;
+}
+
+}  // namespace velmora

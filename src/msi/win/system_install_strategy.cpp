@@ -1,0 +1,20 @@
+#include "msi/win/system_install_strategy.h"
+
+#include "msi/win/install_package.h"
+#include "msi/win/uninstall_product.h"
+
+namespace velmora {
+
+bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
+                        const MsiexecCalls& calls) {
+  const InstallStrategyCalls steps{
+      [&](const std::wstring& package, std::uint32_t& exitCode) {
+        return InstallPackage(package, logFolder, calls, &exitCode);
+      },
+      [&](std::uint32_t& exitCode) { return UninstallProduct(logFolder, calls, &exitCode); },
+      calls.showError,
+  };
+  return RunInstallStrategy(msiPath, removeFirst, steps);
+}
+
+}  // namespace velmora

@@ -1,0 +1,77 @@
+#include "ui/win/drawing.h"
+
+#include <algorithm>
+
+namespace velmora {
+namespace {
+
+using namespace Gdiplus;
+
+constexpr wchar_t kFontFamily[] = L"Segoe UI";
+
+struct TextFormat {
+  StringAlignment alignment;
+  StringAlignment lineAlignment;
+  INT flags;  // 0 leaves the format's own flags: wrapping at words and line feeds
+  StringTrimming trimming;
+};
+
+void DrawFormattedText(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                       std::uint32_t argb, FontStyle style, const TextFormat& format) {
+  GpFontFamily* rawFamily = nullptr;
+  if (gdip::GdipCreateFontFamilyFromName(kFontFamily, nullptr, &rawFamily) != Ok) return;
+  const ScopedFontFamily family(rawFamily);
+  GpFont* rawFont = nullptr;
+  if (gdip::GdipCreateFont(family.get(), sizePx, style, UnitPixel, &rawFont) != Ok) return;
+  const ScopedFont font(rawFont);
+  const ScopedBrush brush = MakeSolidBrush(argb);
+  if (!brush) return;
+  GpStringFormat* rawFormat = nullptr;
+  if (gdip::GdipCreateStringFormat(0, LANG_NEUTRAL, &rawFormat) != Ok) return;
+  const ScopedStringFormat stringFormat(rawFormat);
+  gdip::GdipSetStringFormatAlign(stringFormat.get(), format.alignment);
+  gdip::GdipSetStringFormatLineAlign(stringFormat.get(), format.lineAlignment);
+  if (format.flags != 0) gdip::GdipSetStringFormatFlags(stringFormat.get(), format.flags);
+  gdip::GdipSetStringFormatTrimming(stringFormat.get(), format.trimming);
+  const RectF layout(rect.x, rect.y, rect.width, rect.height);
+  gdip::GdipDrawString(graphics, text, -1, font.get(), &layout, stringFormat.get(), brush.get());
+}
+
+}  // namespace
+
+void DrawTextLine(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                  std::uint32_t argb, FontStyle style, StringAlignment alignment,
+                  StringAlignment lineAlignment) {
+  DrawFormattedText(graphics, text, rect, sizePx, argb, style,
+                    {alignment, lineAlignment, StringFormatFlagsNoWrap, StringTrimmingEllipsisCharacter});
+}
+
+void DrawTextBlock(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                   std::uint32_t argb, FontStyle style) {
+  DrawFormattedText(graphics, text, rect, sizePx, argb, style,
+                    {StringAlignmentNear, StringAlignmentNear, 0, StringTrimmingEllipsisWord});
+}
+
+void AddRoundedRectangle(GpPath* path, const TargetRect& rect, float radius) {
+  float r = std::min(radius, std::min(rect.width, rect.height) * 0.5f);
+  if (r < 0.0f) r = 0.0f;
+  const float d = 2.0f * r;
+  const float right = rect.x + rect.width - d;
+  const float bottom = rect.y + rect.height - d;
+  gdip::GdipAddPathArc(path, rect.x, rect.y, d, d, 180.0f, 90.0f);
+  gdip::GdipAddPathArc(path, right, rect.y, d, d, 270.0f, 90.0f);
+  gdip::GdipAddPathArc(path, right, bottom, d, d, 0.0f, 90.0f);
+  gdip::GdipAddPathArc(path, rect.x, bottom, d, d, 90.0f, 90.0f);
+  gdip::GdipClosePathFigure(path);
+}
+
+void FillRoundedRectangle(GpGraphics* graphics, const TargetRect& rect, float radius, std::uint32_t argb) {
+  GpPath* rawPath = nullptr;
+  if (gdip::GdipCreatePath(FillModeAlternate, &rawPath) != Ok) return;
+  const ScopedPath path(rawPath);
+  AddRoundedRectangle(path.get(), rect, radius);
+  const ScopedBrush brush = MakeSolidBrush(argb);
+  if (brush) gdip::GdipFillPath(graphics, brush.get(), path.get());
+}
+
+}  // namespace velmora

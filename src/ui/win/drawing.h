@@ -1,0 +1,29 @@
+// The drawing routines both screens share: text in a rectangle and rounded rectangles, on a
+// GDI+ graphics that the paint frame has already cleared to white. A failed GDI+ call leaves
+// its element undrawn; nothing is reported.
+#pragma once
+
+#include <cstdint>
+
+#include "ui/finish_screen_targets.h"
+#include "ui/win/gdiplus_objects.h"
+
+namespace velmora {
+
+// One line in "Segoe UI", cut with an ellipsis at a character when it does not fit.
+void DrawTextLine(Gdiplus::GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                  std::uint32_t argb, Gdiplus::FontStyle style, Gdiplus::StringAlignment alignment,
+                  Gdiplus::StringAlignment lineAlignment);
+
+// Text wrapped at words and line feeds from the top left, ending with an ellipsis after the
+// last whole word that fits the height.
+void DrawTextBlock(Gdiplus::GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
+                   std::uint32_t argb, Gdiplus::FontStyle style);
+
+// Appends one closed figure; a radius of half the shorter side or more gives round ends.
+void AddRoundedRectangle(Gdiplus::GpPath* path, const TargetRect& rect, float radius);
+
+void FillRoundedRectangle(Gdiplus::GpGraphics* graphics, const TargetRect& rect, float radius,
+                          std::uint32_t argb);
+
+}  // namespace velmora

@@ -1,0 +1,31 @@
+#include "ui/win/finish_sequence.h"
+
+#include "app/bootstrap_log.h"
+#include "app/win/win_util.h"
+#include "ui/setup_window_state.h"
+
+namespace velmora {
+
+void RequestFinish(HWND window, const FinishCalls& calls) {
+  SetupWindowState& state = WindowState;
+  if (!state.finishScreenShown || state.finishing) return;
+  if (state.launchSelected || state.shortcutSelected) {
+    state.finishing = true;
+    SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    // Painted now: the launch may keep this thread from dispatching anything for a while.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+  }
+  LogMessage("Finish requested: launch=%d shortcut=%d.", state.launchSelected ? 1 : 0,
+             state.shortcutSelected ? 1 : 0);
+  if (state.shortcutSelected && !calls.createDesktopShortcut()) {
+    MessageBoxW(window,
+                L"Velmora was installed successfully, but the desktop shortcut could not be "
+                L"created.\n\nTry opening Velmora from the Start menu.",
+                kSetupCaption, MB_ICONWARNING);
+  }
+  if (state.launchSelected) calls.launchInstalledApp({});
+  DestroyWindow(window);
+}
+
+}  // namespace velmora

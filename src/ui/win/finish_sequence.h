@@ -1,0 +1,25 @@
+// What the Finish button does: the selected post-install actions, then the window closes.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "launch/win/desktop_shortcut.h"
+#include "launch/win/launch_installed_app.h"
+
+namespace velmora {
+
+// The two post-install actions the Finish sequence runs, as callables whose defaults are the
+// program's own, so that tests can watch the sequence with recording ones.
+struct FinishCalls {
+  std::function<bool()> createDesktopShortcut = CreateDesktopShortcut;  // true when the link was saved
+  // Reports its own failures; given the launch's own calls.
+  std::function<bool(const LaunchCalls& launch)> launchInstalledApp = LaunchInstalledApp;
+};
+
+// Shows the busy button before the slow steps, makes the shortcut before the application
+// starts, and destroys the window last. Does nothing before the finish screen or twice.
+void RequestFinish(HWND window, const FinishCalls& calls);
+
+}  // namespace velmora
