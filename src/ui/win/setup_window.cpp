@@ -40,7 +40,7 @@ const FinishCalls* FinishCallsOf(HWND window) {
 }
 
 // On a copy: destroying the window at the end of the sequence frees the window's own.
-void Finish(HWND window) {
+void FinishWithWindowCalls(HWND window) {
   const FinishCalls* stored = FinishCallsOf(window);
   RequestFinish(window, stored != nullptr ? *stored : FinishCalls{});
 }
@@ -62,7 +62,7 @@ bool OnSetCursor(HWND window, WORD hitCode) {
 void OnKeyDown(HWND window, WPARAM key) {
   if (WindowState.finishing) return;
   if (key == VK_RETURN) {
-    if (WindowState.finishScreenShown) Finish(window);
+    if (WindowState.finishScreenShown) FinishWithWindowCalls(window);
   } else if (key == VK_ESCAPE) {
     if (!SetupBusy.load()) DestroyWindow(window);
   }
@@ -81,7 +81,7 @@ void OnLeftButtonUp(HWND window, int x, int y) {
       InvalidateClient(window);
       break;
     case FinishTarget::FinishButton:
-      Finish(window);
+      FinishWithWindowCalls(window);
       break;
     case FinishTarget::NoTarget:
       break;
