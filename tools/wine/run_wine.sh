@@ -14,7 +14,17 @@ export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-status=0
-/usr/lib/wine/wine64 "$@" </dev/null >"$output" 2>&1 || status=$?
+run() {
+  status=0
+  /usr/lib/wine/wine64 "$@" </dev/null >"$output" 2>&1 || status=$?
+}
+run "$@"
+# Now and then Wine fails to start a program at all: it ends at once with a failure status and
+# not one byte written. A test program always writes (and flushes) before its first test, so
+# that is never a test's own failure. It is said, and the program started once more.
+if [ "$status" -ne 0 ] && [ ! -s "$output" ]; then
+  echo "run_wine.sh: $1 ended with status $status before writing anything; starting it again" >&2
+  run "$@"
+fi
 cat "$output"
 exit "$status"
