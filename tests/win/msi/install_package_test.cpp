@@ -7,23 +7,12 @@
 #include "msi_support.h"
 #include "product/win/product_record.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::Narrow;
-using test::TempFolder;
-using test::msi::InstalledValue;
-using test::msi::MsiexecStandIn;
-using test::msi::RunningCopy;
-using test::msi::SampleExecutable;
-using test::msi::SamplePackage;
-using test::msi::StartLine;
-using test::msi::SystemFolderPath;
-using test::msi::TemporaryFolderPath;
 
 std::wstring InstallLog() { return InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()); }
 
-class InstallPackageTest : public test::msi::MsiexecTest {
+class InstallPackageTest : public MsiexecTest {
  protected:
   void SetUp() override { DeleteFileW(InstallLog().c_str()); }
 };
@@ -40,7 +29,7 @@ TEST_F(InstallPackageTest, RealFreshInstallWritesTheRecordTheExecutableAndTheLog
   EXPECT_TRUE(InstalledExeMatchesSize(36547584));
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{StartLine(package), "Windows Installer exit code: 0."}));
-  EXPECT_FALSE(test::ReadWholeFile(InstallLog()).empty());
+  EXPECT_FALSE(ReadWholeFile(InstallLog()).empty());
 }
 
 TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) {
@@ -51,7 +40,7 @@ TEST_F(InstallPackageTest, RealUpgradeReplacesTheOlderVersionThroughTheSameLog) 
 
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_NE(InstalledValue(L"ProductCode"), olderCode);
-  EXPECT_TRUE(InstalledExeMatchesSize(test::msi::FileSize(test::msi::SampleExecutable(L"1.1.8"))));
+  EXPECT_TRUE(InstalledExeMatchesSize(FileSize(SampleExecutable(L"1.1.8"))));
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{
                                 StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0.",
                                 StartLine(SamplePackage(L"1.1.8")), "Windows Installer exit code: 0."}));
@@ -70,7 +59,7 @@ TEST_F(InstallPackageTest, RealDowngradeFailsWith1603AndKeepsTheNewerVersion) {
   EXPECT_EQ(log.Messages().back(), "Windows Installer exit code: 1603.");
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   EXPECT_EQ(InstalledValue(L"ProductCode"), newerCode);
-  EXPECT_TRUE(InstalledExeMatchesSize(test::msi::FileSize(test::msi::SampleExecutable(L"1.1.8"))));
+  EXPECT_TRUE(InstalledExeMatchesSize(FileSize(SampleExecutable(L"1.1.8"))));
 }
 
 TEST_F(InstallPackageTest, RealPackagePathWithSpacesIsPassedWhole) {
@@ -175,4 +164,4 @@ TEST_F(InstallPackageTest, WithoutSystemFolderOnlyTheErrorBoxIsShownAtSeam) {
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

@@ -8,21 +8,8 @@
 #include "msi/msiexec_command.h"
 #include "msi_support.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::Narrow;
-using test::TempFolder;
-using test::msi::InstalledValue;
-using test::msi::MsiexecStandIn;
-using test::msi::RunningCopy;
-using test::msi::SampleExecutable;
-using test::msi::SamplePackage;
-using test::msi::SetupLogCapture;
-using test::msi::StartLine;
-using test::msi::TemporaryFolderPath;
-using test::msi::UninstallingLine;
-using test::msi::WriteInstallerValue;
 
 constexpr char kRepairPath[] = "Repair path: trying install/upgrade first.";
 constexpr char kCleanReinstall[] = "Clean reinstall requested: removing the previous copy first.";
@@ -37,7 +24,7 @@ std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + 
 
 // The strategy with Wine's msiexec and the sample packages; only the final message box is
 // recorded instead of shown, so no test waits for a person.
-class InstallStrategyTest : public test::msi::MsiexecTest {
+class InstallStrategyTest : public MsiexecTest {
  protected:
   void SetUp() override {
     host = watch.Calls();
@@ -51,7 +38,7 @@ class InstallStrategyTest : public test::msi::MsiexecTest {
   // A file with the package's name that Windows Installer cannot open.
   std::wstring BrokenPackage() {
     const std::wstring path = downloads / L"Velmora-Setup-broken.msi";
-    test::WriteWholeFile(path, "not a package");
+    WriteWholeFile(path, "not a package");
     return path;
   }
 
@@ -277,4 +264,4 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

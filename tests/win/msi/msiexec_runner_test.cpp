@@ -5,20 +5,15 @@
 #include "msi/msiexec_command.h"
 #include "msi_support.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::Narrow;
-using test::msi::MsiexecStandIn;
-using test::msi::SetupLogCapture;
-using test::msi::SystemFolderPath;
 
 constexpr wchar_t kNotInstalledCode[] = L"{7E5B1C2A-0000-4000-8000-000000000001}";
 
 class MsiexecRunnerTest : public ::testing::Test {
  protected:
   SetupLogCapture log;
-  test::TempFolder work;
+  TempFolder work;
   const std::wstring system = SystemFolderPath();
 };
 
@@ -64,24 +59,18 @@ TEST_F(MsiexecRunnerTest, EveryExitCodeComesBackWholeAndIsLoggedAtSeam) {
 // seconds, since the child hangs.
 TEST_F(MsiexecRunnerTest, HangingChildIsTerminatedAfterTheLimitAtSeam) {
   const MsiexecStandIn standIn(L"hang");
-  std::vector<DWORD> waits;
-  HANDLE kept = nullptr;
+  GiveUpFirstWait wait;
   MsiexecCalls host;
-  host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
-    waits.push_back(milliseconds);
-    if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
-    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    return WaitForSingleObject(process, 200);
+  host.waitForProcess = [&wait](HANDLE process, DWORD milliseconds) {
+    return wait.Wait(process, milliseconds);
   };
 
   EXPECT_EQ(RunMsiexec(standIn.Program(), system, L"msiexec.exe /i \"x.msi\"", host), 0xFFFFFFFFu);
 
-  EXPECT_EQ(waits, (std::vector<DWORD>{300000, 5000}));
-  ASSERT_NE(kept, nullptr);
-  const ScopedHandle child(kept);
+  EXPECT_EQ(wait.waits, (std::vector<DWORD>{300000, 5000}));
+  ASSERT_TRUE(wait.kept);
   DWORD exitCode = 0;
-  EXPECT_TRUE(GetExitCodeProcess(child.Get(), &exitCode));
+  EXPECT_TRUE(GetExitCodeProcess(wait.kept.Get(), &exitCode));
   EXPECT_EQ(exitCode, 1u);
   EXPECT_EQ(standIn.Runs().size(), 1u);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"Starting Windows Installer: msiexec.exe /i \"x.msi\"",
@@ -89,4 +78,4 @@ TEST_F(MsiexecRunnerTest, HangingChildIsTerminatedAfterTheLimitAtSeam) {
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

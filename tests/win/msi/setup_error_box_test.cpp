@@ -6,11 +6,8 @@
 #include "msi/win/msiexec_calls.h"
 #include "msi_support.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::msi::DialogAnswerer;
-using test::msi::SeenDialog;
 
 // The real message box, answered from another thread the way a person would click OK.
 TEST(SetupErrorBoxTest, RealBoxHasTheSetupCaptionTheTextAndTheErrorIconAndNoOwner) {
@@ -35,4 +32,4 @@ TEST(SetupErrorBoxTest, RealBoxHasTheSetupCaptionTheTextAndTheErrorIconAndNoOwne
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

@@ -6,13 +6,8 @@
 
 #include "msi_support.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::TempFolder;
-using test::msi::RunningCopy;
-using test::msi::SampleExecutable;
-using test::msi::SetupLogCapture;
 
 std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + std::to_string(pid) + "."; }
 
@@ -94,11 +89,10 @@ TEST_F(StopRunningCopiesTest, ProcessNamedVelmoraNeverStopsItself) {
   RunningCopy& other = Start(first, L"Velmora.exe");
   ASSERT_FALSE(HasFailure());
   const std::wstring self = second / L"Velmora.exe";
-  ASSERT_TRUE(
-      CopyFileW((test::TestBinaryFolder() + L"\\win_stop_copies_self.exe").c_str(), self.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((TestBinaryFolder() + L"\\win_stop_copies_self.exe").c_str(), self.c_str(), FALSE));
 
-  test::ChildRun run;
-  ASSERT_TRUE(test::RunCollectingDebugOutput(L"\"" + self + L"\"", run));
+  ChildRun run;
+  ASSERT_TRUE(RunCollectingDebugOutput(L"\"" + self + L"\"", run));
 
   EXPECT_EQ(run.exitCode, 7u);
   EXPECT_TRUE(other.HasEnded());
@@ -128,4 +122,4 @@ TEST_F(StopRunningCopiesTest, NoCopyRunningLogsNothing) {
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

@@ -8,25 +8,14 @@
 #include "msi_support.h"
 #include "product/win/product_record.h"
 
-namespace velmora {
+namespace velmora::test::msi {
 namespace {
-
-using test::Narrow;
-using test::TempFolder;
-using test::msi::InstalledValue;
-using test::msi::MsiexecStandIn;
-using test::msi::RunningCopy;
-using test::msi::SampleExecutable;
-using test::msi::SystemFolderPath;
-using test::msi::TemporaryFolderPath;
-using test::msi::UninstallingLine;
-using test::msi::WriteInstallerValue;
 
 constexpr wchar_t kNotInstalledCode[] = L"{7E5B1C2A-0000-4000-8000-000000000001}";
 
 std::wstring UninstallLog() { return UninstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()); }
 
-class UninstallProductTest : public test::msi::MsiexecTest {
+class UninstallProductTest : public MsiexecTest {
  protected:
   void SetUp() override { DeleteFileW(UninstallLog().c_str()); }
 };
@@ -42,8 +31,8 @@ TEST_F(UninstallProductTest, RealInstalledProductIsRemovedWithItsOwnLog) {
             (std::vector<std::string>{UninstallingLine(productCode), "Uninstall exit code: 0."}));
   std::wstring ignored;
   EXPECT_FALSE(ReadInstallerValue(L"ProductCode", &ignored));
-  EXPECT_FALSE(test::PathExists(L"C:\\Program Files\\Velmora\\Velmora.exe"));
-  EXPECT_FALSE(test::ReadWholeFile(UninstallLog()).empty());
+  EXPECT_FALSE(PathExists(L"C:\\Program Files\\Velmora\\Velmora.exe"));
+  EXPECT_FALSE(ReadWholeFile(UninstallLog()).empty());
 }
 
 TEST_F(UninstallProductTest, RealCodeNotInstalledGives1605AndCountsAsGone) {
@@ -83,7 +72,7 @@ TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStoppedAtS
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    test::DeleteInstallerKey();
+    DeleteInstallerKey();
     c.arrange();
     EXPECT_TRUE(UninstallProduct(TemporaryFolderPath(), standIn.Calls()));
     EXPECT_EQ(log.Messages().back(), "No installed product code; skipping uninstall.");
@@ -134,24 +123,18 @@ TEST_F(UninstallProductTest, FourSuccessCodesAtSeam) {
 TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
   WriteInstallerValue(L"ProductCode", kNotInstalledCode);
   const MsiexecStandIn standIn(L"hang");
-  std::vector<DWORD> waits;
-  HANDLE kept = nullptr;
+  GiveUpFirstWait wait;
   MsiexecCalls host = standIn.Calls();
-  host.waitForProcess = [&](HANDLE process, DWORD milliseconds) {
-    waits.push_back(milliseconds);
-    if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
-    DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &kept, 0, FALSE,
-                    DUPLICATE_SAME_ACCESS);
-    return WaitForSingleObject(process, 200);
+  host.waitForProcess = [&wait](HANDLE process, DWORD milliseconds) {
+    return wait.Wait(process, milliseconds);
   };
 
   EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host));
 
-  EXPECT_EQ(waits, (std::vector<DWORD>{300000, 5000}));
-  ASSERT_NE(kept, nullptr);
-  const ScopedHandle child(kept);
+  EXPECT_EQ(wait.waits, (std::vector<DWORD>{300000, 5000}));
+  ASSERT_TRUE(wait.kept);
   DWORD exitCode = 0;
-  EXPECT_TRUE(GetExitCodeProcess(child.Get(), &exitCode));
+  EXPECT_TRUE(GetExitCodeProcess(wait.kept.Get(), &exitCode));
   EXPECT_EQ(exitCode, 1u);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{UninstallingLine(kNotInstalledCode),
                                                       "Uninstall timed out after 300 seconds."}));
@@ -188,4 +171,4 @@ TEST_F(UninstallProductTest, WithoutSystemFolderNothingHappensAtSeam) {
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::test::msi

@@ -252,6 +252,15 @@ void WriteInstallerValue(const wchar_t* name, const std::wstring& value) {
   RegCloseKey(key);
 }
 
+DWORD GiveUpFirstWait::Wait(HANDLE process, DWORD milliseconds) {
+  waits.push_back(milliseconds);
+  if (waits.size() > 1) return WaitForSingleObject(process, milliseconds);
+  HANDLE copy = nullptr;
+  DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  kept = ScopedHandle(copy);
+  return WaitForSingleObject(process, 200);
+}
+
 DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine) {
   ScopedProcessInformation child;
   if (!StartChild({program, commandLine}, child)) {

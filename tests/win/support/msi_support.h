@@ -116,6 +116,17 @@ class DialogAnswerer {
   std::set<HWND> answered_;
 };
 
+// The wait on a hanging msiexec, cut short: the first wait gives up after 200 ms as the real
+// one would at its limit, and keeps the process so that the test can read how it ended; later
+// waits are real. Each limit asked for is recorded.
+class GiveUpFirstWait {
+ public:
+  DWORD Wait(HANDLE process, DWORD milliseconds);
+
+  std::vector<DWORD> waits;
+  ScopedHandle kept;
+};
+
 // A wait for msiexec that does what a person at the screen would: it answers every dialog
 // box that msiexec shows with OK. It also notes how long each run took, and calls onRunStart
 // as each run's wait begins.
