@@ -10,7 +10,7 @@
 #define VELMORA_PRODUCT_NAME "Velmora"
 
 #ifndef RC_INVOKED
-#include "app/vendor_profile_values.h"
+#include "profile/vendor_profile_values.h"
 #include "sample_package_digest.h"
 
 namespace velmora {

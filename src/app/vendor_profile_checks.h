@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/ascii.h"
-#include "app/vendor_profile_values.h"
+#include "base/ascii.h"
+#include "profile/vendor_profile_values.h"
 #include "net/url_rules.h"
 #include "product/version.h"
 #include "workflow/installer_manifest.h"

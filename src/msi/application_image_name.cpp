@@ -1,6 +1,6 @@
 #include "msi/application_image_name.h"
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace velmora {
 namespace {

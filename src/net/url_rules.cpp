@@ -1,6 +1,6 @@
 #include "net/url_rules.h"
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 
 namespace velmora {
 

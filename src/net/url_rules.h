@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace velmora {
 

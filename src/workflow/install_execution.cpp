@@ -1,7 +1,7 @@
 #include "workflow/install_execution.h"
 
-#include "app/bootstrap_log.h"
-#include "app/setup_state.h"
+#include "base/bootstrap_log.h"
+#include "base/setup_state.h"
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
 

@@ -1,6 +1,6 @@
 #include "workflow/installer_manifest.h"
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "product/version.h"
 
 namespace velmora {

@@ -1,8 +1,8 @@
 #include "workflow/manifest_acquisition.h"
 
-#include "app/bootstrap_log.h"
-#include "app/setup_state.h"
-#include "app/vendor_profile.h"
+#include "base/bootstrap_log.h"
+#include "base/setup_state.h"
+#include "profile/vendor_profile.h"
 
 namespace velmora {
 namespace {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace velmora {
 

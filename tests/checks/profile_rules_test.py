@@ -22,6 +22,7 @@ CASES = [
     ('downloadHosts', '"archive.example.org"', '"archive_old.example.org"'),
     ('downloadHosts', '"archive.example.org"', '"archive..example.org"'),
     ('downloadHosts', '"archive.example.org"', '""'),
+    ('downloadHosts', '"archive.example.org", "fallback.example.com"', '"archive.example.org"'),
     ('downloadHosts', '"archive.example.org"', '"' + 'a' * 250 + '.org"'),
     ('manifestUrl', '"https://get.example.com/velmora', '"https://www.example.com/velmora'),
     ('manifestUrl', '"https://get.example.com/velmora', '"http://get.example.com/velmora'),
@@ -58,7 +59,7 @@ def compile_profile(text, work):
     return subprocess.run(
         [compiler, '-std=c++20', '-fsyntax-only', '-I', os.path.join(source, 'src'),
          '-I', source, '-DVELMORA_PROFILE_HEADER="%s"' % path,
-         os.path.join(source, 'src', 'app', 'vendor_profile.cpp')],
+         os.path.join(source, 'src', 'app', 'vendor_profile_checks.cpp')],
         capture_output=True, text=True)
 
 

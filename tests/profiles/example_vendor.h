@@ -7,7 +7,7 @@
 #define VELMORA_PRODUCT_NAME "Velmora"
 
 #ifndef RC_INVOKED
-#include "app/vendor_profile_values.h"
+#include "profile/vendor_profile_values.h"
 
 namespace velmora {
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace velmora {
 namespace {

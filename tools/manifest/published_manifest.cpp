@@ -4,8 +4,8 @@
 #include <charconv>
 #include <string_view>
 
-#include "app/ascii.h"
-#include "app/vendor_profile.h"
+#include "base/ascii.h"
+#include "profile/vendor_profile.h"
 #include "json_structure.h"
 #include "net/text_encoding.h"
 #include "net/url_rules.h"

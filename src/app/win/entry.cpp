@@ -2,19 +2,18 @@
 // worker, the message loop, and the outcome turned into the last message and the exit code.
 #include <windows.h>
 #include <commctrl.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <string>
 #include <system_error>
 #include <thread>
 
-#include "app/setup_state.h"
-#include "app/vendor_profile.h"
-#include "app/win/win_util.h"
+#include "app/win/startup.h"
+#include "base/setup_state.h"
+#include "base/win/win_util.h"
 #include "launch/win/userenv_api.h"
 #include "net/win/bcrypt_api.h"
 #include "net/win/crypt32_api.h"
+#include "profile/vendor_profile.h"
 #include "ui/win/setup_window.h"
 #include "webview/win/webview2_prompt.h"
 #include "workflow/win/system_worker.h"
@@ -78,10 +77,7 @@ int RunSetupProgram(HINSTANCE instance) {
   GetBcryptApi();
   GetUserenvApi();
   ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  ULONG_PTR gdiplusToken = 0;
-  Gdiplus::GdiplusStartupInput gdiplusInput;
-  Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+  if (!StartComAndGdiplus()) return ShowError(L"Velmora Setup could not start.");
 
   // Never closed: the system releases it when the process ends.
   const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "app/bootstrap_log.h"
-#include "app/win/scoped_handle.h"
-#include "app/win/win_util.h"
+#include "base/bootstrap_log.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/win_util.h"
 #include "launch/win/shell_user_token.h"
 #include "product/win/product_record.h"
 

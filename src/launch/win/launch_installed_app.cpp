@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/bootstrap_log.h"
-#include "app/win/scoped_handle.h"
-#include "app/win/win_util.h"
+#include "base/bootstrap_log.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/win_util.h"
 #include "launch/win/privilege.h"
 #include "launch/win/shell_user_token.h"
 #include "msi/win/stop_running_copies.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 
 namespace velmora {
 

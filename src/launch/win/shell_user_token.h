@@ -1,7 +1,7 @@
 // The token of the user signed in to the desktop: the one that runs the desktop shell.
 #pragma once
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 
 namespace velmora {
 

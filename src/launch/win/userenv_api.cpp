@@ -1,6 +1,6 @@
 #include "launch/win/userenv_api.h"
 
-#include "app/win/system_library.h"
+#include "base/win/system_library.h"
 
 namespace velmora {
 namespace {

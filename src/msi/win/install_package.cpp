@@ -1,6 +1,6 @@
 #include "msi/win/install_package.h"
 
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 #include "msi/win/msiexec_runner.h"
 #include "msi/win/stop_running_copies.h"
 

@@ -1,6 +1,6 @@
 #include "msi/win/msiexec_calls.h"
 
-#include "app/win/win_util.h"
+#include "base/win/win_util.h"
 
 namespace velmora {
 

@@ -1,7 +1,7 @@
 #include "msi/win/msiexec_runner.h"
 
-#include "app/bootstrap_log.h"
-#include "app/win/scoped_handle.h"
+#include "base/bootstrap_log.h"
+#include "base/win/scoped_handle.h"
 
 namespace velmora {
 

@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/bootstrap_log.h"
-#include "app/win/scoped_handle.h"
+#include "base/bootstrap_log.h"
+#include "base/win/scoped_handle.h"
 #include "msi/application_image_name.h"
 
 namespace velmora {

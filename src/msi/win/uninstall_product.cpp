@@ -1,6 +1,6 @@
 #include "msi/win/uninstall_product.h"
 
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 #include "msi/win/msiexec_runner.h"
 #include "msi/win/stop_running_copies.h"
 #include "product/win/product_record.h"

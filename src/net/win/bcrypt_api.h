@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 
 namespace velmora {
 

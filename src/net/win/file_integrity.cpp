@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "net/win/sha256_hash.h"
 #include "net/wiped_buffer.h"
 

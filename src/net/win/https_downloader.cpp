@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "net/error_text.h"
 #include "net/win/server_key_pin.h"
 #include "net/text_encoding.h"

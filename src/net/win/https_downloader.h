@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "app/setup_state.h"
-#include "app/vendor_profile.h"
+#include "base/setup_state.h"
+#include "profile/vendor_profile.h"
 #include "net/win/winhttp_api.h"
 
 namespace velmora {

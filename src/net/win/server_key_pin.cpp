@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/ascii.h"
-#include "app/win/scoped_handle.h"
+#include "base/ascii.h"
+#include "base/win/scoped_handle.h"
 #include "net/error_text.h"
 #include "net/win/bcrypt_api.h"
 #include "net/win/crypt32_api.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "net/win/winhttp_api.h"
 
 namespace velmora {

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <urlmon.h>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "net/win/binding_watchdog.h"
 #include "net/error_text.h"
 #include "net/text_encoding.h"

@@ -1,6 +1,6 @@
 #include "net/win/winhttp_api.h"
 
-#include "app/win/system_library.h"
+#include "base/win/system_library.h"
 
 namespace velmora {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "app/win/scoped_handle.h"
-#include "app/win/win_util.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/win_util.h"
 
 namespace velmora {
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/win/finish_screen.h"
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/win/drawing.h"
 #include "ui/palette.h"
 #include "ui/screen_texts.h"

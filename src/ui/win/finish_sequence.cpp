@@ -1,7 +1,7 @@
 #include "ui/win/finish_sequence.h"
 
-#include "app/bootstrap_log.h"
-#include "app/win/win_util.h"
+#include "base/bootstrap_log.h"
+#include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/win/drawing.h"
 #include "ui/palette.h"
 #include "ui/screen_texts.h"

@@ -2,8 +2,8 @@
 
 #include <windowsx.h>
 
-#include "app/bootstrap_log.h"
-#include "app/setup_state.h"
+#include "base/bootstrap_log.h"
+#include "base/setup_state.h"
 #include "ui/finish_screen_targets.h"
 #include "ui/win/paint_frame.h"
 #include "ui/setup_window_state.h"

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/win/win_util.h"
+#include "base/win/win_util.h"
 #include "ui/win/finish_sequence.h"
 
 namespace velmora {

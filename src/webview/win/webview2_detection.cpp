@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "app/win/scoped_handle.h"
-#include "app/win/win_util.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/win_util.h"
 
 namespace velmora {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <shellapi.h>
 
-#include "app/bootstrap_log.h"
-#include "app/setup_state.h"
-#include "app/win/win_util.h"
+#include "base/bootstrap_log.h"
+#include "base/setup_state.h"
+#include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora {

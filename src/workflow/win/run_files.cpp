@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "app/bootstrap_log.h"
-#include "app/win/link_checks.h"
-#include "app/win/scoped_handle.h"
+#include "base/bootstrap_log.h"
+#include "base/win/link_checks.h"
+#include "base/win/scoped_handle.h"
 #include "net/text_encoding.h"
 
 namespace velmora {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "captured_log.h"
 #include "msi/msiexec_command.h"
 #include "recorded_posts.h"

@@ -2,8 +2,8 @@
 
 #include <cstdarg>
 
-#include "app/bootstrap_log.h"
-#include "app/log_line.h"
+#include "base/bootstrap_log.h"
+#include "base/log_line.h"
 
 namespace velmora {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace velmora {
 

@@ -1,6 +1,6 @@
 #include "fake_worker_calls.h"
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 
 namespace velmora::test {
 

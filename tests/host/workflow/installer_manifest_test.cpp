@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "net/url_rules.h"
 
 namespace velmora {

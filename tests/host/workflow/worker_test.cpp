@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "captured_log.h"
 #include "fake_worker_calls.h"
 #include "recorded_posts.h"

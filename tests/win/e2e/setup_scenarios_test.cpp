@@ -12,8 +12,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/win/scoped_handle.h"
-#include "app/vendor_profile.h"
+#include "base/win/scoped_handle.h"
+#include "profile/vendor_profile.h"
 #include "msi_support.h"
 #include "net/win/file_integrity.h"
 #include "sandbox_docroot.h"

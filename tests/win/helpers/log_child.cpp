@@ -1,5 +1,5 @@
 // Logs each of its arguments as one line, so a test can watch the debugger output of a run.
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 
 int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) velmora::LogMessage("%ls", argv[i]);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "launch_support.h"
 #include "msi_support.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 #include "launch_support.h"
 #include "msi_support.h"
 #include "ui_dialog_driver.h"

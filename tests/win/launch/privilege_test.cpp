@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "win_test_support.h"
 
 namespace velmora {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
-#include "app/vendor_profile.h"
+#include "base/win/scoped_handle.h"
+#include "profile/vendor_profile.h"
 #include "net/win/https_downloader.h"
 #include "net_test_support.h"
 #include "sandbox_docroot.h"

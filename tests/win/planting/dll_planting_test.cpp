@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "launch_support.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"

@@ -2,7 +2,7 @@
 // program. This binary links the whole program library, so it holds what the program holds.
 #include <gtest/gtest.h>
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "win_test_support.h"
 
 namespace velmora {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "launch/win/launch_installed_app.h"
 #include "win_test_support.h"
 

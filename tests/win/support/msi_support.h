@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "msi/msiexec_command.h"
 #include "msi/win/msiexec_calls.h"
 #include "win_test_support.h"

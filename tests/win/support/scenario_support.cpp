@@ -4,7 +4,7 @@
 #include <regex>
 #include <sstream>
 
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 #include "win_test_support.h"
 
 namespace velmora::test {

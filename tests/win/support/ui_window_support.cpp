@@ -7,7 +7,7 @@
 #include <cwchar>
 #include <sstream>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/win/drawing.h"
 #include "ui/finish_screen_targets.h"
 #include "ui/win/finish_sequence.h"

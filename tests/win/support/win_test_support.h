@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 
 namespace velmora::test {
 

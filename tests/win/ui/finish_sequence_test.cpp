@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/palette.h"
 #include "ui/setup_window_state.h"
 #include "ui_window_support.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "launch/win/desktop_shortcut.h"
 #include "launch/win/launch_installed_app.h"
 #include "launch_support.h"

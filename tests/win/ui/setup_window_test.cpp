@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/win/finish_sequence.h"
 #include "ui/setup_window_state.h"
 #include "ui/win/window_placement.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 #include "ui/setup_window_state.h"
 #include "webview/win/webview2_detection.h"
 #include "ui_dialog_driver.h"

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "win_test_support.h"
 
 namespace velmora {

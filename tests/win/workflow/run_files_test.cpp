@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/win/scoped_handle.h"
+#include "base/win/scoped_handle.h"
 #include "msi/win/install_package.h"
 #include "msi_support.h"
 #include "net/win/file_integrity.h"

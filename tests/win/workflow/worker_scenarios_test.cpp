@@ -6,8 +6,8 @@
 #include <fstream>
 #include <regex>
 
-#include "app/setup_state.h"
-#include "app/vendor_profile.h"
+#include "base/setup_state.h"
+#include "profile/vendor_profile.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"

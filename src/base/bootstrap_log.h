@@ -6,7 +6,7 @@
 
 namespace velmora {
 
-// Written in the Windows build by app/win/bootstrap_log.cpp. Replaced at link time, not passed
+// Written in the Windows build by base/win/bootstrap_log.cpp. Replaced at link time, not passed
 // as a parameter, because every layer logs: the native tests link
 // tests/host/support/captured_log.cpp in its place, which keeps the formatted lines.
 #if defined(__GNUC__)

@@ -1,8 +1,8 @@
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 
 #include <gtest/gtest.h>
 
-#include "app/scrambled_text.h"
+#include "base/scrambled_text.h"
 #include VELMORA_PROFILE_HEADER
 
 namespace velmora {

@@ -1,4 +1,4 @@
-#include "app/win/win_util.h"
+#include "base/win/win_util.h"
 
 #include <vector>
 

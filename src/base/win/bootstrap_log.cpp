@@ -1,14 +1,14 @@
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 
 #include <windows.h>
 
 #include <cstdarg>
 #include <utility>
 
-#include "app/win/link_checks.h"
-#include "app/log_line.h"
-#include "app/win/scoped_handle.h"
-#include "app/win/win_util.h"
+#include "base/win/link_checks.h"
+#include "base/log_line.h"
+#include "base/win/scoped_handle.h"
+#include "base/win/win_util.h"
 
 namespace velmora {
 namespace {

@@ -32,7 +32,7 @@ extern WindowHandle SetupWindowHandle;
 extern std::int32_t ProgressPercent;
 extern bool ForceFallbackManifest;
 
-// Posts a message to a window; PostMessageW in the Windows build (app/win/setup_post.cpp). The
+// Posts a message to a window; PostMessageW in the Windows build (base/win/setup_post.cpp). The
 // result is not used. Replaced at link time, not passed as a parameter: the native tests link
 // tests/host/support/recorded_posts.cpp in its place, which records each post with the outcome
 // and busy flag it was made under.

@@ -1,4 +1,4 @@
-#include "app/win/link_checks.h"
+#include "base/win/link_checks.h"
 
 #include <vector>
 

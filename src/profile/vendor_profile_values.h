@@ -8,8 +8,12 @@
 
 namespace velmora {
 
+// The one place the number of download hosts is set: the profile's list and the run-time
+// allow-list are both sized by it.
+constexpr int kAllowedDownloadHostCount = 5;
+
 struct VendorProfileValues {
-  std::array<std::string_view, 5> downloadHosts;  // lower case, exact match
+  std::array<std::string_view, kAllowedDownloadHostCount> downloadHosts;  // lower case, exact match
   std::string_view manifestUrl;
   std::string_view versionKey;  // at most 16 bytes each
   std::string_view packageUrlKey;

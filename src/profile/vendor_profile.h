@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-namespace velmora {
+#include "profile/vendor_profile_values.h"
 
-constexpr int kAllowedDownloadHostCount = 5;
+namespace velmora {
 
 const std::string& AllowedDownloadHost(int index);  // 0 .. kAllowedDownloadHostCount - 1
 const std::string& DefaultManifestUrl();

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/setup_state.h"
+#include "base/setup_state.h"
 
 namespace velmora {
 

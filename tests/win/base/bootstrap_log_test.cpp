@@ -1,4 +1,4 @@
-#include "app/bootstrap_log.h"
+#include "base/bootstrap_log.h"
 
 #include <gtest/gtest.h>
 

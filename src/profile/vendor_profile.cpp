@@ -1,10 +1,11 @@
-#include "app/vendor_profile.h"
+#include "profile/vendor_profile.h"
 
 #include <array>
+#include <utility>
 
-#include "app/ascii.h"
-#include "app/scrambled_text.h"
-#include "app/vendor_profile_checks.h"
+#include "base/ascii.h"
+#include "base/scrambled_text.h"
+#include "profile/vendor_profile_values.h"
 #include VELMORA_PROFILE_HEADER
 
 namespace velmora {
@@ -14,42 +15,6 @@ namespace {
 // a constant is required: no record of the profile's plain texts reaches the program at any
 // optimisation level. Only the blocks and plain constants below are emitted.
 #define VELMORA_PROFILE(field) (ActiveVendorProfile().field)
-
-static_assert(AreProfileHostNames(ActiveVendorProfile()),
-              "downloadHosts: each host must be 1 to 253 bytes of lower-case letters, digits, "
-              "'-' and '.', without an empty label");
-// Clang before 15 cannot evaluate libstdc++'s std::string in a constant expression, which the
-// URL rules build; its only build is the fuzz one, and the GCC builds check these two.
-#if !defined(__clang__) || __clang_major__ >= 15
-static_assert(IsProfileDownloadUrl(ActiveVendorProfile(), VELMORA_PROFILE(manifestUrl)),
-              "manifestUrl: must pass the download URL rules (https, port 443, no user "
-              "information) with its host among downloadHosts");
-static_assert(IsProfilePackageUrl(ActiveVendorProfile(), VELMORA_PROFILE(builtInPackageUrl)),
-              "builtInPackageUrl: must pass the download URL rules with its host among "
-              "downloadHosts, begin with \"https://\" and end in \".msi\"");
-#endif
-static_assert(IsManifestKeyName(VELMORA_PROFILE(versionKey)),
-              "versionKey: 1 to 16 visible ASCII bytes, no quote or backslash");
-static_assert(IsManifestKeyName(VELMORA_PROFILE(packageUrlKey)),
-              "packageUrlKey: 1 to 16 visible ASCII bytes, no quote or backslash");
-static_assert(IsManifestKeyName(VELMORA_PROFILE(packageSha256Key)),
-              "packageSha256Key: 1 to 16 visible ASCII bytes, no quote or backslash");
-static_assert(AreManifestKeyNamesDistinct(ActiveVendorProfile()),
-              "versionKey, packageUrlKey, packageSha256Key: must differ from each other and "
-              "from \"exeSize\"");
-static_assert(IsHexDigits64(VELMORA_PROFILE(serverKeyPin)),
-              "serverKeyPin: must be 64 hexadecimal digits (tools/pin_tool.sh prints it)");
-static_assert(IsHexDigits64(VELMORA_PROFILE(builtInPackageSha256)),
-              "builtInPackageSha256: must be 64 hexadecimal digits, without a \"sha256:\" "
-              "prefix or spaces");
-static_assert(IsVersionText(VELMORA_PROFILE(builtInVersion)),
-              "builtInVersion: must be a dotted version such as 1.1.7");
-static_assert(IsProfileHostName(VELMORA_PROFILE(messageHost)),
-              "messageHost: must be a host name: lower-case letters, digits, '-' and '.'");
-static_assert(sizeof(VELMORA_COMPANY_NAME) > 1,
-              "VELMORA_COMPANY_NAME: the company named in the file properties must not be empty");
-static_assert(sizeof(VELMORA_PRODUCT_NAME) > 1,
-              "VELMORA_PRODUCT_NAME: the product named in the file properties must not be empty");
 
 // A text that stays plain, as a NUL-terminated constant; hexadecimal letters optionally
 // folded to lower case, the form the program compares digests in.
@@ -70,16 +35,16 @@ consteval std::array<char, N + 1> PlainText(std::string_view text, bool lowerHex
     return text.data();                                                                    \
   }())
 
+// One scrambled block per host, for as many hosts as the list holds.
+template <std::size_t... I>
+std::array<std::string, kAllowedDownloadHostCount> UnscrambleHosts(std::index_sequence<I...>) {
+  return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[I])))...};
+}
+
 }  // namespace
 
 const std::string& AllowedDownloadHost(int index) {
-  static const std::string hosts[kAllowedDownloadHostCount] = {
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[0]))),
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[1]))),
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[2]))),
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[3]))),
-      Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[4]))),
-  };
+  static const auto hosts = UnscrambleHosts(std::make_index_sequence<kAllowedDownloadHostCount>{});
   return hosts[index];
 }
 

@@ -1,0 +1,49 @@
+// The rules of the active profile, asserted while it compiles, in every build: a profile that
+// the program would turn down at run time never builds, and the message names the field.
+#include "app/vendor_profile_checks.h"
+#include VELMORA_PROFILE_HEADER
+
+namespace velmora {
+namespace {
+
+#define VELMORA_PROFILE(field) (ActiveVendorProfile().field)
+
+static_assert(AreProfileHostNames(ActiveVendorProfile()),
+              "downloadHosts: every one of the kAllowedDownloadHostCount hosts must be given "
+              "(repeat one if you have fewer), each 1 to 253 bytes of lower-case letters, "
+              "digits, '-' and '.', without an empty label");
+// Clang before 15 cannot evaluate libstdc++'s std::string in a constant expression, which the
+// URL rules build; its only build is the fuzz one, and the GCC builds check these two.
+#if !defined(__clang__) || __clang_major__ >= 15
+static_assert(IsProfileDownloadUrl(ActiveVendorProfile(), VELMORA_PROFILE(manifestUrl)),
+              "manifestUrl: must pass the download URL rules (https, port 443, no user "
+              "information) with its host among downloadHosts");
+static_assert(IsProfilePackageUrl(ActiveVendorProfile(), VELMORA_PROFILE(builtInPackageUrl)),
+              "builtInPackageUrl: must pass the download URL rules with its host among "
+              "downloadHosts, begin with \"https://\" and end in \".msi\"");
+#endif
+static_assert(IsManifestKeyName(VELMORA_PROFILE(versionKey)),
+              "versionKey: 1 to 16 visible ASCII bytes, no quote or backslash");
+static_assert(IsManifestKeyName(VELMORA_PROFILE(packageUrlKey)),
+              "packageUrlKey: 1 to 16 visible ASCII bytes, no quote or backslash");
+static_assert(IsManifestKeyName(VELMORA_PROFILE(packageSha256Key)),
+              "packageSha256Key: 1 to 16 visible ASCII bytes, no quote or backslash");
+static_assert(AreManifestKeyNamesDistinct(ActiveVendorProfile()),
+              "versionKey, packageUrlKey, packageSha256Key: must differ from each other and "
+              "from \"exeSize\"");
+static_assert(IsHexDigits64(VELMORA_PROFILE(serverKeyPin)),
+              "serverKeyPin: must be 64 hexadecimal digits (tools/pin_tool.sh prints it)");
+static_assert(IsHexDigits64(VELMORA_PROFILE(builtInPackageSha256)),
+              "builtInPackageSha256: must be 64 hexadecimal digits, without a \"sha256:\" "
+              "prefix or spaces");
+static_assert(IsVersionText(VELMORA_PROFILE(builtInVersion)),
+              "builtInVersion: must be a dotted version such as 1.1.7");
+static_assert(IsProfileHostName(VELMORA_PROFILE(messageHost)),
+              "messageHost: must be a host name: lower-case letters, digits, '-' and '.'");
+static_assert(sizeof(VELMORA_COMPANY_NAME) > 1,
+              "VELMORA_COMPANY_NAME: the company named in the file properties must not be empty");
+static_assert(sizeof(VELMORA_PRODUCT_NAME) > 1,
+              "VELMORA_PRODUCT_NAME: the product named in the file properties must not be empty");
+
+}  // namespace
+}  // namespace velmora
