@@ -51,7 +51,7 @@ struct InstalledBuildClassification {
   bool removeFirst = false;
 };
 
-InstalledBuildClassification ClassifyInstalledBuild(const std::wstring& installedVersion,
+[[nodiscard]] InstalledBuildClassification ClassifyInstalledBuild(const std::wstring& installedVersion,
                                                     const std::wstring& installedProductCode,
                                                     const std::wstring& offeredVersion,
                                                     bool installedExeMatches);

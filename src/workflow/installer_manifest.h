@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ascii.h"
+#include "base/ascii.h"
 
 namespace velmora {
 
@@ -24,7 +24,7 @@ constexpr char kManifestExeSizeKey[] = "exeSize";
 
 std::string ReadJsonString(const std::string& text, const std::string& key);
 std::uint64_t ReadJsonUnsigned(const std::string& text, const std::string& key);
-InstallerManifest ParseManifest(const std::string& text);
+[[nodiscard]] InstallerManifest ParseManifest(const std::string& text);
 // Ends in ".msi", letter case and any query ignored. constexpr so that the vendor profile's
 // built-in package URL is held to it while the profile compiles.
 [[nodiscard]] constexpr bool IsMsiUrl(std::string_view url) {

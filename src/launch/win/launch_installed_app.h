@@ -27,7 +27,7 @@ struct LaunchCalls {
 };
 
 // A top-level window titled "Velmora", else one of class "VelmoraNativeClass"; null if none.
-HWND FindApplicationWindow();
+[[nodiscard]] HWND FindApplicationWindow();
 
 // True when a window of the application was already open (it is brought forward and nothing
 // is started) or the started process showed its window in time. Every false has been told to

@@ -19,7 +19,7 @@ const UserenvApi& GetUserenvApi();
 
 // CreateEnvironmentBlock through the table. When userenv could not be bound: FALSE, a null
 // block and the last error ERROR_MOD_NOT_FOUND.
-BOOL CreateUserEnvironmentBlock(LPVOID* block, HANDLE token, BOOL inherit);
+[[nodiscard]] BOOL CreateUserEnvironmentBlock(LPVOID* block, HANDLE token, BOOL inherit);
 // DestroyEnvironmentBlock through the table, for a block made by the function above.
 BOOL DestroyUserEnvironmentBlock(LPVOID block);
 

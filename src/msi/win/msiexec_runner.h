@@ -26,7 +26,7 @@ inline constexpr MsiexecLogTexts kInstallerLogTexts = {
 // The exit code of the run, or kMsiexecNoExitCode when msiexec did not start or ran out of
 // time; one that ran out of time is ended with exit code 1. The child runs in `workingFolder`
 // with this process's environment and inherits no handles. Always logs.
-DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
+[[nodiscard]] DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
                  const std::wstring& commandLine, const MsiexecCalls& calls = {},
                  const MsiexecLogTexts& texts = kInstallerLogTexts);
 

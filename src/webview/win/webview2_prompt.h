@@ -21,7 +21,7 @@ inline constexpr int kRecheckButton = 102;
 inline constexpr wchar_t kWebView2DownloadUrl[] = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
 // The system's own task dialog and default browser.
-HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
+[[nodiscard]] HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
 void OpenPageInDefaultBrowser(const wchar_t* url);
 
 // What the prompt asks of the system, as callables whose defaults are the real detection, task
