@@ -8,10 +8,13 @@
 #   untrusted-root  a root the namespace does not trust
 #   intermediate-cross  the intermediate's own key and name, signed by untrusted-root
 #   wrong-name      leaf for wrong-name.velmora.test only, signed by intermediate
+#   inspection-ca   signed by other-root: a TLS-inspecting proxy's CA that the machine trusts
+#   interceptor     leaf for every good-chain host, signed by inspection-ca
 # and the chains the server can switch a host to (sandbox_server.py, _tls.json):
 #   cross-signed-chain   server + intermediate-cross: carries the pinned key, cannot be validated
 #   wrong-name-chain     wrong-name + intermediate: carries the pinned key, names another host
 #   pinned-extra-chain   mirror + intermediate: the pinned certificate rides along unused
+#   interceptor-chain    interceptor + inspection-ca: validates, without the pinned key
 # Without --force an existing PKI is only completed: what is missing is made with the keys
 # already there, so the pin stays. --force makes every key anew, which means a new pin: copy
 # the printed pin into the sandbox profile.
@@ -110,18 +113,23 @@ make_cert untrusted-root "Velmora Sandbox Untrusted Root CA" self "$(ca_ext "")"
 make_cert intermediate-cross "Velmora Sandbox Issuing CA" untrusted-root "$(ca_ext ", pathlen:0")
 authorityKeyIdentifier = keyid" intermediate
 make_cert wrong-name "wrong-name.velmora.test" intermediate "$(leaf_ext "DNS:wrong-name.velmora.test")"
+make_cert inspection-ca "Velmora Sandbox Inspection CA" other-root "$(ca_ext ", pathlen:0")
+authorityKeyIdentifier = keyid"
+make_cert interceptor "downloads.velmora.test" inspection-ca "$(leaf_ext "$san")"
 
 # What the servers send, and what the namespace trusts.
 cat "$out/server.pem" "$out/intermediate.pem" >"$out/server-chain.pem"
 cat "$out/server.pem" "$out/intermediate-cross.pem" >"$out/cross-signed-chain.pem"
 cat "$out/wrong-name.pem" "$out/intermediate.pem" >"$out/wrong-name-chain.pem"
 cat "$out/mirror.pem" "$out/intermediate.pem" >"$out/pinned-extra-chain.pem"
+cat "$out/interceptor.pem" "$out/inspection-ca.pem" >"$out/interceptor-chain.pem"
 cat "$out/root.pem" "$out/other-root.pem" >"$out/trusted-roots.pem"
 
 openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/server.pem" >/dev/null
 openssl verify -CAfile "$out/other-root.pem" "$out/mirror.pem" >/dev/null
 openssl verify -CAfile "$out/untrusted-root.pem" -untrusted "$out/intermediate-cross.pem" "$out/server.pem" >/dev/null
 openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/wrong-name.pem" >/dev/null
+openssl verify -CAfile "$out/other-root.pem" -untrusted "$out/inspection-ca.pem" "$out/interceptor.pem" >/dev/null
 
 pin=$("$here/../pin_tool.sh" "$out/intermediate.pem")
 echo "$pin" >"$out/intermediate.pin"

@@ -39,6 +39,8 @@ DOCROOT/_tls.json, read at every handshake, sends another chain for a host (by S
     wrong-name         a leaf for another host name under the pinned intermediate
     pinned-extra       the mirror chain (trusted, without the pinned key) with the pinned
                        intermediate added as an extra certificate that the chain does not use
+    interceptor        what a TLS-inspecting proxy presents: a leaf for the host under an
+                       inspection CA that a trusted root signed (validates, not pinned)
 
 --blackhole HOST makes HOST drop every connection attempt: its listener's queue is kept full,
 so the kernel answers no SYN and clients wait out their own connect time-outs.
@@ -119,6 +121,7 @@ ALTERNATIVE_CHAINS = {
     "cross-signed": ("cross-signed-chain.pem", "server.key"),
     "wrong-name": ("wrong-name-chain.pem", "wrong-name.key"),
     "pinned-extra": ("pinned-extra-chain.pem", "mirror.key"),
+    "interceptor": ("interceptor-chain.pem", "interceptor.key"),
 }
 
 

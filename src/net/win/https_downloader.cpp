@@ -159,13 +159,16 @@ bool Transfer(const TransferRequest& t, bool& fileCreated) {
     SetErrorWithLastError(t.error, "Update download request failed");
     return false;
   }
+  // The pin first: until it holds, the status, the Date and the length are an unknown
+  // party's words, and a redirect or a stale Date from an interceptor must not become the
+  // reason the user is given.
+  if (!VerifyServerKeyPin(api, request.Get(), t.error, t.calls.serverKeyPin)) return false;
   const DWORD status = QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_STATUS_CODE, nullptr);
   if (status != HTTP_STATUS_OK) {
     SetError(t.error, "Update server returned HTTP " + std::to_string(status));
     return false;
   }
   if (!IsResponseDateFresh(api, request.Get(), t.error)) return false;
-  if (!VerifyServerKeyPin(api, request.Get(), t.error, t.calls.serverKeyPin)) return false;
   bool announced = false;
   const std::uint64_t total = QueryNumberHeader(api, request.Get(), WINHTTP_QUERY_CONTENT_LENGTH, &announced);
   if (announced && total > t.limit) {

@@ -1,6 +1,7 @@
 // The pinned HTTPS downloader: one URL into one local file through the WinHTTP table, with the
-// URL rules, TLS 1.2/1.3 only (TLS 1.2 alone where the platform has no 1.3), no redirects, status 200 only, a
-// fresh Date, the server key pin, a size limit, progress reports and one error text per failure.
+// URL rules, TLS 1.2/1.3 only (TLS 1.2 alone where the platform has no 1.3), no redirects, the
+// server key pin before anything of the response is read, status 200 only, a fresh Date, a size
+// limit, progress reports and one error text per failure.
 #pragma once
 
 #include <windows.h>

@@ -279,9 +279,9 @@ TEST_F(FakeTableDownload, SuccessfulDownloadMakesTheseCallsInThisOrder) {
       "SetOption request 88 0 4",
       "SendRequest request null 0 null 0 0 0",
       "ReceiveResponse request null",
+      "QueryOption request 78 8",  // the pin, before anything of the response is read
       "QueryHeaders request 536870931 null 4 null",
       "QueryHeaders request 1073741833 null 16 null",
-      "QueryOption request 78 8",
       "QueryHeaders request 536870917 null 4 null",
       "ReadData request 262144",
       "ReadData request 262144",
@@ -289,6 +289,19 @@ TEST_F(FakeTableDownload, SuccessfulDownloadMakesTheseCallsInThisOrder) {
   };
   EXPECT_EQ(state.calls, expected);
   EXPECT_TRUE(test::FileHolds(state.destination, std::string(262149, 'b')));
+}
+
+// Until the pin holds nothing of the response is read: a redirect, a stale Date and a length
+// from a server whose key cannot be checked are never asked for.
+TEST_F(FakeTableDownload, FailedPinReadsNoStatusDateOrLength) {
+  state.script.withCertificate = false;
+  state.script.status = 302;
+  state.script.staleDate = true;
+  state.script.contentLength = 5;
+  EXPECT_FALSE(Download());
+  EXPECT_EQ(error, "Server certificate context unavailable");
+  EXPECT_EQ(state.calls.back(), "QueryOption request 78 8");
+  for (const std::string& call : state.calls) EXPECT_EQ(call.find("QueryHeaders"), std::string::npos) << call;
 }
 
 TEST_F(FakeTableDownload, WinHttpOpenTriesAutomaticThenDefaultThenNoProxy) {

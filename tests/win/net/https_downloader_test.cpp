@@ -106,7 +106,8 @@ TEST_F(SandboxDownloadTest, FailuresBeforeTheFileStepLeaveAnExistingFileAsItWas)
        "Update server's Date is 61 seconds behind this computer's clock", false},
       {"Date an hour behind", PackageUrl("date=-3600"), 0,
        "Update server's Date is 3600 seconds behind this computer's clock", false},
-      {"chain without the pinned key", PackageUrl("", "mirror.velmora.test"), 0, "SPKI pin mismatch", false},
+      {"chain without the pinned key", PackageUrl("", "mirror.velmora.test"), 0,
+       test::PinMismatchText("mirror.velmora.test", "Velmora Sandbox Other Root CA"), false},
       {"Content-Length one above the limit", PackageUrl(), size - 1,
        "Update exceeds the maximum download size", false},
       {"Content-Length one above the default limit",
@@ -213,6 +214,39 @@ TEST_F(SandboxDownloadTest, RedirectsFailWithTheirStatusAndTheLocationIsNeverReq
   const std::string log = test::ServerRequestLog();
   EXPECT_EQ(log.find(" GET " + target + " "), std::string::npos) << log;
   EXPECT_NE(log.find("status=302"), std::string::npos) << log;
+}
+
+// Nothing an unauthenticated server says is read: an interceptor's redirect, stale Date, error
+// status or oversized length ends the download as the pin failure it is. The same answers from
+// the pinned server give their own reasons.
+TEST_F(SandboxDownloadTest, InterceptorsStatusDateAndLengthAreNotReadBeforeThePin) {
+  const std::string interceptor =
+      test::PinMismatchText("downloads.velmora.test", "Velmora Sandbox Inspection CA");
+  struct Case {
+    const char* name;
+    std::string options;
+    std::uint64_t maxBytes;
+    std::string pinnedServerError;
+  };
+  const std::vector<Case> cases = {
+      {"redirect", "status=302", 0, "Update server returned HTTP 302"},
+      {"stale Date", "date=-3600", 0, "Update server's Date is 3600 seconds behind this computer's clock"},
+      {"error status", "status=503", 0, "Update server returned HTTP 503"},
+      {"length over the limit", "", package.size() - 1, "Update exceeds the maximum download size"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PlacePreviousFile();
+    ASSERT_TRUE(test::SetServerChains(R"({"downloads.velmora.test": "interceptor"})"));
+    const Fetched intercepted = Fetch(PackageUrl(c.options), Destination(), c.maxBytes);
+    ASSERT_TRUE(test::SetServerChains(""));
+    EXPECT_FALSE(intercepted.ok);
+    EXPECT_EQ(intercepted.error, interceptor);
+    EXPECT_TRUE(test::FileHolds(Destination(), kPreviousContent));
+    const Fetched pinned = Fetch(PackageUrl(c.options), Destination(), c.maxBytes);
+    EXPECT_FALSE(pinned.ok);
+    EXPECT_EQ(pinned.error, c.pinnedServerError);
+  }
 }
 
 TEST_F(SandboxDownloadTest, TlsBelowOnePointTwoIsRefusedAndOnePointTwoIsAccepted) {

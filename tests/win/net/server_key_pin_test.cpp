@@ -51,6 +51,9 @@ ScopedCertificate PkiCertificate(const std::string& pemName) {
   return ScopedCertificate(test::LoadPemCertificate(test::DosPathOf(kPki + pemName)));
 }
 
+const std::string kMirrorMismatch =
+    test::PinMismatchText("mirror.velmora.test", "Velmora Sandbox Other Root CA");
+
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
   return text;
@@ -125,7 +128,7 @@ TEST_F(SandboxPinTest, LeafIntermediateAndRootEachPassWhenPinnedInEitherCase) {
       const PinnedFetch f = Fetch("downloads.velmora.test", pin);
       EXPECT_TRUE(f.ok) << f.error;
       // The same pin does not carry over to a chain without that key.
-      EXPECT_EQ(Fetch("mirror.velmora.test", pin).error, "SPKI pin mismatch");
+      EXPECT_EQ(Fetch("mirror.velmora.test", pin).error, kMirrorMismatch);
     }
   }
 }
@@ -134,14 +137,15 @@ TEST_F(SandboxPinTest, PinOfAnotherLengthNeverMatches) {
   const std::string pin = PinToolPins("intermediate.pem").at(0);
   for (const std::string& wrong : {pin.substr(0, 63), pin + "0", pin + pin, std::string("1")}) {
     SCOPED_TRACE(wrong);
-    EXPECT_EQ(Fetch("downloads.velmora.test", wrong).error, "SPKI pin mismatch");
+    EXPECT_EQ(Fetch("downloads.velmora.test", wrong).error,
+              test::PinMismatchText("downloads.velmora.test", "Velmora Sandbox Issuing CA"));
   }
 }
 
 TEST_F(SandboxPinTest, ChainWithoutThePinnedKeyFailsThoughItsOwnRootIsTrusted) {
   const PinnedFetch f = Fetch("mirror.velmora.test", ServerKeyPin());
   EXPECT_FALSE(f.ok);
-  EXPECT_EQ(f.error, "SPKI pin mismatch");
+  EXPECT_EQ(f.error, kMirrorMismatch);
   // Its own root pinned, the same chain passes: trust was never the issue.
   EXPECT_TRUE(Fetch("mirror.velmora.test", PinToolPins("other-root.pem").at(0)).ok);
 }
@@ -226,9 +230,28 @@ TEST_F(SandboxPinTest, PinnedCertificateSentButOutsideTheBuiltChainIsAMismatch) 
   const PinnedFetch f = Fetch("mirror.velmora.test", ServerKeyPin(), &WatchedApi);
   test::SetServerChains("");
   EXPECT_FALSE(f.ok);
-  EXPECT_EQ(f.error, "SPKI pin mismatch");
+  EXPECT_EQ(f.error, kMirrorMismatch);
   EXPECT_EQ(certificateQueries, 1);
   EXPECT_NE(test::ServerRequestLog().find("mirror.velmora.test GET"), std::string::npos);
+}
+
+// What a TLS-inspecting proxy or antivirus presents: a chain the machine trusts, for the right
+// name, without the pinned key. The reason names the inspection CA, so that support can tell it
+// from an attack.
+TEST_F(SandboxPinTest, InterceptorTheMachineTrustsFailsThePinAndIsNamedByItsIssuer) {
+  ASSERT_TRUE(test::SetServerChains(R"({"downloads.velmora.test": "interceptor"})"));
+  const std::size_t logged = test::ServerRequestLog().size();
+  const PinnedFetch f = Fetch("downloads.velmora.test", ServerKeyPin());
+  test::SetServerChains("");
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, test::PinMismatchText("downloads.velmora.test", "Velmora Sandbox Inspection CA"));
+  // The handshake succeeded: the chain validated and the request reached the server.
+  EXPECT_NE(test::ServerRequestLog().find("downloads.velmora.test GET " + path, logged), std::string::npos);
+  // Its own root pinned, the interceptor's chain passes: only the pin tells it apart.
+  ASSERT_TRUE(test::SetServerChains(R"({"downloads.velmora.test": "interceptor"})"));
+  const PinnedFetch pinned = Fetch("downloads.velmora.test", PinToolPins("other-root.pem").at(0));
+  test::SetServerChains("");
+  EXPECT_TRUE(pinned.ok) << pinned.error;
 }
 
 TEST_F(SandboxPinTest, ProgramCallsPinTheProfileKey) {
@@ -238,7 +261,7 @@ TEST_F(SandboxPinTest, ProgramCallsPinTheProfileKey) {
       << error;
   EXPECT_FALSE(
       HttpsDownloader("https://mirror.velmora.test" + path).Download(local / L"m.json", 65536, {}, &error));
-  EXPECT_EQ(error, "SPKI pin mismatch");
+  EXPECT_EQ(error, kMirrorMismatch);
 }
 
 }  // namespace

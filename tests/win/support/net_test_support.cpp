@@ -139,4 +139,10 @@ std::string SandboxFolder::Publish(const std::string& name, const std::string& b
   return "/" + relative;
 }
 
+std::string PinMismatchText(const std::string& leafName, const std::string& issuerName) {
+  // The platform's X.500 form: a value with a space is quoted.
+  return "SPKI pin mismatch (server certificate O=\"Velmora Sandbox\", CN=" + leafName + "; issued by " +
+         issuerName + ")";
+}
+
 }  // namespace velmora::test

@@ -43,6 +43,10 @@ bool RunProbe(const std::wstring& name, const std::wstring& folder, const std::s
 // The first certificate of a PEM file (a Windows path); null when it cannot be read.
 PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath);
 
+// The pin check's reason for a chain without the pinned key whose leaf is the sandbox PKI's
+// certificate for leafName, issued by the CA named issuerName.
+std::string PinMismatchText(const std::string& leafName, const std::string& issuerName);
+
 // A folder of files on the sandbox server for one test, removed with its files afterwards.
 // Valid() is false outside the sandbox: the test must then fail.
 class SandboxFolder {
