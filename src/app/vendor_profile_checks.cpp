@@ -30,7 +30,11 @@ static_assert(IsManifestKeyName(VELMORA_PROFILE(packageSha256Key)),
               "packageSha256Key: 1 to 16 visible ASCII bytes, no quote or backslash");
 static_assert(AreManifestKeyNamesDistinct(ActiveVendorProfile()),
               "versionKey, packageUrlKey, packageSha256Key: must differ from each other and "
-              "from \"exeSize\"");
+              "from \"exeSize\" (and from \"expires\" where manifestSigningKeys are given)");
+static_assert(AreManifestSigningKeys(ActiveVendorProfile()),
+              "manifestSigningKeys: each an ECDSA P-256 public key as the base64 text between the "
+              "lines of its PEM file (openssl pkey -pubin -outform der | base64 -w0), the second "
+              "only beside the first and not the same key");
 static_assert(IsHexDigits64(VELMORA_PROFILE(serverKeyPin)),
               "serverKeyPin: must be 64 hexadecimal digits (tools/pin_tool.sh prints it)");
 static_assert(IsHexDigits64(VELMORA_PROFILE(builtInPackageSha256)),

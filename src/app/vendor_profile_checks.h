@@ -8,6 +8,7 @@
 
 #include "base/ascii.h"
 #include "profile/vendor_profile_values.h"
+#include "net/ecdsa_p256.h"
 #include "net/url_rules.h"
 #include "product/version.h"
 #include "workflow/installer_manifest.h"
@@ -67,16 +68,34 @@ namespace velmora {
   return true;
 }
 
-// The three keys and "exeSize" must differ, or one reader would take another's value.
+[[nodiscard]] constexpr bool HasManifestSigningKeys(const VendorProfileValues& profile) {
+  return !profile.manifestSigningKeys[0].empty();
+}
+
+// The three keys and "exeSize" must differ, or one reader would take another's value; so must
+// "expires" where the manifest is signed and it is read.
 [[nodiscard]] constexpr bool AreManifestKeyNamesDistinct(const VendorProfileValues& profile) {
   const std::string_view keys[] = {profile.versionKey, profile.packageUrlKey, profile.packageSha256Key,
-                                   "exeSize"};
-  for (std::size_t i = 0; i < 4; ++i) {
-    for (std::size_t j = i + 1; j < 4; ++j) {
+                                   "exeSize", "expires"};
+  const std::size_t count = HasManifestSigningKeys(profile) ? 5 : 4;
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t j = i + 1; j < count; ++j) {
       if (keys[i] == keys[j]) return false;
     }
   }
   return true;
+}
+
+// The first slot empty (the manifest is not signed) or both slots empty or P-256 public keys:
+// a second key only beside a first, and never the first one again.
+[[nodiscard]] constexpr bool AreManifestSigningKeys(const VendorProfileValues& profile) {
+  const std::string_view first = profile.manifestSigningKeys[0];
+  const std::string_view second = profile.manifestSigningKeys[1];
+  if (first.empty()) return second.empty();
+  if (!ParseEcdsaP256PublicKey(first)) return false;
+  if (second.empty()) return true;
+  return ParseEcdsaP256PublicKey(second) &&
+         *ParseEcdsaP256PublicKey(second) != *ParseEcdsaP256PublicKey(first);
 }
 
 [[nodiscard]] constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }

@@ -41,6 +41,11 @@ std::array<std::string, kAllowedDownloadHostCount> UnscrambleHosts(std::index_se
   return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[I])))...};
 }
 
+template <std::size_t... I>
+std::array<std::string, kManifestSigningKeySlots> UnscrambleSigningKeys(std::index_sequence<I...>) {
+  return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(manifestSigningKeys[I])))...};
+}
+
 }  // namespace
 
 const std::string& AllowedDownloadHost(int index) {
@@ -80,6 +85,13 @@ const std::wstring& MessageHost() {
     return std::wstring(narrow.begin(), narrow.end());
   }();
   return text;
+}
+
+// Held scrambled like the hosts, although public: its published text is not to be found in the
+// program's bytes, and so not swapped there for another.
+const std::string& ManifestSigningKey(int slot) {
+  static const auto keys = UnscrambleSigningKeys(std::make_index_sequence<kManifestSigningKeySlots>{});
+  return keys[slot];
 }
 
 const char* ServerKeyPin() { return VELMORA_PLAIN(serverKeyPin, false); }

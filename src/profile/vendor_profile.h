@@ -16,6 +16,9 @@ const std::string& ManifestPackageUrlKey();
 const std::string& ManifestPackageSha256Key();
 const std::string& BuiltInPackageUrl();
 const std::wstring& MessageHost();
+// The key of a slot (0 .. kManifestSigningKeySlots - 1) as the profile gives it; empty when the
+// slot is unused.
+const std::string& ManifestSigningKey(int slot);
 const char* ServerKeyPin();
 const char* BuiltInVersion();
 const char* BuiltInPackageSha256();

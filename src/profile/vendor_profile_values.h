@@ -11,6 +11,8 @@ namespace velmora {
 // The one place the number of download hosts is set: the profile's list and the run-time
 // allow-list are both sized by it.
 constexpr int kAllowedDownloadHostCount = 5;
+// Two, so that a new manifest signing key can be shipped before the old one is retired.
+constexpr int kManifestSigningKeySlots = 2;
 
 struct VendorProfileValues {
   std::array<std::string_view, kAllowedDownloadHostCount> downloadHosts;  // lower case, exact match
@@ -24,6 +26,9 @@ struct VendorProfileValues {
   std::string_view builtInPackageSha256;
   std::uint64_t builtInExeSize;
   std::string_view messageHost;  // the host named in messages to the user
+  // The public keys (ECDSA P-256, base64 SubjectPublicKeyInfo: the body of the PEM file) whose
+  // signature the manifest must carry. A profile that names none takes the manifest unsigned.
+  std::array<std::string_view, kManifestSigningKeySlots> manifestSigningKeys;
 };
 
 }  // namespace velmora

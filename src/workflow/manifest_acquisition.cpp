@@ -3,9 +3,43 @@
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
+#include "net/text_encoding.h"
+#include "workflow/signed_manifest.h"
 
 namespace velmora {
 namespace {
+
+// Where the profile names signing keys: the manifest's detached signature, fetched by the same
+// pinned downloader under the same rules, and its expiry. A host that holds the server's key
+// but not a signing key gets nothing past this. True when the text may be used.
+bool IsSignedManifestText(const WorkerCalls& calls, const std::wstring& manifestPath, const std::string& text,
+                          std::string& error) {
+  const std::wstring path = manifestPath + WidenAscii(kManifestSignatureSuffix);
+  std::string downloadError;
+  if (!calls.httpsDownload(DefaultManifestUrl() + kManifestSignatureSuffix, path, kManifestSignatureMaxBytes,
+                           DownloadProgress(), &downloadError)) {
+    error = "Could not download the manifest signature: " +
+            (downloadError.empty() ? std::string("no answer from the update server") : downloadError);
+    return false;
+  }
+  std::string signature;
+  const bool read = calls.readManifestFile(path, signature);
+  calls.deleteFile(path);
+  if (!read) {
+    error = "Could not read the manifest signature";
+    return false;
+  }
+  int slot = 0;
+  std::string expires;
+  if (!VerifyManifestSignature(text, signature, calls.manifestSigningKeys, calls.verifySignature, slot,
+                               error) ||
+      !IsManifestUnexpired(text, calls.utcNow(), expires, error)) {
+    return false;
+  }
+  LogMessage("Manifest signature verified with signing key %d; expires=%s.", slot,
+             expires.empty() ? "never" : expires.c_str());
+  return true;
+}
 
 // Up to three pinned downloads of the manifest; true with its text.
 bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, std::string& text) {
@@ -16,9 +50,10 @@ bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, st
     if (calls.httpsDownload(DefaultManifestUrl(), path, kManifestMaxBytes, DownloadProgress(), &error)) {
       if (calls.readManifestFile(path, text)) {
         calls.deleteFile(path);
-        return true;
+        if (calls.manifestSigningKeys.empty() || IsSignedManifestText(calls, path, text, error)) return true;
+      } else {
+        error = "Could not read the installer manifest.";
       }
-      error = "Could not read the installer manifest.";
     } else if (error.empty()) {
       error = "Could not reach the update server.";
     }

@@ -8,8 +8,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/setup_state.h"
+#include "net/ecdsa_p256.h"
+#include "workflow/signed_manifest.h"
 
 namespace velmora {
 
@@ -32,6 +35,11 @@ struct WorkerCalls {
   // The system's own downloader, the last resort for the package.
   std::function<bool(const std::string& url, const std::wstring& path, std::string* error)> systemDownload;
   std::function<bool(const std::wstring& path, std::string& text)> readManifestFile;
+  // The keys the manifest must be signed with; none: it is taken unsigned, as it always was.
+  std::vector<EcdsaP256PublicKey> manifestSigningKeys;
+  SignatureCheck verifySignature;
+  // Now, in seconds since 1970-01-01 UTC: what a signed manifest's expiry is compared with.
+  std::function<std::int64_t()> utcNow;
   std::function<void(const std::wstring& path)> deleteFile;
   std::function<bool(const wchar_t* name, std::wstring* value)> readInstallerValue;
   std::function<bool(std::uint64_t expectedSize)> installedExeMatchesSize;

@@ -42,6 +42,22 @@ CASES = [
     ('packageSha256Key', '"msiDigest"', r'"msi\\Digest"'),
     ('versionKey, packageUrlKey, packageSha256Key', '"msiDigest"', '"buildVersion"'),
     ('versionKey, packageUrlKey, packageSha256Key', '"msiDigest"', '"exeSize"'),
+    ('versionKey, packageUrlKey, packageSha256Key', '"msiDigest"', '"expires"'),
+    # A key cut short, another curve's key, a point not in uncompressed form, the second slot
+    # without a first, the same key twice.
+    ('manifestSigningKeys', '"u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g=="',
+     '"u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK"'),
+    ('manifestSigningKeys', '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5QLQiTCQRkVFDqV3wQXIJXVSzo5aK2JB2/"\n'
+     '                              "u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g=="',
+     '"MHYwEAYHKoZIzj0CAQYFK4EEACIDYgAEZA5lVH2/FX0Hd/dYgSaIGL5DhDEN0V1zAvs+ZQcdbrLW4fhVLkwroI7aMgL7Q6We"'
+     '"6GVDNHMN+GZWKKe/l3SBoFRq8CUrMPOQXEait41DBMtm2QgMLuR1UGCXaEJvI008"'),
+    ('manifestSigningKeys', '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5Q', '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAFqi5Q'),
+    ('manifestSigningKeys', '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5QLQiTCQRkVFDqV3wQXIJXVSzo5aK2JB2/"\n'
+     '                              "u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g=="', '""'),
+    ('manifestSigningKeys', '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE+By/yzpZAO+BVVmBMWdOUVEi5vboNz8yB10v"\n'
+     '                              "ippPewM1vTQ8vdeQaizi4d+p54kUEZoAbN0YbCWUcH+3ARNjYA=="',
+     '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5QLQiTCQRkVFDqV3wQXIJXVSzo5aK2JB2/"'
+     '"u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g=="'),
     ('builtInVersion', '"2.4.1"', '"2.4.x"'),
     ('builtInVersion', '"2.4.1"', '"2..1"'),
     ('builtInVersion', '"2.4.1"', '""'),

@@ -25,6 +25,10 @@ consteval VendorProfileValues ActiveVendorProfile() {
       .builtInPackageSha256 = "9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08",
       .builtInExeSize = 41943040,
       .messageHost = "get.example.com",
+      .manifestSigningKeys = {"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5QLQiTCQRkVFDqV3wQXIJXVSzo5aK2JB2/"
+                              "u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g==",
+                              "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE+By/yzpZAO+BVVmBMWdOUVEi5vboNz8yB10v"
+                              "ippPewM1vTQ8vdeQaizi4d+p54kUEZoAbN0YbCWUcH+3ARNjYA=="},
   };
 }
 

@@ -15,6 +15,12 @@
 #   wrong-name-chain     wrong-name + intermediate: carries the pinned key, names another host
 #   pinned-extra-chain   mirror + intermediate: the pinned certificate rides along unused
 #   interceptor-chain    interceptor + inspection-ca: validates, without the pinned key
+# and the manifest signing keys (ECDSA P-256), which never go near a server:
+#   manifest-key-1  the first slot of the signed-manifest test profile
+#   manifest-key-2  its second slot, the key a rotation moves to
+#   manifest-key-other  a key the profile does not name: what a compromised host would sign with
+# each beside its public half as the profile writes it (manifest-key-N.pub: base64 of the
+# SubjectPublicKeyInfo on one line).
 # Without --force an existing PKI is only completed: what is missing is made with the keys
 # already there, so the pin stays. --force makes every key anew, which means a new pin: copy
 # the printed pin into the sandbox profile.
@@ -28,7 +34,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-$here/pki}
 
 mkdir -p "$out"
-if [ "$force" = yes ]; then rm -f "$out"/*.pem "$out"/*.key "$out"/*.pin; fi
+if [ "$force" = yes ]; then rm -f "$out"/*.pem "$out"/*.key "$out"/*.pin "$out"/*.pub; fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -116,6 +122,13 @@ make_cert wrong-name "wrong-name.velmora.test" intermediate "$(leaf_ext "DNS:wro
 make_cert inspection-ca "Velmora Sandbox Inspection CA" other-root "$(ca_ext ", pathlen:0")
 authorityKeyIdentifier = keyid"
 make_cert interceptor "downloads.velmora.test" inspection-ca "$(leaf_ext "$san")"
+
+for name in manifest-key-1 manifest-key-2 manifest-key-other; do
+  [ -e "$out/$name.key" ] ||
+    openssl genpkey -quiet -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$out/$name.key"
+  openssl pkey -in "$out/$name.key" -pubout -outform der | base64 -w0 >"$out/$name.pub"
+  echo >>"$out/$name.pub"
+done
 
 # What the servers send, and what the namespace trusts.
 cat "$out/server.pem" "$out/intermediate.pem" >"$out/server-chain.pem"

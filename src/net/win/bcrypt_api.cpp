@@ -15,9 +15,14 @@ BcryptApi LoadBcryptApi() {
   ResolveEntryPoint(api.module, "BCryptFinishHash", api.BCryptFinishHash);
   ResolveEntryPoint(api.module, "BCryptDestroyHash", api.BCryptDestroyHash);
   ResolveEntryPoint(api.module, "BCryptCloseAlgorithmProvider", api.BCryptCloseAlgorithmProvider);
+  ResolveEntryPoint(api.module, "BCryptImportKeyPair", api.BCryptImportKeyPair);
+  ResolveEntryPoint(api.module, "BCryptVerifySignature", api.BCryptVerifySignature);
+  ResolveEntryPoint(api.module, "BCryptDestroyKey", api.BCryptDestroyKey);
   api.available = api.BCryptOpenAlgorithmProvider != nullptr && api.BCryptCreateHash != nullptr &&
                   api.BCryptHashData != nullptr && api.BCryptFinishHash != nullptr &&
-                  api.BCryptDestroyHash != nullptr && api.BCryptCloseAlgorithmProvider != nullptr;
+                  api.BCryptDestroyHash != nullptr && api.BCryptCloseAlgorithmProvider != nullptr &&
+                  api.BCryptImportKeyPair != nullptr && api.BCryptVerifySignature != nullptr &&
+                  api.BCryptDestroyKey != nullptr;
   return api;
 }
 

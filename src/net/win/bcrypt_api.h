@@ -1,5 +1,5 @@
 // bcrypt (CNG) bound at run time from the system folder: the SHA-256 calls of the key pin and
-// the package digest.
+// the package digest, and the ECDSA calls that check the manifest's signature.
 #pragma once
 
 #include <windows.h>
@@ -17,6 +17,9 @@ struct BcryptApi {
   decltype(&::BCryptFinishHash) BCryptFinishHash = nullptr;
   decltype(&::BCryptDestroyHash) BCryptDestroyHash = nullptr;
   decltype(&::BCryptCloseAlgorithmProvider) BCryptCloseAlgorithmProvider = nullptr;
+  decltype(&::BCryptImportKeyPair) BCryptImportKeyPair = nullptr;
+  decltype(&::BCryptVerifySignature) BCryptVerifySignature = nullptr;
+  decltype(&::BCryptDestroyKey) BCryptDestroyKey = nullptr;
   bool available = false;  // the module and every entry point are present
 };
 
@@ -29,8 +32,10 @@ inline void CloseBcryptProvider(const BcryptApi& api, BCRYPT_ALG_HANDLE provider
   api.BCryptCloseAlgorithmProvider(provider, 0);
 }
 inline void DestroyBcryptHash(const BcryptApi& api, BCRYPT_HASH_HANDLE hash) { api.BCryptDestroyHash(hash); }
+inline void DestroyBcryptKey(const BcryptApi& api, BCRYPT_KEY_HANDLE key) { api.BCryptDestroyKey(key); }
 
 using ScopedBcryptProvider = Scoped<TableHandleTraits<BcryptApi, BCRYPT_ALG_HANDLE, CloseBcryptProvider>>;
 using ScopedBcryptHash = Scoped<TableHandleTraits<BcryptApi, BCRYPT_HASH_HANDLE, DestroyBcryptHash>>;
+using ScopedBcryptKey = Scoped<TableHandleTraits<BcryptApi, BCRYPT_KEY_HANDLE, DestroyBcryptKey>>;
 
 }  // namespace velmora

@@ -27,10 +27,14 @@ bool Sha256Hash::Update(const unsigned char* bytes, std::size_t count) {
          Succeeded(api_.BCryptHashData(hash_.Get(), const_cast<PUCHAR>(bytes), static_cast<ULONG>(count), 0));
 }
 
+bool Sha256Hash::Finish(std::array<std::uint8_t, 32>& digest) {
+  return Valid() && Succeeded(api_.BCryptFinishHash(hash_.Get(), digest.data(), kDigestBytes, 0));
+}
+
 bool Sha256Hash::FinishHex(std::string& hex) {
-  unsigned char digest[kDigestBytes] = {};
-  if (!Valid() || !Succeeded(api_.BCryptFinishHash(hash_.Get(), digest, kDigestBytes, 0))) return false;
-  hex = HexEncodeLower(digest, kDigestBytes);
+  std::array<std::uint8_t, kDigestBytes> digest{};
+  if (!Finish(digest)) return false;
+  hex = HexEncodeLower(digest.data(), kDigestBytes);
   return true;
 }
 

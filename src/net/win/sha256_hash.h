@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "net/win/bcrypt_api.h"
@@ -21,7 +23,9 @@ class Sha256Hash {
 
   [[nodiscard]] bool Valid() const { return hash_.Valid(); }
   [[nodiscard]] bool Update(const unsigned char* bytes, std::size_t count);
-  // The 32-byte digest as 64 lower-case hex digits; false when finishing fails.
+  // The 32-byte digest; false when finishing fails.
+  [[nodiscard]] bool Finish(std::array<std::uint8_t, 32>& digest);
+  // The same as 64 lower-case hex digits.
   [[nodiscard]] bool FinishHex(std::string& hex);
 
  private:

@@ -27,7 +27,8 @@ struct LeftoverName {
 };
 // What a run deletes itself when it is not killed first; its msiexec logs are kept.
 constexpr LeftoverName kLeftovers[] = {{L"Velmora-Setup-", L".msi"},
-                                       {L"VelmoraInstallerManifest-", L".json"}};
+                                       {L"VelmoraInstallerManifest-", L".json"},
+                                       {L"VelmoraInstallerManifest-", L".json.sig"}};
 
 // The system's own temporary folder, from the Windows folder rather than the user's
 // environment, with its trailing separator; empty when it cannot be had.

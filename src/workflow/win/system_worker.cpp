@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "msi/win/system_install_strategy.h"
+#include "net/win/ecdsa_signature.h"
 #include "net/win/file_integrity.h"
 #include "net/win/https_downloader.h"
 #include "net/win/system_downloader.h"
@@ -27,6 +28,18 @@ WorkerCalls SystemWorkerCalls() {
     return DownloadWithSystemDownloader(url, path, error);
   };
   calls.readManifestFile = ReadManifestFile;
+  calls.manifestSigningKeys = ProfileManifestSigningKeys();
+  calls.verifySignature = [](const EcdsaP256PublicKey& key, const std::string& text,
+                             const EcdsaP256Signature& signature, std::string* error) {
+    return VerifyEcdsaP256Sha256(key, text, signature, error);
+  };
+  calls.utcNow = [] {
+    FILETIME now = {};
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    // 100 ns ticks since 1601 to seconds since 1970.
+    return static_cast<std::int64_t>(ticks / 10000000ULL) - 11644473600LL;
+  };
   calls.deleteFile = [](const std::wstring& path) { DeleteFileW(path.c_str()); };
   calls.readInstallerValue = ReadInstallerValue;
   calls.installedExeMatchesSize = InstalledExeMatchesSize;

@@ -60,6 +60,14 @@ WorkerCalls FakeMachine::Calls() {
   p.deleteFile = [this](const std::wstring& path) {
     if (locked.count(path) == 0) files.erase(path);
   };
+  p.manifestSigningKeys = signingKeys;
+  p.verifySignature = [this](const EcdsaP256PublicKey& key, const std::string& text,
+                             const EcdsaP256Signature& signature, std::string*) {
+    events.push_back("verify " + std::to_string(key[0]));
+    return text == signedText && signature[0] == key[0] ? SignatureVerdict::kValid
+                                                        : SignatureVerdict::kInvalid;
+  };
+  p.utcNow = [this] { return utcNow; };
   p.lockFile = [this](const std::wstring& path) {
     if (files.count(path) == 0 || !locked.insert(path).second) return HeldFile();
     return HeldFile(this, [this, path](void*) { locked.erase(path); });
@@ -92,6 +100,18 @@ WorkerCalls FakeMachine::Calls() {
     return installSucceeds;
   };
   return p;
+}
+
+std::string DerSignedBy(std::uint8_t id) {
+  std::string r(32, '\x11');
+  r[0] = static_cast<char>(id);
+  return std::string("\x30\x44\x02\x20", 4) + r + std::string("\x02\x20", 2) + std::string(32, '\x22');
+}
+
+EcdsaP256PublicKey FakeKey(std::uint8_t id) {
+  EcdsaP256PublicKey key{};
+  key[0] = id;
+  return key;
 }
 
 std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,

@@ -31,6 +31,12 @@ struct FakeMachine {
   bool exeMatches = true;
   bool installSucceeds = true;
   std::map<std::string, std::string> digests;  // file content -> digest text
+  // The manifest signing keys of the profile; none by default, as the sandbox's. The fake
+  // signature check accepts a signature over signedText whose r begins with the key's first
+  // byte (see DerSignedBy).
+  std::vector<EcdsaP256PublicKey> signingKeys;
+  std::string signedText;
+  std::int64_t utcNow = 1801353600;  // 2027-01-31T00:00:00Z
 
   // What the run did.
   std::vector<std::string> events;  // "https <url> <limit>", "sleep 600", "system <url>", ...
@@ -46,6 +52,10 @@ struct FakeMachine {
   std::wstring ManifestPath() const;
   std::wstring PackagePath() const;
 };
+
+// A DER signature that the fake check takes for the key whose first byte is id.
+std::string DerSignedBy(std::uint8_t id);
+EcdsaP256PublicKey FakeKey(std::uint8_t id);
 
 // A manifest document in the profile's key names.
 std::string ManifestText(const std::string& version, const std::string& url, const std::string& digest,

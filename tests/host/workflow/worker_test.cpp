@@ -95,6 +95,115 @@ TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled)
   ExpectNoTemporaryFilesLeft();
 }
 
+// A profile without signing keys reads a manifest as it always did: its "expires" key, even a
+// past one, is one more key the reader passes over, and no signature is asked for.
+TEST_F(WorkerWithFakeMachineTest, WithoutSigningKeysExpiresIsPassedOverAndNoSignatureIsAsked) {
+  ServeManifest(
+      ManifestText("1.1.8", kPackageUrl, kDigest, R"(, "exeSize": 4096, "expires": "2001-01-01T00:00:00Z")"));
+  ServePackage();
+  Run();
+  const std::vector<std::string> expected = {
+      "Setup started (PID 4242).",
+      kManifestLine,
+      "Installed version= expected_exe_size=4096 app_matches=1.",
+      "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
+  };
+  EXPECT_EQ(Log(), expected);
+  EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                                      "https " + kPackageUrl + " 536870912", "install"}));
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+const std::string kSignedManifest =
+    ManifestText("1.1.8", kPackageUrl, kDigest, R"(, "exeSize": 4096, "expires": "2027-02-01T00:00:00Z")");
+
+// A vendor that signs: the signature comes from the manifest's URL plus ".sig", fetched by the
+// same pinned downloader right after the manifest, and is checked over the manifest's bytes.
+TEST_F(WorkerWithFakeMachineTest, SignedManifestIsCheckedWithEachKeyBeforeItIsUsed) {
+  machine.signingKeys = {test::FakeKey(1), test::FakeKey(2)};
+  machine.signedText = kSignedManifest;
+  ServeManifest(kSignedManifest);
+  machine.httpsDownloads.push_back({true, test::DerSignedBy(2), "", {}});
+  ServePackage();
+  Run();
+  const std::vector<std::string> expected = {
+      "Setup started (PID 4242).",
+      "Manifest signature verified with signing key 2; expires=2027-02-01T00:00:00Z.",
+      kManifestLine,
+      "Installed version= expected_exe_size=4096 app_matches=1.",
+      "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
+  };
+  EXPECT_EQ(Log(), expected);
+  EXPECT_EQ(machine.events,
+            (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                      "https " + DefaultManifestUrl() + ".sig 4096", "verify 1", "verify 2",
+                                      "https " + kPackageUrl + " 536870912", "install"}));
+  EXPECT_EQ(machine.files.count(machine.ManifestPath() + L".sig"), 0u);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// What a host that holds the TLS key but no signing key can serve: each attempt fails with its
+// own reason, and after three the built-in manifest is used, as for a host that is down.
+TEST_F(WorkerWithFakeMachineTest, UnsignedForgedOrExpiredManifestFailsEachAttemptThenTheBuiltInOneIsUsed) {
+  struct Case {
+    const char* name;
+    std::string manifest;
+    ScriptedDownload signature;
+    std::string reason;
+  };
+  const std::string expired =
+      ManifestText("1.1.8", kPackageUrl, kDigest, R"(, "expires": "2027-01-30T23:59:59Z")");
+  std::string changed = kSignedManifest;
+  changed[changed.find("1.1.8")] = '9';
+  const std::vector<Case> cases = {
+      {"signed with another key",
+       kSignedManifest,
+       {true, test::DerSignedBy(3), "", {}},
+       "Installer manifest signature matches no manifest signing key"},
+      {"no signature",
+       kSignedManifest,
+       {false, "", "Update server returned HTTP 404", {}},
+       "Could not download the manifest signature: Update server returned HTTP 404"},
+      {"a byte changed after signing",
+       changed,
+       {true, test::DerSignedBy(1), "", {}},
+       "Installer manifest signature matches no manifest signing key"},
+      {"a page for a signature",
+       kSignedManifest,
+       {true, "<html></html>", "", {}},
+       "Installer manifest signature is malformed (13 bytes, not a DER ECDSA P-256 signature)"},
+      {"expired",
+       expired,
+       {true, test::DerSignedBy(1), "", {}},
+       "Installer manifest expired at 2027-01-30T23:59:59Z"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    machine = FakeMachine();
+    ResetSetupState(kWindow);
+    machine.digests[kMsi] = BuiltInManifest().packageSha256;
+    machine.signingKeys = {test::FakeKey(1), test::FakeKey(2)};
+    machine.signedText = c.name == std::string("expired") ? expired : kSignedManifest;
+    CapturedLog().clear();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      ServeManifest(c.manifest);
+      machine.httpsDownloads.push_back(c.signature);
+    }
+    ServePackage();
+    Run();
+    ASSERT_GE(Log().size(), 6u);
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      EXPECT_EQ(Log()[attempt],
+                "Manifest download attempt " + std::to_string(attempt) + " failed: " + c.reason + ".");
+    }
+    EXPECT_EQ(Log()[4], "Using built-in installer manifest fallback.");
+    EXPECT_EQ(Log()[5].rfind("Manifest version=1.1.7 ", 0), 0u) << Log()[5];
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+    ExpectNoTemporaryFilesLeft();
+    EXPECT_EQ(machine.files.count(machine.ManifestPath() + L".sig"), 0u);
+  }
+}
+
 TEST_F(WorkerWithFakeMachineTest, DecisionTableSetsOperationLogLineAndRemoveFirst) {
   struct Case {
     const char* name;
@@ -130,6 +239,7 @@ TEST_F(WorkerWithFakeMachineTest, DecisionTableSetsOperationLogLineAndRemoveFirs
     SCOPED_TRACE(c.name);
     SetUp();
     machine = FakeMachine();
+    ResetSetupState(kWindow);
     machine.digests[kMsi] = kDigest;
     machine.registry = c.registry;
     machine.exeMatches = c.exeMatches;

@@ -62,6 +62,7 @@ TEST(RunTimeBinding, EveryEntryPointIsTheSystemCopysOwn) {
       {crypt32.module, "CertFreeCertificateContext",
        reinterpret_cast<void*>(crypt32.CertFreeCertificateContext)},
       {crypt32.module, "CryptEncodeObjectEx", reinterpret_cast<void*>(crypt32.CryptEncodeObjectEx)},
+      {crypt32.module, "CertGetNameStringW", reinterpret_cast<void*>(crypt32.CertGetNameStringW)},
       {bcrypt.module, "BCryptOpenAlgorithmProvider",
        reinterpret_cast<void*>(bcrypt.BCryptOpenAlgorithmProvider)},
       {bcrypt.module, "BCryptCreateHash", reinterpret_cast<void*>(bcrypt.BCryptCreateHash)},
@@ -70,6 +71,9 @@ TEST(RunTimeBinding, EveryEntryPointIsTheSystemCopysOwn) {
       {bcrypt.module, "BCryptDestroyHash", reinterpret_cast<void*>(bcrypt.BCryptDestroyHash)},
       {bcrypt.module, "BCryptCloseAlgorithmProvider",
        reinterpret_cast<void*>(bcrypt.BCryptCloseAlgorithmProvider)},
+      {bcrypt.module, "BCryptImportKeyPair", reinterpret_cast<void*>(bcrypt.BCryptImportKeyPair)},
+      {bcrypt.module, "BCryptVerifySignature", reinterpret_cast<void*>(bcrypt.BCryptVerifySignature)},
+      {bcrypt.module, "BCryptDestroyKey", reinterpret_cast<void*>(bcrypt.BCryptDestroyKey)},
       {userenv.module, "CreateEnvironmentBlock", reinterpret_cast<void*>(userenv.CreateEnvironmentBlock)},
       {userenv.module, "DestroyEnvironmentBlock", reinterpret_cast<void*>(userenv.DestroyEnvironmentBlock)},
   };

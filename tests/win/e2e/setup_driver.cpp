@@ -65,6 +65,10 @@ LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
 
 std::wstring SetupProgramPath() { return TestBinaryFolder() + L"\\..\\VelmoraSetup.exe"; }
 
+std::wstring SignedManifestSetupProgramPath() {
+  return TestBinaryFolder() + L"\\..\\VelmoraSetupSignedManifest.exe";
+}
+
 HWND FindProcessWindow(DWORD processId, const wchar_t* className, const wchar_t* title) {
   WindowSearch search{processId, className, title, nullptr};
   EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));

@@ -32,6 +32,8 @@ struct SetupRunResult {
 
 // The built program, beside the test binaries' folder.
 std::wstring SetupProgramPath();
+// The same program built with the signed-manifest test profile (two manifest signing keys).
+std::wstring SignedManifestSetupProgramPath();
 
 SetupRunResult RunSetupProgram(const SetupRunOptions& options);
 

@@ -16,6 +16,7 @@
 #include "profile/vendor_profile.h"
 #include "msi_support.h"
 #include "net/win/file_integrity.h"
+#include "net_test_support.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
 #include "setup_driver.h"
@@ -136,7 +137,9 @@ class SetupScenario : public ::testing::Test {
     Uninstall();
     DeleteFileW(DesktopShortcutPath().c_str());
     test::UnpublishFile(L"installer\\manifest.json");
+    test::UnpublishFile(L"installer\\manifest.json.sig");
     test::SetServerBehaviour("");
+    test::SetServerChains("");
     for (const std::wstring& name : published) test::UnpublishFile(name);
     CoUninitialize();
   }
@@ -165,9 +168,8 @@ class SetupScenario : public ::testing::Test {
 
   SetupRunResult Run(SetupRunOptions options = {}) { return RunSetupProgram(options); }
 
-  std::vector<std::string> Log() const {
-    return LogMessages(programData / L"Velmora\\Setup\\bootstrapper.log");
-  }
+  std::wstring LogPath() const { return programData / L"Velmora\\Setup\\bootstrapper.log"; }
+  std::vector<std::string> Log() const { return LogMessages(LogPath()); }
 
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
@@ -314,6 +316,207 @@ TEST_F(SetupScenario, ManifestServerDownOrInvalidFallsBackToTheBuiltInManifest) 
         InOrder(Log(), {c.line, "Using built-in installer manifest fallback.", "Manifest version=1.1.7 "}));
     EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
   }
+}
+
+// The sandbox server as a compromised download host: it holds the pinned TLS key and serves
+// whatever it likes, but it has no manifest signing key. The program is built with the
+// signed-manifest test profile, whose keys are those of the test PKI.
+class SignedManifestScenario : public SetupScenario {
+ protected:
+  void SetUp() override {
+    SetupScenario::SetUp();
+    ASSERT_TRUE(test::PathExists(test::SignedManifestSetupProgramPath()));
+  }
+
+  // A run of the signed-manifest program with a fresh log, for a table's next row.
+  SetupRunResult RunSigned() {
+    DeleteFileW(LogPath().c_str());
+    SetupRunOptions options;
+    options.program = test::SignedManifestSetupProgramPath();
+    options.unselectLaunch = true;
+    return Run(options);
+  }
+
+  void PublishSignature(const std::string& bytes) {
+    ASSERT_TRUE(test::PublishFile(L"installer\\manifest.json.sig", bytes));
+  }
+
+  // A manifest offering 1.1.8 with an expiry, as a release engineer signs it.
+  std::string SignableManifest(const std::string& expires) {
+    return Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0)
+               .insert(1, "\"expires\": \"" + expires + "\", ") +
+           "\n";
+  }
+};
+
+// The keys that the signed-manifest program trusts are the test PKI's, as make_pki.sh prints them.
+TEST(SignedManifestProfile, ItsKeysAreTheTestPkisManifestKeys) {
+  std::string profile;
+  for (const char c : test::ReadWholeFile(
+           test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tests/profiles/sandbox_signed_manifest.h"))) {
+    // Literals joined: a long key may be written as adjacent string literals.
+    if (c != '"' && c != ' ' && c != '\n') profile.push_back(c);
+  }
+  for (const char* name : {"manifest-key-1", "manifest-key-2"}) {
+    std::string key = test::ReadWholeFile(
+        test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/" + name + ".pub"));
+    while (!key.empty() && key.back() == '\n') key.pop_back();
+    EXPECT_NE(profile.find(key), std::string::npos) << name;
+  }
+}
+
+TEST_F(SignedManifestScenario, ForgedUnsignedTamperedOrExpiredManifestIsRefusedAndTheBuiltInOneInstalls) {
+  struct Case {
+    const char* name;
+    std::string manifest;
+    std::string signature;  // none published when empty
+    std::string reason;
+  };
+  const std::string manifest = SignableManifest("2099-12-31T23:59:59Z");
+  std::string tampered = manifest;
+  tampered[tampered.find("1.1.8")] = '9';  // one byte after signing: 9.1.8
+  const std::string expired = SignableManifest("2020-01-01T00:00:00Z");
+  const std::vector<Case> cases = {
+      {"signed with another key", manifest, test::OpensslSignature(manifest, "manifest-key-other"),
+       "Installer manifest signature matches no manifest signing key"},
+      {"no signature", manifest, "",
+       "Could not download the manifest signature: Update server returned HTTP 404"},
+      {"one byte changed after signing", tampered, test::OpensslSignature(manifest, "manifest-key-1"),
+       "Installer manifest signature matches no manifest signing key"},
+      {"expired", expired, test::OpensslSignature(expired, "manifest-key-1"),
+       "Installer manifest expired at 2020-01-01T00:00:00Z"},
+  };
+  PublishPackage("1.1.7", "downloads.velmora.test");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Uninstall();
+    PublishManifest(c.manifest);
+    test::UnpublishFile(L"installer\\manifest.json.sig");
+    if (!c.signature.empty()) PublishSignature(c.signature);
+    const SetupRunResult run = RunSigned();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(InOrder(log, {"Manifest download attempt 1 failed: " + c.reason + ".",
+                              "Manifest download attempt 2 failed: " + c.reason + ".",
+                              "Manifest download attempt 3 failed: " + c.reason + ".",
+                              "Using built-in installer manifest fallback.", "Manifest version=1.1.7 ",
+                              "Finish screen shown for operation 1."}));
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
+    ExpectOnlyMsiexecLogsLeft();
+  }
+}
+
+TEST_F(SignedManifestScenario, ManifestSignedWithEitherKeySlotInstalls) {
+  const std::string manifest = SignableManifest("2099-12-31T23:59:59Z");
+  for (const int slot : {1, 2}) {
+    SCOPED_TRACE(slot);
+    Uninstall();
+    PublishManifest(manifest);
+    PublishSignature(test::OpensslSignature(manifest, "manifest-key-" + std::to_string(slot)));
+    const std::size_t requested = test::ServerRequestLog().size();
+    const SetupRunResult run = RunSigned();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ",
+                                "Manifest signature verified with signing key " + std::to_string(slot) +
+                                    "; expires=2099-12-31T23:59:59Z.",
+                                "Manifest version=1.1.8 url=https://cdn.velmora.test/",
+                                "Installer downloaded to ", "Finish screen shown for operation 1."}));
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+    const std::string requests = test::ServerRequestLog().substr(requested);
+    EXPECT_NE(requests.find("downloads.velmora.test GET /installer/manifest.json.sig 200"), std::string::npos)
+        << requests;
+    ExpectOnlyMsiexecLogsLeft();
+  }
+}
+
+// Run-specific parts of log lines (process ids, the run's folder) in a fixed form, so that two
+// runs' logs compare line for line.
+std::vector<std::string> Normalised(std::vector<std::string> lines) {
+  const std::regex pid(R"(\(PID [0-9]+\))");
+  const std::regex fileOfPid(R"(-[0-9]+\.(msi|log|json))");
+  const std::regex runFolder(R"([A-Za-z]:\\[^"]*\\VelmoraSetup-[0-9]+-[0-9a-f]+)");
+  for (std::string& line : lines) {
+    line = std::regex_replace(line, pid, "(PID <pid>)");
+    line = std::regex_replace(line, fileOfPid, "-<pid>.$1");
+    line = std::regex_replace(line, runFolder, "<run>");
+  }
+  return lines;
+}
+
+// A profile without keys: the program reads a manifest that carries a past expiry and has a
+// signature beside it exactly as it reads one without either, and as it always has: every line
+// of a fresh install, and nothing of the signature fetched.
+TEST_F(SetupScenario, WithoutSigningKeysExpiryAndSignatureChangeNothingInTheLog) {
+  const std::string plain =
+      Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0);
+  std::string withExpiry = plain;
+  withExpiry.insert(1, R"("expires": "2001-01-01T00:00:00Z", )");
+  ASSERT_TRUE(test::PublishFile(L"installer\\manifest.json.sig", "not a signature"));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  const std::string url = "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi";
+  const std::vector<std::string> expected = {
+      "Microsoft Edge WebView2 Runtime is present.",
+      "Setup started (PID <pid>).",
+      "Manifest version=1.1.8 url=" + url + " sha256=" + test::SamplePackageOf("1.1.8").sha256 +
+          " fallback=0.",
+      "Installed version= expected_exe_size=0 app_matches=1.",
+      "Installer downloaded to <run>\\Velmora-Setup-<pid>.msi.",
+      "Repair path: trying install/upgrade first.",
+      "Starting Windows Installer: msiexec.exe /i \"<run>\\Velmora-Setup-<pid>.msi\" /qb /norestart /l*v "
+      "\"<run>\\Velmora-MSI-<pid>.log\"",
+      "Windows Installer exit code: 0.",
+      "Finish screen shown for operation 1.",
+      "Finish requested: launch=0 shortcut=1.",
+      "Desktop shortcut created: " + test::Narrow(DesktopShortcutPath()),
+  };
+  for (const std::string& manifest : {plain, withExpiry}) {
+    SCOPED_TRACE(manifest);
+    Uninstall();
+    PublishManifest(manifest);
+    DeleteFileW(LogPath().c_str());
+    const std::size_t requested = test::ServerRequestLog().size();
+    const SetupRunResult run = Run(options);
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+    EXPECT_EQ(test::ServerRequestLog().find(".sig", requested), std::string::npos);
+    EXPECT_EQ(Normalised(Log()), expected);
+  }
+}
+
+// A TLS-inspecting proxy that the machine trusts stands between setup and the host. Its chain
+// validates but carries no pinned key: the log names its issuer, and its redirect and its stale
+// Date are reported as the pin failure they are, never as HTTP 302 or a clock to fix. The
+// system downloader, which does not pin, still fetches the built-in package through it, and
+// the digest lets it install.
+TEST_F(SetupScenario, InterceptorIsNamedInTheLogAndItsRedirectOrStaleDateIsThePinFailure) {
+  PublishPackage("1.1.7", "downloads.velmora.test");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  ASSERT_TRUE(test::SetServerChains(R"({"downloads.velmora.test": "interceptor"})"));
+  ASSERT_TRUE(test::SetServerBehaviour(
+      R"({"/installer/manifest.json": "status=302", "/downloads/Velmora-Setup-1.1.7-x64.msi": "date=-3600"})"));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  const std::string pin = test::PinMismatchText("downloads.velmora.test", "Velmora Sandbox Inspection CA");
+  const std::vector<std::string> log = Log();
+  EXPECT_TRUE(InOrder(
+      log, {"Manifest download attempt 1 failed: " + pin + ".",
+            "Manifest download attempt 3 failed: " + pin + ".", "Using built-in installer manifest fallback.",
+            "Manifest version=1.1.7 ", "Installer download attempt 1 failed: " + pin + ".",
+            "Windows downloader completed the installer download.", "Finish screen shown for operation 1."}));
+  for (const std::string& line : log) {
+    EXPECT_EQ(line.find("HTTP 302"), std::string::npos) << line;
+    EXPECT_EQ(line.find("Date is"), std::string::npos) << line;
+  }
+  const std::string requests = test::ServerRequestLog();
+  EXPECT_NE(requests.find("downloads.velmora.test GET /installer/manifest.json 302"), std::string::npos);
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.7");
 }
 
 // The partial package of a run killed in mid-download, found in that run's folder: the one

@@ -1,7 +1,9 @@
-// The vendor's hosts, manifest URL and manifest key names must not be readable in the built
-// program. This binary links the whole program library, so it holds what the program holds.
+// The vendor's hosts, manifest URL, manifest key names and manifest signing keys must not be
+// readable in the built program. This binary links the whole program library, so it holds what the program
+// holds.
 #include <gtest/gtest.h>
 
+#include "net/ecdsa_p256.h"
 #include "profile/vendor_profile.h"
 #include "win_test_support.h"
 
@@ -46,6 +48,26 @@ TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheBinary) { ExpectNoPlainSe
 
 TEST(ScrambledProfileTexts, NoneAppearsAsPlainTextInTheShippedProgram) {
   ExpectNoPlainSecrets(ShippedImage());
+}
+
+// The program built with the signed-manifest test profile holds neither the keys' published
+// text nor their raw points.
+TEST(ScrambledProfileTexts, ManifestSigningKeysAppearInNeitherFormInTheSignedManifestProgram) {
+  const std::string image =
+      test::ReadWholeFile(test::TestBinaryFolder() + L"\\..\\VelmoraSetupSignedManifest.exe");
+  ASSERT_GT(image.size(), 100000u);
+  for (const char* name : {"manifest-key-1", "manifest-key-2"}) {
+    SCOPED_TRACE(name);
+    std::string text = test::ReadWholeFile(
+        test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/" + name + ".pub"));
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    const auto point = ParseEcdsaP256PublicKey(text);
+    ASSERT_TRUE(point.has_value());
+    // The text after the prefix that every P-256 key shares.
+    EXPECT_EQ(image.find(text.substr(36)), std::string::npos);
+    EXPECT_EQ(image.find(std::string(point->begin(), point->end())), std::string::npos);
+  }
+  EXPECT_NE(image.find(ServerKeyPin()), std::string::npos);
 }
 
 }  // namespace

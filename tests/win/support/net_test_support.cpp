@@ -145,4 +145,16 @@ std::string PinMismatchText(const std::string& leafName, const std::string& issu
          issuerName + ")";
 }
 
+std::string OpensslSignature(const std::string& bytes, const std::string& keyName) {
+  const TempFolder folder;
+  WriteWholeFile(folder / L"signed", bytes);
+  UnixRun run;
+  const std::string key = std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/" + keyName + ".key";
+  const bool ran = RunUnixScript(
+      "openssl dgst -sha256 -sign " + ShellQuote(key) + " " + ShellQuote(UnixPathOf(folder / L"signed")),
+      run);
+  EXPECT_TRUE(ran && run.exitStatus == 0) << run.errors;
+  return ran && run.exitStatus == 0 ? run.output : std::string();
+}
+
 }  // namespace velmora::test

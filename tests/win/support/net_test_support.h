@@ -47,6 +47,10 @@ PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath);
 // certificate for leafName, issued by the CA named issuerName.
 std::string PinMismatchText(const std::string& leafName, const std::string& issuerName);
 
+// The detached signature openssl writes (`openssl dgst -sha256 -sign`: DER) over bytes with
+// the test PKI's key keyName ("manifest-key-1", ...); empty when openssl failed.
+std::string OpensslSignature(const std::string& bytes, const std::string& keyName);
+
 // A folder of files on the sandbox server for one test, removed with its files afterwards.
 // Valid() is false outside the sandbox: the test must then fail.
 class SandboxFolder {

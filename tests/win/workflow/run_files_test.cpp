@@ -207,7 +207,8 @@ class EarlierRuns : public ::testing::Test {
       if (path == &killed) {
         for (const wchar_t* name :
              {L"Velmora-Setup-4000000001.msi", L"VelmoraInstallerManifest-4000000001.json",
-              L"Velmora-MSI-4000000001.log", L"Velmora-Uninstall-4000000001.log"}) {
+              L"VelmoraInstallerManifest-4000000001.json.sig", L"Velmora-MSI-4000000001.log",
+              L"Velmora-Uninstall-4000000001.log"}) {
           test::WriteWholeFile(*path + L"\\" + name, "left behind");
         }
       }
@@ -230,6 +231,7 @@ TEST_F(EarlierRuns, PackagesAndManifestsAreRemovedAndLogged_LogsStay) {
   SweepEarlierRuns();
   EXPECT_FALSE(test::PathExists(killed + L"\\Velmora-Setup-4000000001.msi"));
   EXPECT_FALSE(test::PathExists(killed + L"\\VelmoraInstallerManifest-4000000001.json"));
+  EXPECT_FALSE(test::PathExists(killed + L"\\VelmoraInstallerManifest-4000000001.json.sig"));
   EXPECT_TRUE(test::PathExists(killed + L"\\Velmora-MSI-4000000001.log"));
   EXPECT_TRUE(test::PathExists(killed + L"\\Velmora-Uninstall-4000000001.log"));
   EXPECT_FALSE(test::PathExists(empty)) << "a folder with nothing left in it goes";
