@@ -51,9 +51,14 @@ secrets = re.findall(r'"([^"]*)"', hosts)
 for field in ('manifestUrl', 'versionKey', 'packageUrlKey', 'packageSha256Key',
               'builtInPackageUrl', 'messageHost'):
     secrets.append(re.search(r'\.' + field + r'\s*=\s*"([^"]*)"', source).group(1))
+# The manifest signing keys, each written as two literals; all but the prefix every P-256 key
+# shares (the first 36 characters).
+keys = re.search(r'\.manifestSigningKeys\s*=\s*\{([^}]*)\}', source).group(1)
+literals = re.findall(r'"([^"]*)"', keys)
+secrets += [first[36:] + second for first, second in zip(literals[0::2], literals[1::2])]
 pin = re.search(r'\.serverKeyPin\s*=\s*"([^"]*)"', source).group(1)
 found = [s for s in secrets if s.encode() in image or s.encode('utf-16-le') in image]
-ok = len(secrets) == 11 and not found and pin.encode() in image
+ok = len(secrets) == 13 and not found and pin.encode() in image
 print('plain texts found: %s' % found if found else 'none of %d texts in plain view' % len(secrets))
 sys.exit(0 if ok else 1)
 PY

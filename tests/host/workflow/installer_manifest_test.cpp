@@ -77,6 +77,31 @@ TEST(ParseManifest, ReadsAllFourValuesAndNormalisesTheDigest) {
   EXPECT_FALSE(IsValidManifest(empty));
 }
 
+// A signed manifest's "expires" key, wherever it stands, changes nothing that the reader takes:
+// a program that does not check signatures reads the same four values from it.
+TEST(ParseManifest, ExpiresKeyAnywhereReadsAsWithoutIt) {
+  const std::string expires = R"("expires": "2001-01-01T00:00:00Z")";
+  const std::string version = "\"" + ManifestVersionKey() + "\": \"1.1.8\"";
+  const std::string url =
+      "\"" + ManifestPackageUrlKey() + "\": \"https://downloads.velmora.test/downloads/v.msi\"";
+  const std::string digest = "\"" + ManifestPackageSha256Key() + "\": \"" + kDigest + "\"";
+  const std::string exeSize = R"("exeSize": 4096)";
+  const std::string texts[] = {
+      "{" + expires + ", " + version + ", " + url + ", " + digest + ", " + exeSize + "}",
+      "{" + version + ", " + url + ", " + expires + ", " + digest + ", " + exeSize + "}",
+      "{" + version + ", " + url + ", " + digest + ", " + exeSize + ", " + expires + "}",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const InstallerManifest m = ParseManifest(text);
+    EXPECT_EQ(m.productVersion, "1.1.8");
+    EXPECT_EQ(m.packageUrl, "https://downloads.velmora.test/downloads/v.msi");
+    EXPECT_EQ(m.packageSha256, kDigest);
+    EXPECT_EQ(m.exeSize, 4096u);
+    EXPECT_TRUE(IsValidManifest(m));
+  }
+}
+
 TEST(IsMsiUrl, IgnoresCaseAndQueryButNotFragment) {
   const std::vector<std::pair<std::string, bool>> cases = {
       {"https://h/x.msi", true},
