@@ -35,6 +35,9 @@ static_assert(AreManifestSigningKeys(ActiveVendorProfile()),
               "manifestSigningKeys: each an ECDSA P-256 public key as the base64 text between the "
               "lines of its PEM file (openssl pkey -pubin -outform der | base64 -w0), the second "
               "only beside the first and not the same key");
+static_assert(IsSignatureBesideManifest(ActiveVendorProfile()),
+              "manifestUrl: where manifestSigningKeys are given, no query or fragment, so that the "
+              "URL plus \".sig\" names the signature beside the manifest");
 static_assert(IsHexDigits64(VELMORA_PROFILE(serverKeyPin)),
               "serverKeyPin: must be 64 hexadecimal digits (tools/pin_tool.sh prints it)");
 static_assert(IsHexDigits64(VELMORA_PROFILE(builtInPackageSha256)),

@@ -98,6 +98,13 @@ namespace velmora {
          *ParseEcdsaP256PublicKey(second) != *ParseEcdsaP256PublicKey(first);
 }
 
+// The signature is fetched from the manifest URL with ".sig" appended, which only names a file
+// beside the manifest when the URL ends in its path: no query, no fragment.
+[[nodiscard]] constexpr bool IsSignatureBesideManifest(const VendorProfileValues& profile) {
+  return !HasManifestSigningKeys(profile) ||
+         profile.manifestUrl.find_first_of("?#") == std::string_view::npos;
+}
+
 [[nodiscard]] constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }
 
 // A host under one of the reserved test domains: such a build serves only a sandbox.

@@ -58,6 +58,7 @@ CASES = [
      '                              "ippPewM1vTQ8vdeQaizi4d+p54kUEZoAbN0YbCWUcH+3ARNjYA=="',
      '"MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAEqi5QLQiTCQRkVFDqV3wQXIJXVSzo5aK2JB2/"'
      '"u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g=="'),
+    ('manifestUrl', 'stable/current.json"', 'stable/current.json?channel=stable"'),
     ('builtInVersion', '"2.4.1"', '"2.4.x"'),
     ('builtInVersion', '"2.4.1"', '"2..1"'),
     ('builtInVersion', '"2.4.1"', '""'),
