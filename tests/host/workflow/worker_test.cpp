@@ -147,7 +147,8 @@ TEST_F(WorkerWithFakeMachineTest, SignedManifestIsCheckedWithEachKeyBeforeItIsUs
 TEST_F(WorkerWithFakeMachineTest, UnsignedForgedOrExpiredManifestFailsEachAttemptThenTheBuiltInOneIsUsed) {
   struct Case {
     const char* name;
-    std::string manifest;
+    std::string manifest;    // served
+    std::string signedText;  // what the signing key signed
     ScriptedDownload signature;
     std::string reason;
   };
@@ -158,21 +159,26 @@ TEST_F(WorkerWithFakeMachineTest, UnsignedForgedOrExpiredManifestFailsEachAttemp
   const std::vector<Case> cases = {
       {"signed with another key",
        kSignedManifest,
+       kSignedManifest,
        {true, test::DerSignedBy(3), "", {}},
        "Installer manifest signature matches no manifest signing key"},
       {"no signature",
+       kSignedManifest,
        kSignedManifest,
        {false, "", "Update server returned HTTP 404", {}},
        "Could not download the manifest signature: Update server returned HTTP 404"},
       {"a byte changed after signing",
        changed,
+       kSignedManifest,
        {true, test::DerSignedBy(1), "", {}},
        "Installer manifest signature matches no manifest signing key"},
       {"a page for a signature",
        kSignedManifest,
+       kSignedManifest,
        {true, "<html></html>", "", {}},
        "Installer manifest signature is malformed (13 bytes, not a DER ECDSA P-256 signature)"},
       {"expired",
+       expired,
        expired,
        {true, test::DerSignedBy(1), "", {}},
        "Installer manifest expired at 2027-01-30T23:59:59Z"},
@@ -183,7 +189,7 @@ TEST_F(WorkerWithFakeMachineTest, UnsignedForgedOrExpiredManifestFailsEachAttemp
     ResetSetupState(kWindow);
     machine.digests[kMsi] = BuiltInManifest().packageSha256;
     machine.signingKeys = {test::FakeKey(1), test::FakeKey(2)};
-    machine.signedText = c.name == std::string("expired") ? expired : kSignedManifest;
+    machine.signedText = c.signedText;
     CapturedLog().clear();
     for (int attempt = 0; attempt < 3; ++attempt) {
       ServeManifest(c.manifest);
