@@ -93,11 +93,13 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
   DWORD before = 0xFF;
   DWORD after = 0xFF;
-  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst) {
+  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
+                                 const InstallVersions& versions,
+                                 const std::function<bool(std::wstring&)>& previousPackage) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    const bool installed = strategy(package, folder, removeFirst);
+    const InstallResult result = strategy(package, folder, removeFirst, versions, previousPackage);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    return installed;
+    return result;
   };
   RunSetup(calls);
   EXPECT_EQ(before, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
