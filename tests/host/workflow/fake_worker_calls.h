@@ -1,5 +1,5 @@
 // A recording stand-in for the machine a setup run works on: files in a map, scripted
-// download results, a registry of two values and a scripted install strategy.
+// download results, a registry of two values, a package cache and a scripted install strategy.
 #pragma once
 
 #include <deque>
@@ -29,7 +29,9 @@ struct FakeMachine {
   ScriptedDownload systemDownload{false, "", "Windows downloader failed (0x800C0005).", {}};
   std::map<std::wstring, std::wstring> registry;
   bool exeMatches = true;
-  bool installSucceeds = true;
+  // What the strategy ends with. An installed package writes its version into the registry; a
+  // restored result first asks for the previous package, as the real strategy does.
+  InstallResult strategyResult = InstallResult::Installed;
   std::map<std::string, std::string> digests;  // file content -> digest text
   // The manifest signing keys of the profile; none by default, as the sandbox's. The fake
   // signature check accepts a signature over signedText whose r begins with the key's first
@@ -37,11 +39,17 @@ struct FakeMachine {
   std::vector<EcdsaP256PublicKey> signingKeys;
   std::string signedText;
   std::int64_t utcNow = 1801353600;  // 2027-01-31T00:00:00Z
+  // The package cache: version -> kept package bytes and digest record. Empty: no cache.
+  std::map<std::wstring, std::pair<std::string, std::string>> cache;
+  bool keepSucceeds = true;
 
   // What the run did.
   std::vector<std::string> events;  // "https <url> <limit>", "sleep 600", "system <url>", ...
   std::vector<std::pair<std::wstring, bool>> strategyCalls;
   std::vector<std::wstring> strategyLogFolders;
+  std::vector<InstallVersions> strategyVersions;
+  std::vector<std::wstring> previousPackages;  // what the strategy got back for the previous version
+  bool previousPackageLockedAtRestore = false;
   bool packagePresentAtInstall = false;
   bool packageLockedAtInstall = false;
   bool runFolderHeldAtInstall = false;
@@ -51,6 +59,7 @@ struct FakeMachine {
   WorkerCalls Calls();
   std::wstring ManifestPath() const;
   std::wstring PackagePath() const;
+  std::wstring CachedPath(const std::wstring& version) const;
 };
 
 // A DER signature that the fake check takes for the key whose first byte is id.
