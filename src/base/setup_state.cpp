@@ -14,6 +14,7 @@ std::atomic<bool> SetupBusy{true};
 WindowHandle SetupWindowHandle = nullptr;
 std::int32_t ProgressPercent = 0;
 bool ForceFallbackManifest = false;
+std::atomic<CancelState> SetupCancel{CancelState::NotOffered};
 
 namespace {
 
@@ -55,6 +56,24 @@ void FailSetup(const std::wstring& message) {
 void FinishSetup(Outcome outcome) { EndRun(outcome, WM_SETUP_FINISH); }
 
 void CloseSetup(Outcome outcome) { EndRun(outcome, WM_SETUP_CLOSE); }
+
+void OfferCancel() {
+  CancelState expected = CancelState::NotOffered;
+  SetupCancel.compare_exchange_strong(expected, CancelState::Offered);
+}
+
+bool WithdrawCancel() {
+  CancelState expected = CancelState::Offered;
+  return SetupCancel.compare_exchange_strong(expected, CancelState::NotOffered) ||
+         expected == CancelState::NotOffered;
+}
+
+bool RequestCancel() {
+  CancelState expected = CancelState::Offered;
+  return SetupCancel.compare_exchange_strong(expected, CancelState::Requested);
+}
+
+bool CancelRequested() { return SetupCancel.load() == CancelState::Requested; }
 
 std::wstring CopyStatusText() {
   std::lock_guard<std::mutex> lock(StatusLock);

@@ -17,6 +17,8 @@ struct SetupWindowState {
   bool hoverFinish = false;
   // Recorded by the WebView2 prompt before the worker starts; adds a warning to the finish screen.
   bool webView2Missing = false;
+  // The "Cancel Velmora setup?" question is on the screen; a second close does not ask again.
+  bool cancelPromptOpen = false;
 };
 
 // The one instance for the life of the process.

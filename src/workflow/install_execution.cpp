@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
+#include "workflow/user_cancel.h"
 
 namespace velmora {
 namespace {
@@ -33,18 +34,20 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 }
 
 // Two pinned attempts sharing one progress reporter, then the system downloader. True with
-// the package at path; false once the run has failed with the download message.
+// the package at path; false with the reason in error, or once the user cancelled. Reports
+// nothing final itself: the caller first learns whether a cancel came in meanwhile.
 bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
-                     const std::wstring& offeredVersion, const std::wstring& path) {
+                     const std::wstring& offeredVersion, const std::wstring& path, std::string& error) {
   int lastPercent = -1;
-  std::string error;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
     if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
+    if (CancelRequested()) return false;
     error.clear();
     if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
                             MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
+    if (CancelRequested()) return false;  // stopped by the user, not failed
     LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
     calls.deleteFile(path);
   }
@@ -56,11 +59,9 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
     PostProgress(100);
     return true;
   }
+  if (CancelRequested()) return false;
   LogMessage("Windows downloader failed: %s.", systemError.c_str());
   if (!systemError.empty()) error = systemError;
-  LogMessage("Installer download failed: %s.", error.c_str());
-  calls.deleteFile(path);
-  FailSetup(kDownloadFailurePrefix + WidenAscii(error));
   return false;
 }
 
@@ -129,7 +130,20 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   SetStatus(L"Downloading Velmora " + offered + L"...");
   const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
   calls.deleteFile(package);
-  if (!DownloadPackage(calls, manifest, offered, package)) return;
+  OfferCancel();
+  std::string error;
+  const bool downloaded = DownloadPackage(calls, manifest, offered, package, error);
+  // From here on the user can no longer cancel: what follows ends in Windows Installer.
+  if (!WithdrawCancel()) {
+    EndCancelledRun(calls, package, "Installer download");
+    return;
+  }
+  if (!downloaded) {
+    LogMessage("Installer download failed: %s.", error.c_str());
+    calls.deleteFile(package);
+    FailSetup(kDownloadFailurePrefix + WidenAscii(error));
+    return;
+  }
   HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
   if (!lock) return;
 

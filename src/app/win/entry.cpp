@@ -22,6 +22,9 @@ namespace velmora {
 namespace {
 
 constexpr int kSecondCopyTries = 20;
+// Windows Installer's own code for a setup the user cancelled, so that a caller that knows
+// installers reads it as such.
+constexpr int kExitCancelledByUser = ERROR_INSTALL_USEREXIT;
 constexpr DWORD kSecondCopyPauseMilliseconds = 100;
 
 // The worker thread lives in a process-wide slot until the entry joins it.
@@ -61,6 +64,8 @@ int ExitCodeForOutcome() {
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
     }
+    case Outcome::Cancelled:
+      return kExitCancelledByUser;  // the user asked for it: nothing to tell them
     case Outcome::InstallFailed:
     case Outcome::Pending:
       break;

@@ -5,6 +5,7 @@
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
 #include "ui/finish_screen_targets.h"
+#include "ui/win/cancel_prompt.h"
 #include "ui/win/paint_frame.h"
 #include "ui/setup_window_state.h"
 #include "ui/win/window_placement.h"
@@ -59,12 +60,24 @@ bool OnSetCursor(HWND window, WORD hitCode) {
   return false;
 }
 
+// The close box, Alt+F4 and Esc: the window closes once the worker is done; while a download
+// runs the user is asked whether to cancel; at any other busy time, and while finishing, the
+// window stays.
+void OnCloseRequest(HWND window) {
+  if (WindowState.finishing) return;
+  if (!SetupBusy.load()) {
+    DestroyWindow(window);
+  } else if (SetupCancel.load() == CancelState::Offered) {
+    AskToCancelSetup(window);
+  }
+}
+
 void OnKeyDown(HWND window, WPARAM key) {
   if (WindowState.finishing) return;
   if (key == VK_RETURN) {
     if (WindowState.finishScreenShown) FinishWithWindowCalls(window);
   } else if (key == VK_ESCAPE) {
-    if (!SetupBusy.load()) DestroyWindow(window);
+    OnCloseRequest(window);
   }
 }
 
@@ -139,7 +152,7 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_ERASEBKGND:
       return 1;  // the paint frame covers every pixel
     case WM_CLOSE:
-      if (!SetupBusy.load() && !state.finishing) DestroyWindow(window);
+      OnCloseRequest(window);
       return 0;
     case WM_SETCURSOR:
       if (OnSetCursor(window, LOWORD(lParam))) return TRUE;

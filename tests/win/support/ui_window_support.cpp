@@ -81,6 +81,7 @@ void ResetWindowAndSetupState() {
   SetupOperation.exchange(Operation::None);
   SetupOutcome.exchange(Outcome::Pending);
   ProgressPercent = 0;
+  SetupCancel.exchange(CancelState::NotOffered);
   SetupWindowHandle = nullptr;
   std::lock_guard<std::mutex> lock(StatusLock);
   StatusText.clear();
