@@ -26,4 +26,15 @@ FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight
   return FinishTarget::NoTarget;
 }
 
+FinishTarget NextFocus(FinishTarget current, bool backwards) {
+  constexpr FinishTarget kOrder[] = {FinishTarget::LaunchOption, FinishTarget::ShortcutOption,
+                                     FinishTarget::FinishButton};
+  constexpr int kCount = 3;
+  int index = backwards ? kCount : -1;
+  for (int i = 0; i < kCount; ++i) {
+    if (kOrder[i] == current) index = i;
+  }
+  return kOrder[(index + (backwards ? kCount - 1 : 1)) % kCount];
+}
+
 }  // namespace velmora

@@ -41,4 +41,8 @@ enum class FinishTarget { NoTarget, LaunchOption, ShortcutOption, FinishButton }
 // Edges count as inside; the gap between a box and its label is no target.
 FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight);
 
+// The tab order: launch option, shortcut option, Finish, and round again; backwards for
+// Shift+Tab. NoTarget goes to the first (or, backwards, the last) target.
+FinishTarget NextFocus(FinishTarget current, bool backwards);
+
 }  // namespace velmora

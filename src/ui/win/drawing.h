@@ -15,6 +15,15 @@ void DrawTextLine(Gdiplus::GpGraphics* graphics, const wchar_t* text, const Targ
                   std::uint32_t argb, Gdiplus::FontStyle style, Gdiplus::StringAlignment alignment,
                   Gdiplus::StringAlignment lineAlignment);
 
+// Where DrawTextLine with the same arguments puts the text: the box its words take, or the
+// layout rectangle itself when the text cannot be measured.
+TargetRect MeasureTextLine(Gdiplus::GpGraphics* graphics, const wchar_t* text, const TargetRect& rect,
+                           float sizePx, Gdiplus::FontStyle style, Gdiplus::StringAlignment alignment,
+                           Gdiplus::StringAlignment lineAlignment);
+
+// A dotted one-pixel rectangle: the keyboard focus cue, drawn in the system's manner.
+void DrawFocusCue(Gdiplus::GpGraphics* graphics, const TargetRect& rect, std::uint32_t argb);
+
 // Text wrapped at words and line feeds from the top left, ending with an ellipsis after the
 // last whole word that fits the height.
 void DrawTextBlock(Gdiplus::GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,

@@ -1,5 +1,7 @@
 #include "ui/win/finish_screen.h"
 
+#include <cmath>
+
 #include "base/setup_state.h"
 #include "ui/win/drawing.h"
 #include "ui/palette.h"
@@ -24,6 +26,37 @@ void DrawTick(GpGraphics* graphics, const TargetRect& box) {
   gdip::GdipSetPenEndCap(pen.get(), LineCapRound);
   gdip::GdipDrawLine(graphics, pen.get(), box.x + 4.5f, box.y + 10.5f, box.x + 8.5f, box.y + 14.5f);
   gdip::GdipDrawLine(graphics, pen.get(), box.x + 8.5f, box.y + 14.5f, box.x + 16.0f, box.y + 6.0f);
+}
+
+// A one-pixel line is crisp when it runs along pixel centres.
+float PixelCentre(float coordinate) { return std::floor(coordinate) + 0.5f; }
+
+TargetRect OnPixelCentres(const TargetRect& rect) {
+  const float x = PixelCentre(rect.x);
+  const float y = PixelCentre(rect.y);
+  return {x, y, PixelCentre(rect.x + rect.width) - x, PixelCentre(rect.y + rect.height) - y};
+}
+
+// Around the label's words for an option, inside the face for the button, as the system's
+// check boxes and push buttons show their focus.
+void DrawFinishFocusCue(GpGraphics* graphics, FinishTarget focus, const TargetRect& button) {
+  if (focus == FinishTarget::FinishButton) {
+    DrawFocusCue(
+        graphics,
+        OnPixelCentres({button.x + 4.0f, button.y + 4.0f, button.width - 8.0f, button.height - 8.0f}),
+        WhiteColor);
+    return;
+  }
+  const bool launch = focus == FinishTarget::LaunchOption;
+  if (!launch && focus != FinishTarget::ShortcutOption) return;
+  const TargetRect label =
+      FinishTargetRect(launch ? FinishTargetPart::LaunchLabel : FinishTargetPart::ShortcutLabel);
+  const TargetRect words =
+      MeasureTextLine(graphics, launch ? kLaunchOptionLabel : kShortcutOptionLabel, label, 14.0f,
+                      FontStyleRegular, StringAlignmentNear, StringAlignmentCenter);
+  DrawFocusCue(graphics,
+               OnPixelCentres({words.x - 2.0f, words.y - 1.0f, words.width + 3.0f, words.height + 1.0f}),
+               InkColor);
 }
 
 }  // namespace
@@ -61,6 +94,7 @@ void DrawFinishScreen(GpGraphics* graphics, float width, float height) {
                        state.hoverFinish && !state.finishing ? AccentHoverColor : AccentColor);
   DrawTextLine(graphics, FinishButtonLabel(state.finishing, state.launchSelected), button, 14.0f, WhiteColor,
                FontStyleBold, StringAlignmentCenter, StringAlignmentCenter);
+  if (state.focusCueShown && !state.finishing) DrawFinishFocusCue(graphics, state.focus, button);
 }
 
 }  // namespace velmora

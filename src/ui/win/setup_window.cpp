@@ -72,25 +72,19 @@ void OnCloseRequest(HWND window) {
   }
 }
 
-void OnKeyDown(HWND window, WPARAM key) {
-  if (WindowState.finishing) return;
-  if (key == VK_RETURN) {
-    if (WindowState.finishScreenShown) FinishWithWindowCalls(window);
-  } else if (key == VK_ESCAPE) {
-    OnCloseRequest(window);
-  }
-}
-
-void OnLeftButtonUp(HWND window, int x, int y) {
+// What a click on a target, or Space on the focused one, does. An option that is acted on
+// takes the focus, as a clicked check box does.
+void ActivateTarget(HWND window, FinishTarget target) {
   SetupWindowState& state = WindowState;
-  if (state.finishing || !state.finishScreenShown) return;
-  switch (TargetAt(window, x, y)) {
+  switch (target) {
     case FinishTarget::LaunchOption:
       state.launchSelected = !state.launchSelected;
+      state.focus = target;
       InvalidateClient(window);
       break;
     case FinishTarget::ShortcutOption:
       state.shortcutSelected = !state.shortcutSelected;
+      state.focus = target;
       InvalidateClient(window);
       break;
     case FinishTarget::FinishButton:
@@ -98,6 +92,52 @@ void OnLeftButtonUp(HWND window, int x, int y) {
       break;
     case FinishTarget::NoTarget:
       break;
+  }
+}
+
+// Keyboard use shows the focus cue from then on; the system keeps the state and tells the
+// window through WM_UPDATEUISTATE.
+void ShowFocusCue(HWND window) {
+  if (!WindowState.focusCueShown)
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+}
+
+void OnKeyDown(HWND window, WPARAM key) {
+  SetupWindowState& state = WindowState;
+  if (state.finishing) return;
+  if (key == VK_RETURN) {
+    if (state.finishScreenShown) FinishWithWindowCalls(window);
+  } else if (key == VK_ESCAPE) {
+    OnCloseRequest(window);
+  } else if (key == VK_TAB && state.finishScreenShown) {
+    state.focus = NextFocus(state.focus, GetKeyState(VK_SHIFT) < 0);
+    ShowFocusCue(window);
+    InvalidateClient(window);
+  } else if (key == VK_SPACE && state.finishScreenShown) {
+    ShowFocusCue(window);
+    ActivateTarget(window, state.focus);
+  }
+}
+
+void OnLeftButtonUp(HWND window, int x, int y) {
+  const SetupWindowState& state = WindowState;
+  if (state.finishing || !state.finishScreenShown) return;
+  ActivateTarget(window, TargetAt(window, x, y));
+}
+
+// The cue starts hidden, unless the user has asked Windows to show keyboard cues always.
+void InitializeFocusCue(HWND window) {
+  BOOL alwaysShown = FALSE;
+  SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &alwaysShown, 0);
+  SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(alwaysShown ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+}
+
+void OnUpdateUiState(HWND window, WPARAM wParam, LPARAM lParam) {
+  DefWindowProcW(window, WM_UPDATEUISTATE, wParam, lParam);
+  const bool shown = (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  if (shown != WindowState.focusCueShown) {
+    WindowState.focusCueShown = shown;
+    InvalidateClient(window);
   }
 }
 
@@ -138,6 +178,7 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
       state.launchSelected = true;
       state.shortcutSelected = true;
+      InitializeFocusCue(window);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -159,6 +200,9 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
       break;
     case WM_KEYDOWN:
       OnKeyDown(window, wParam);
+      return 0;
+    case WM_UPDATEUISTATE:
+      OnUpdateUiState(window, wParam, lParam);
       return 0;
     case WM_MOUSEMOVE:
       UpdateHover(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));

@@ -80,8 +80,29 @@ TEST(SetupWindowStateRecord, StartsWithBothOptionsAndNothingElse) {
   EXPECT_FALSE(fresh.finishing);
   EXPECT_FALSE(fresh.hoverLaunch || fresh.hoverShortcut || fresh.hoverFinish);
   EXPECT_FALSE(fresh.webView2Missing);
+  EXPECT_EQ(fresh.focus, FinishTarget::LaunchOption);
+  EXPECT_FALSE(fresh.focusCueShown);
+  EXPECT_FALSE(fresh.cancelPromptOpen);
   EXPECT_TRUE(WindowState.launchSelected && WindowState.shortcutSelected);
   EXPECT_FALSE(WindowState.finishScreenShown || WindowState.webView2Missing);
+}
+
+TEST(FinishFocusOrder, TabGoesRoundTheThreeTargetsAndShiftTabGoesBack) {
+  using T = FinishTarget;
+  const struct {
+    T from;
+    T forward;
+    T backward;
+  } cases[] = {
+      {T::LaunchOption, T::ShortcutOption, T::FinishButton},
+      {T::ShortcutOption, T::FinishButton, T::LaunchOption},
+      {T::FinishButton, T::LaunchOption, T::ShortcutOption},
+      {T::NoTarget, T::LaunchOption, T::FinishButton},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(NextFocus(c.from, false), c.forward) << static_cast<int>(c.from);
+    EXPECT_EQ(NextFocus(c.from, true), c.backward) << static_cast<int>(c.from);
+  }
 }
 
 }  // namespace
