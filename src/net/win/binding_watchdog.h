@@ -1,7 +1,7 @@
 // A status callback for one urlmon binding that aborts the binding when no bytes have arrived
-// for a set time, or when a stop is requested (the user cancelled). The system downloader has no time-out of its own: against a server that
-// stops sending mid-body, or a connection reset that urlmon misses, it would wait for many
-// minutes while the setup window cannot be closed.
+// for a set time, or when a stop is requested (the user cancelled). The system downloader has no time-out of
+// its own: against a server that stops sending mid-body, or a connection reset that urlmon misses, it would
+// wait for many minutes while the setup window cannot be closed.
 #pragma once
 
 #include <windows.h>

@@ -415,7 +415,11 @@ TEST_F(WorkerWithFakeMachineTest, CancelDuringADownloadEndsTheRunThereAndRemoves
   const std::string manifestEvent = "https " + DefaultManifestUrl() + " 65536";
   const std::string packageEvent = "https " + kPackageUrl + " 536870912";
   const std::vector<Case> cases = {
-      {"manifest, first attempt", {cancelled}, {}, {manifestEvent}, "Manifest download cancelled by the user.",
+      {"manifest, first attempt",
+       {cancelled},
+       {},
+       {manifestEvent},
+       "Manifest download cancelled by the user.",
        false},
       {"manifest, second attempt",
        {failed, cancelled},

@@ -97,7 +97,8 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
   if (mode == L"system" && argc >= 4 && argc <= 6)
     return System(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr, argc == 6 ? argv[5] : nullptr);
-  std::fprintf(stderr,
-               "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS [STOP_AFTER_MS]]\n");
+  std::fprintf(
+      stderr,
+      "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS [STOP_AFTER_MS]]\n");
   return 2;
 }

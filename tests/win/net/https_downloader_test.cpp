@@ -328,13 +328,14 @@ TEST_F(SandboxDownloadTest, StopRequestedAfterTheFirstBufferEndsTheDownloadBefor
     return stop;
   };
   Fetched f;
-  f.ok = HttpsDownloader(PackageUrl()).Download(
-      Destination(), 0,
-      [&](std::uint64_t done, std::uint64_t total) {
-        f.reports.emplace_back(done, total);
-        stop = done > 0;
-      },
-      &f.error, calls);
+  f.ok = HttpsDownloader(PackageUrl())
+             .Download(
+                 Destination(), 0,
+                 [&](std::uint64_t done, std::uint64_t total) {
+                   f.reports.emplace_back(done, total);
+                   stop = done > 0;
+                 },
+                 &f.error, calls);
   EXPECT_FALSE(f.ok);
   EXPECT_EQ(f.error, "Download cancelled by the user");
   EXPECT_FALSE(test::PathExists(Destination()));
