@@ -88,14 +88,14 @@ void ResetWindowAndSetupState() {
   ErrorText.clear();
 }
 
-SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls) {
+SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls, const ScreenColorCalls& colorCalls) {
   ResetWindowAndSetupState();
   // The display outlives each test: a pointer left over the window by an earlier one would hover.
   SetCursorPos(1, 1);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const bool registered = RegisterSetupWindowClass(instance);
   EXPECT_TRUE(registered || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
-  window_ = CreateSetupWindow(instance, finishCalls);
+  window_ = CreateSetupWindow(instance, finishCalls, colorCalls);
   EXPECT_NE(window_, nullptr);
   EXPECT_EQ(SetupWindowHandle, window_);
   ShowSetupWindow(window_);

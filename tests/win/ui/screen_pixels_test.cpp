@@ -291,12 +291,13 @@ TEST_F(ScreenPixelsTest, FocusCueAppearsOnlyOnceTheKeyboardIsUsed) {
 
   window_.PressKey(VK_TAB);  // to Finish
   const Capture finish = Client();
+  Screenshot(L"finish-screen-focus-on-finish");
   EXPECT_EQ(finish.Crop(0, 0, W(), H() - 80), before.Crop(0, 0, W(), H() - 80));
-  // The cue's top side runs 4 pixels inside the button face, clear of the label.
-  const int row = H() - 72;
-  EXPECT_EQ(before.PixelsOf(Rgb(WhiteColor), W() - 166, row, 128, 1), 0);
-  EXPECT_GT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, row, 128, 1), 20);
-  EXPECT_LT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, row, 128, 1), 128) << "dotted, not solid";
+  // The cue's top side runs about 4 pixels inside the button face, clear of the label.
+  const int top = H() - 74;
+  EXPECT_EQ(before.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 0);
+  EXPECT_GT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 20);
+  EXPECT_LT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 128) << "dotted, not solid";
 }
 
 }  // namespace
