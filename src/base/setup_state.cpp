@@ -1,4 +1,5 @@
 #include "base/setup_state.h"
+#include "base/user_texts.h"
 
 #include <cwchar>
 #include <vector>
@@ -90,9 +91,8 @@ std::wstring FormatDownloadStatus(const std::wstring& version, int percent, std:
   constexpr std::size_t kLineUnits = 256;
   // Sized for the whole line, so the formatting itself never truncates; the cut is ours.
   std::vector<wchar_t> buffer(version.size() + kLineUnits, L'\0');
-  const int written =
-      std::swprintf(buffer.data(), buffer.size(), L"Downloading Velmora %ls... %d%%  (%.1f of %.1f MB)",
-                    version.c_str(), percent, done / 1048576.0, total / 1048576.0);
+  const int written = std::swprintf(buffer.data(), buffer.size(), texts::kDownloadProgressFormat,
+                                    version.c_str(), percent, done / 1048576.0, total / 1048576.0);
   std::wstring line(buffer.data(), written > 0 ? static_cast<std::size_t>(written) : 0);
   if (line.size() > kLineUnits - 1) line.resize(kLineUnits - 1);
   return line;

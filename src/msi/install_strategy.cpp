@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
 #include "msi/msiexec_command.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -19,10 +20,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    calls.showError(
-        L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
-        L"Setup "
-        L"again.");
+    calls.showError(texts::kAnotherInstallRunning);
     return true;
   }
   return false;
@@ -37,24 +35,21 @@ bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const Ins
   } else {
     // Fresh installs and updates come this way too: the package's own upgrade rules decide.
     LogMessage("Repair path: trying install/upgrade first.");
-    SetStatus(L"Starting the Windows installer...");
+    SetStatus(texts::kStartingInstallerStatus);
     if (calls.installPackage(msiPath, exitCode)) return true;
     if (EndsTheSequence(exitCode, calls)) return false;
     LogMessage("Install/upgrade failed; falling back to uninstall + reinstall.");
   }
-  SetStatus(L"Cleaning up the previous Velmora copy...");
+  SetStatus(texts::kCleaningUpStatus);
   // A failed uninstall does not end the run: installing over what is left may still work.
   if (!calls.uninstallProduct(exitCode)) {
     if (EndsTheSequence(exitCode, calls)) return false;
     LogMessage("Uninstall failed; trying install over the existing product.");
   }
-  SetStatus(L"Installing the latest Velmora...");
+  SetStatus(texts::kInstallingStatus);
   if (calls.installPackage(msiPath, exitCode)) return true;
   if (EndsTheSequence(exitCode, calls)) return false;
-  calls.showError(
-      L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or "
-      L"download the latest installer from " +
-      MessageHost() + L".");
+  calls.showError(FillIn(texts::kRepairFailed, MessageHost()));
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include "base/setup_state.h"
 #include "ui/screen_layout.h"
 #include "ui/screen_texts.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -32,7 +33,7 @@ AccessibleElement Option(const SetupWindowState& state, FinishTarget target) {
   AccessibleElement element{AccessibleRole::CheckBox,
                             launch ? kLaunchOptionLabel : kShortcutOptionLabel,
                             {},
-                            checked ? L"Uncheck" : L"Check",
+                            checked ? texts::kUncheckAction : texts::kCheckAction,
                             Union(box, label),
                             target};
   element.checked = checked;
@@ -48,7 +49,7 @@ std::vector<AccessibleElement> AccessibleElements(const SetupWindowState& state,
     const ProgressScreenLayout layout = LayOutProgressScreen(width, height);
     AccessibleElement bar{AccessibleRole::ProgressBar,
                           kProgressTitle,
-                          std::to_wstring(std::clamp(percent, 0, 100)) + L"%",
+                          FillIn(texts::kProgressValue, std::to_wstring(std::clamp(percent, 0, 100))),
                           {},
                           layout.track,
                           FinishTarget::NoTarget};
@@ -59,7 +60,7 @@ std::vector<AccessibleElement> AccessibleElements(const SetupWindowState& state,
   AccessibleElement finish{AccessibleRole::PushButton,
                            FinishButtonLabel(state.finishing, state.launchSelected),
                            {},
-                           L"Press",
+                           texts::kPressAction,
                            FinishButtonRect(width, height),
                            FinishTarget::FinishButton};
   finish.focused = state.focus == FinishTarget::FinishButton;

@@ -5,13 +5,10 @@
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
 #include "workflow/user_cancel.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
-
-constexpr wchar_t kDownloadFailurePrefix[] =
-    L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
-    L"shield, allow Velmora Setup and try again. ";
 
 std::wstring ReadValue(const WorkerCalls& calls, const wchar_t* name) {
   std::wstring value;
@@ -52,7 +49,7 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
     calls.deleteFile(path);
   }
 
-  SetStatus(L"Downloading with Windows network settings...");
+  SetStatus(texts::kSystemDownloadStatus);
   std::string systemError;
   if (calls.systemDownload(manifest.packageUrl, path, &systemError)) {
     LogMessage("Windows downloader completed the installer download.");
@@ -76,7 +73,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     calls.deleteFile(path);
-    FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
+    FailSetup(texts::kNotAnMsi);
     return nullptr;
   }
   std::string actual;
@@ -85,7 +82,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
     calls.deleteFile(path);
-    FailSetup(L"The downloaded installer failed its integrity check.");
+    FailSetup(texts::kIntegrityFailed);
     return nullptr;
   }
   return lock;
@@ -127,7 +124,7 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
     return;
   }
   const std::wstring offered = WidenAscii(manifest.productVersion);
-  SetStatus(L"Downloading Velmora " + offered + L"...");
+  SetStatus(FillIn(texts::kDownloadingStatus, offered));
   const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
   calls.deleteFile(package);
   OfferCancel();
@@ -141,7 +138,7 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   if (!downloaded) {
     LogMessage("Installer download failed: %s.", error.c_str());
     calls.deleteFile(package);
-    FailSetup(kDownloadFailurePrefix + WidenAscii(error));
+    FailSetup(texts::kDownloadFailed + WidenAscii(error));
     return;
   }
   HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
@@ -149,12 +146,12 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
 
   LogMessage("Installer downloaded to %ls.", package.c_str());
   PostProgress(100);
-  SetStatus(L"Download complete. Starting the Velmora installer...");
+  SetStatus(texts::kDownloadCompleteStatus);
   const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst);
   lock.reset();
   calls.deleteFile(package);
   if (installed) {
-    SetStatus(L"Install complete.");
+    SetStatus(texts::kInstallCompleteStatus);
     FinishSetup(Outcome::Installed);
   } else {
     CloseSetup(Outcome::InstallFailed);

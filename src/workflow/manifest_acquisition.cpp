@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
 #include "workflow/user_cancel.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -34,13 +35,13 @@ bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, st
 }  // namespace
 
 bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunFolder& folder) {
-  SetStatus(L"Checking for the latest Velmora installer...");
+  SetStatus(texts::kCheckingStatus);
   const unsigned long pid = calls.processId();
   LogMessage("Setup started (PID %lu).", pid);
   calls.sweepEarlierRuns();
   folder.hold = calls.createRunFolder(folder.path);
   if (!folder.hold) {
-    FailSetup(L"Windows could not provide a temporary folder.");
+    FailSetup(texts::kNoTemporaryFolder);
     return false;
   }
   const std::wstring manifestPath =
@@ -74,7 +75,7 @@ bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunF
   if (!IsValidManifest(manifest)) {
     LogMessage("Installer metadata is invalid. version='%s' url='%s'.", manifest.productVersion.c_str(),
                manifest.packageUrl.c_str());
-    FailSetup(L"The installer manifest is invalid.");
+    FailSetup(texts::kManifestInvalid);
     return false;
   }
   LogMessage("Manifest version=%s url=%s sha256=%s fallback=%d.", manifest.productVersion.c_str(),

@@ -17,6 +17,7 @@
 #include "ui/win/setup_window.h"
 #include "webview/win/webview2_prompt.h"
 #include "workflow/win/system_worker.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -46,7 +47,7 @@ int RunAsSecondCopy() {
     }
     Sleep(kSecondCopyPauseMilliseconds);
   }
-  MessageBoxW(nullptr, L"Velmora Setup is already running.", kSetupCaption, MB_ICONINFORMATION);
+  MessageBoxW(nullptr, texts::kAlreadyRunning, kSetupCaption, MB_ICONINFORMATION);
   return 0;
 }
 
@@ -58,8 +59,7 @@ int ExitCodeForOutcome() {
     case Outcome::Failed: {
       std::wstring message = CopyErrorText();
       if (message.empty()) {
-        message =
-            L"Velmora Setup could not complete. Download the latest installer from " + MessageHost() + L".";
+        message = FillIn(texts::kCouldNotComplete, MessageHost());
       }
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
@@ -82,7 +82,7 @@ int RunSetupProgram(HINSTANCE instance) {
   GetBcryptApi();
   GetUserenvApi();
   ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
-  if (!StartComAndGdiplus()) return ShowError(L"Velmora Setup could not start.");
+  if (!StartComAndGdiplus()) return ShowError(texts::kCouldNotStart);
 
   // Never closed: the system releases it when the process ends.
   const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
@@ -90,9 +90,9 @@ int RunSetupProgram(HINSTANCE instance) {
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  if (!RegisterSetupWindowClass(instance)) return ShowError(L"Velmora Setup could not start.");
+  if (!RegisterSetupWindowClass(instance)) return ShowError(texts::kCouldNotStart);
   const HWND window = CreateSetupWindow(instance);
-  if (window == nullptr) return ShowError(L"Velmora Setup could not create its window.");
+  if (window == nullptr) return ShowError(texts::kCouldNotCreateWindow);
   ShowSetupWindow(window);
 
   PromptForWebView2();
@@ -102,7 +102,7 @@ int RunSetupProgram(HINSTANCE instance) {
   } catch (const std::system_error&) {
     // Without a worker nothing would ever end the run: say so rather than wait forever.
     DestroyWindow(window);
-    return ShowError(L"Velmora Setup could not start.");
+    return ShowError(texts::kCouldNotStart);
   }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

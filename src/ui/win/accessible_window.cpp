@@ -12,6 +12,7 @@
 #include "ui/screen_layout.h"
 #include "ui/setup_window_state.h"
 #include "ui/win/window_dpi.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -153,7 +154,7 @@ class SetupWindowAccessible final : public IAccessible {
     return Element(child) != nullptr ? S_FALSE : E_INVALIDARG;  // simple elements, no objects of their own
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-    if (IsSelf(child)) return ReturnText(L"Velmora Setup", name);
+    if (IsSelf(child)) return ReturnText(texts::kSetupCaption, name);
     const AccessibleElement* element = Element(child);
     return element != nullptr ? ReturnText(element->name, name) : E_INVALIDARG;
   }

@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 
@@ -12,8 +13,8 @@ void AskToCancelSetup(HWND window) {
   if (state.cancelPromptOpen) return;
   state.cancelPromptOpen = true;
   // No is the default: Enter pressed out of habit keeps the download going.
-  const int answer = MessageBoxW(window, L"Cancel Velmora setup?", kSetupCaption,
-                                 MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+  const int answer =
+      MessageBoxW(window, texts::kCancelQuestion, kSetupCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
   state.cancelPromptOpen = false;
   if (answer != IDYES) return;
   if (RequestCancel()) {

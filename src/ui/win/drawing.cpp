@@ -7,8 +7,6 @@ namespace {
 
 using namespace Gdiplus;
 
-constexpr wchar_t kFontFamily[] = L"Segoe UI";
-
 struct TextFormat {
   StringAlignment alignment;
   StringAlignment lineAlignment;
@@ -20,9 +18,8 @@ struct TextFormat {
 // either cannot be made.
 template <typename Use>
 void WithFontAndFormat(float sizePx, FontStyle style, const TextFormat& format, Use use) {
-  GpFontFamily* rawFamily = nullptr;
-  if (gdip::GdipCreateFontFamilyFromName(kFontFamily, nullptr, &rawFamily) != Ok) return;
-  const ScopedFontFamily family(rawFamily);
+  const ScopedFontFamily family = CreateScreenFontFamily();
+  if (!family) return;
   GpFont* rawFont = nullptr;
   if (gdip::GdipCreateFont(family.get(), sizePx, style, UnitPixel, &rawFont) != Ok) return;
   const ScopedFont font(rawFont);
@@ -50,7 +47,25 @@ TextFormat LineFormat(StringAlignment alignment, StringAlignment lineAlignment) 
   return {alignment, lineAlignment, StringFormatFlagsNoWrap, StringTrimmingEllipsisCharacter};
 }
 
+ScopedFontFamily FamilyNamed(const wchar_t* name) {
+  GpFontFamily* family = nullptr;
+  if (name == nullptr || name[0] == L'\0' ||
+      gdip::GdipCreateFontFamilyFromName(name, nullptr, &family) != Ok) {
+    return ScopedFontFamily();
+  }
+  return ScopedFontFamily(family);
+}
+
 }  // namespace
+
+ScopedFontFamily CreateScreenFontFamily(const wchar_t* preferred) {
+  ScopedFontFamily family = FamilyNamed(preferred);
+  if (family) return family;
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return family;
+  return FamilyNamed(metrics.lfMessageFont.lfFaceName);
+}
 
 void DrawTextLine(GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
                   std::uint32_t argb, FontStyle style, StringAlignment alignment,

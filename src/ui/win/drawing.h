@@ -10,7 +10,14 @@
 
 namespace velmora {
 
-// One line in "Segoe UI", cut with an ellipsis at a character when it does not fit.
+inline constexpr wchar_t kScreenFontFace[] = L"Segoe UI";
+
+// The family the screens' texts are drawn in: the preferred face where the system has it,
+// otherwise the face of the system's message font (SPI_GETNONCLIENTMETRICS), so that a system
+// without "Segoe UI" still shows every text. Empty when neither can be had.
+ScopedFontFamily CreateScreenFontFamily(const wchar_t* preferred = kScreenFontFace);
+
+// One line in the screen font, cut with an ellipsis at a character when it does not fit.
 void DrawTextLine(Gdiplus::GpGraphics* graphics, const wchar_t* text, const TargetRect& rect, float sizePx,
                   std::uint32_t argb, Gdiplus::FontStyle style, Gdiplus::StringAlignment alignment,
                   Gdiplus::StringAlignment lineAlignment);

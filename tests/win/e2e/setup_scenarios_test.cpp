@@ -3,6 +3,7 @@
 // text of every message box it showed.
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -397,6 +398,33 @@ HWND WaitForQuestion(DWORD processId, std::wstring& text) {
   return nullptr;
 }
 
+// The progress bar's value as a screen reader reads it from another process: the window's
+// client object through oleacc (bound here at run time, as the program binds it), child 3.
+std::wstring ProgressValueOf(HWND window) {
+  const HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const auto fromWindow = reinterpret_cast<decltype(&AccessibleObjectFromWindow)>(
+      reinterpret_cast<void*>(GetProcAddress(oleacc, "AccessibleObjectFromWindow")));
+  IAccessible* object = nullptr;
+  if (fromWindow == nullptr || FAILED(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                 reinterpret_cast<void**>(&object)))) {
+    return L"";
+  }
+  VARIANT bar;
+  VariantInit(&bar);
+  bar.vt = VT_I4;
+  bar.lVal = 3;
+  BSTR value = nullptr;
+  std::wstring text;
+  if (object->get_accValue(bar, &value) == S_OK && value != nullptr) {
+    text.assign(value, SysStringLen(value));
+    SysFreeString(value);
+  }
+  object->Release();
+  return text;
+}
+
+int PercentOf(const std::wstring& value) { return value.empty() ? -1 : std::stoi(value); }
+
 // The user cancels a slow package download. The close box asks; No leaves the download
 // running; Esc asks again; Yes stops it: exit code 1602, the staged package gone, no message,
 // and the installed product exactly as it was.
@@ -421,6 +449,12 @@ TEST_F(SetupScenario, CancelDuringASlowDownloadEndsWith1602AndLeavesTheInstalled
   ASSERT_FALSE(staged.empty()) << "the download never started";
   const HWND window = test::FindProcessWindow(pid, L"VelmoraSetupWindow", L"Velmora Setup");
   ASSERT_NE(window, nullptr);
+  // A screen reader follows the download: the bar's value rises as the file grows.
+  const std::wstring first = ProgressValueOf(window);
+  ASSERT_EQ(first.empty() ? L'?' : first.back(), L'%') << test::Narrow(first);
+  EXPECT_GT(WaitForGrowthPast(staged, FileSize(staged) + 1500000), 0u);
+  Sleep(300);
+  EXPECT_GT(PercentOf(ProgressValueOf(window)), PercentOf(first));
 
   struct Ask {
     const char* how;

@@ -504,6 +504,15 @@ INSTANTIATE_TEST_SUITE_P(
                           "LargerThanTheWorkAreaTruncatesTowardZero", 1291, 811, false, {-5, -5, 1286, 806}}),
     [](const ::testing::TestParamInfo<PlacementRow>& info) { return std::string(info.param.name); });
 
+// Moved to a monitor of another scale, or the scale changed: the window takes the rectangle
+// the system suggests for the new DPI.
+TEST_F(SetupWindowTest, DpiChangeTakesTheSuggestedRectangle) {
+  RECT suggested = {100, 120, 100 + 750, 120 + 324};
+  SendMessageW(window_.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_TRUE(SameRect(window_.WindowRect(), suggested)) << Describe(window_.WindowRect());
+  EXPECT_TRUE(window_.Alive());
+}
+
 TEST_F(SetupWindowTest, PlacingNoWindowDoesNothing) {
   PlaceWindowOnMonitor(nullptr, 520, 340, false);
   EXPECT_TRUE(SameRect(window_.WindowRect(), kStartRect)) << Describe(window_.WindowRect());
