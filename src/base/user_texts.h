@@ -1,10 +1,11 @@
 // Every text the user sees, by name: the window's title and status lines, the screens'
 // headings, labels and button, the message boxes, the WebView2 dialogs and what a screen reader
 // is told. A translation of the program is this one file. Log lines are not here: they are for
-// support and stay where they are written. A "%ls" stands for the value FillIn puts there (a
-// version, a host, a path); the download line is a format of its own, described at its text.
+// support and stay where they are written. Each "%ls" stands for a value FillIn puts there (a
+// version, a host), in the order its comment gives; the download line is a format of its own.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace velmora::texts {
@@ -25,6 +26,7 @@ inline constexpr wchar_t kDownloadCompleteStatus[] = L"Download complete. Starti
 inline constexpr wchar_t kStartingInstallerStatus[] = L"Starting the Windows installer...";
 inline constexpr wchar_t kCleaningUpStatus[] = L"Cleaning up the previous Velmora copy...";
 inline constexpr wchar_t kInstallingStatus[] = L"Installing the latest Velmora...";
+inline constexpr wchar_t kRestoringStatus[] = L"Restoring Velmora %ls...";  // the version installed before
 inline constexpr wchar_t kInstallCompleteStatus[] = L"Install complete.";
 
 // Finish screen.
@@ -73,6 +75,14 @@ inline constexpr wchar_t kAnotherInstallRunning[] =
 inline constexpr wchar_t kRepairFailed[] =
     L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or download "
     L"the latest installer from %ls.";  // the message host
+// The message host.
+inline constexpr wchar_t kInstallerTimedOut[] =
+    L"Windows Installer did not finish in time, so Velmora Setup stopped it and made no further changes. Run "
+    L"Velmora Setup again when the computer is less busy, or download the latest installer from %ls.";
+// The offered version, the version installed before, the message host.
+inline constexpr wchar_t kUpdateRestored[] =
+    L"The update to Velmora %ls failed. Velmora %ls, the version installed before, was restored and works as "
+    L"before. Run Velmora Setup again later, or download the latest installer from %ls.";
 inline constexpr wchar_t kInstallerNotFound[] = L"Windows Installer could not be found.";
 inline constexpr wchar_t kShortcutFailed[] =
     L"Velmora was installed successfully, but the desktop shortcut could not be created.\n\nTry opening "
@@ -118,7 +128,8 @@ inline constexpr wchar_t kWebView2StillMissing[] =
 
 namespace velmora {
 
-// The text with its first "%ls" replaced by value; the text as it is when it has none.
-std::wstring FillIn(const wchar_t* text, const std::wstring& value);
+// The text with its "%ls" replaced by the values, in order; a placeholder without a value stays
+// as it is, and a value without a placeholder is left out.
+std::wstring FillIn(const wchar_t* text, std::initializer_list<std::wstring> values);
 
 }  // namespace velmora

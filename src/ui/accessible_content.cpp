@@ -49,7 +49,7 @@ std::vector<AccessibleElement> AccessibleElements(const SetupWindowState& state,
     const ProgressScreenLayout layout = LayOutProgressScreen(width, height);
     AccessibleElement bar{AccessibleRole::ProgressBar,
                           kProgressTitle,
-                          FillIn(texts::kProgressValue, std::to_wstring(std::clamp(percent, 0, 100))),
+                          FillIn(texts::kProgressValue, {std::to_wstring(std::clamp(percent, 0, 100))}),
                           {},
                           layout.track,
                           FinishTarget::NoTarget};

@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
+#include "workflow/package_cache.h"
 #include "workflow/user_cancel.h"
 #include "base/user_texts.h"
 
@@ -62,6 +63,25 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
   return false;
 }
 
+// The download with the user's cancel offered while it runs. True with the package at path;
+// false once the run has ended, cancelled or failed with the download message.
+bool FetchPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
+                  const std::wstring& offeredVersion, const std::wstring& path) {
+  OfferCancel();
+  std::string error;
+  const bool downloaded = DownloadPackage(calls, manifest, offeredVersion, path, error);
+  // From here on the user can no longer cancel: what follows ends in Windows Installer.
+  if (!WithdrawCancel()) {
+    EndCancelledRun(calls, path, "Installer download");
+    return false;
+  }
+  if (downloaded) return true;
+  LogMessage("Installer download failed: %s.", error.c_str());
+  calls.deleteFile(path);
+  FailSetup(texts::kDownloadFailed + WidenAscii(error));
+  return false;
+}
+
 // Locks the package, then checks the MSI signature and the manifest's digest byte for byte.
 // The lock is what makes the checks worth anything: held until msiexec is done, it keeps every
 // other process from changing, renaming or replacing the file that was checked. Returns the
@@ -88,6 +108,25 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
   return lock;
 }
 
+// A repair of the installed version needs no download when the cache keeps, unchanged, exactly
+// the package that the manifest offers. Returns it held, with its path; empty otherwise.
+HeldFile CachedPackageForRepair(const WorkerCalls& calls, const InstallerManifest& manifest,
+                                const InstallDecisionResult& decision, const std::wstring& runFolder,
+                                std::wstring& package) {
+  if (decision.verdict != InstalledBuildVerdict::SameVersionReinstall) return nullptr;
+  std::string sha256;
+  HeldFile held = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, package, sha256);
+  if (!held) return nullptr;
+  if (sha256 != manifest.packageSha256) {
+    LogMessage("The cached package of Velmora %ls is not the one the manifest offers; downloading that one.",
+               decision.installedVersion.c_str());
+    return nullptr;
+  }
+  LogMessage("Repairing Velmora %ls with the cached package; nothing to download.",
+             decision.installedVersion.c_str());
+  return held;
+}
+
 }  // namespace
 
 InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest) {
@@ -98,7 +137,8 @@ InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerM
   const bool exeMatches = calls.installedExeMatchesSize(manifest.exeSize);
   const InstalledBuildClassification classification =
       ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
-  const InstallDecisionResult result{classification.verdict, classification.removeFirst, exeMatches};
+  const InstallDecisionResult result{installed, classification.verdict, classification.removeFirst,
+                                     exeMatches};
   LogMessage("Installed version=%ls expected_exe_size=%llu app_matches=%d.", installed.c_str(),
              static_cast<unsigned long long>(manifest.exeSize), result.exeMatches ? 1 : 0);
 
@@ -124,38 +164,51 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
     return;
   }
   const std::wstring offered = WidenAscii(manifest.productVersion);
-  SetStatus(FillIn(texts::kDownloadingStatus, offered));
-  const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
-  calls.deleteFile(package);
-  OfferCancel();
-  std::string error;
-  const bool downloaded = DownloadPackage(calls, manifest, offered, package, error);
-  // From here on the user can no longer cancel: what follows ends in Windows Installer.
-  if (!WithdrawCancel()) {
-    EndCancelledRun(calls, package, "Installer download");
-    return;
-  }
-  if (!downloaded) {
-    LogMessage("Installer download failed: %s.", error.c_str());
+  std::wstring package;
+  HeldFile lock = CachedPackageForRepair(calls, manifest, decision, runFolder, package);
+  const bool fromCache = static_cast<bool>(lock);
+  if (!fromCache) {
+    SetStatus(FillIn(texts::kDownloadingStatus, {offered}));
+    package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
     calls.deleteFile(package);
-    FailSetup(texts::kDownloadFailed + WidenAscii(error));
-    return;
+    if (!FetchPackage(calls, manifest, offered, package)) return;
+    lock = LockAndVerifyPackage(calls, manifest, package);
+    if (!lock) return;
+    LogMessage("Installer downloaded to %ls.", package.c_str());
+    PostProgress(100);
+    SetStatus(texts::kDownloadCompleteStatus);
   }
-  HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
-  if (!lock) return;
 
-  LogMessage("Installer downloaded to %ls.", package.c_str());
-  PostProgress(100);
-  SetStatus(texts::kDownloadCompleteStatus);
-  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst);
+  HeldFile previousLock;
+  const auto previousPackage = [&](std::wstring& path) {
+    if (fromCache) {
+      LogMessage("The cached package of Velmora %ls is the one that failed; it is not installed again.",
+                 decision.installedVersion.c_str());
+      return false;
+    }
+    std::string sha256;
+    previousLock = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, path, sha256);
+    return static_cast<bool>(previousLock);
+  };
+  const InstallResult result = calls.runInstallStrategy(
+      package, runFolder, decision.removeFirst, {decision.installedVersion, offered}, previousPackage);
+  previousLock.reset();
+  if (result == InstallResult::Installed && !fromCache)
+    KeepInstalledPackage(calls, runFolder, package, manifest);
   lock.reset();
-  calls.deleteFile(package);
-  if (installed) {
-    SetStatus(texts::kInstallCompleteStatus);
-    FinishSetup(Outcome::Installed);
-  } else {
-    CloseSetup(Outcome::InstallFailed);
+  if (!fromCache) calls.deleteFile(package);
+  switch (result) {
+    case InstallResult::Installed:
+      SetStatus(texts::kInstallCompleteStatus);
+      FinishSetup(Outcome::Installed);
+      return;
+    case InstallResult::Restored:
+      CloseSetup(Outcome::Restored);
+      return;
+    case InstallResult::Failed:
+      break;
   }
+  CloseSetup(Outcome::InstallFailed);
 }
 
 }  // namespace velmora

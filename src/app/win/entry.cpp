@@ -59,14 +59,16 @@ int ExitCodeForOutcome() {
     case Outcome::Failed: {
       std::wstring message = CopyErrorText();
       if (message.empty()) {
-        message = FillIn(texts::kCouldNotComplete, MessageHost());
+        message = FillIn(texts::kCouldNotComplete, {MessageHost()});
       }
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
     }
     case Outcome::Cancelled:
       return kExitCancelledByUser;  // the user asked for it: nothing to tell them
+    // The install strategy has shown its own message, naming the versions in the restored case.
     case Outcome::InstallFailed:
+    case Outcome::Restored:
     case Outcome::Pending:
       break;
   }

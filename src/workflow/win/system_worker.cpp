@@ -8,6 +8,7 @@
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
+#include "workflow/win/package_cache_folder.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
@@ -33,9 +34,12 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
+  calls.openCachedPackage = OpenCachedPackage;
+  calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                bool removeFirst) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst);
+                                bool removeFirst, const InstallVersions& versions,
+                                const std::function<bool(std::wstring & path)>& previousPackage) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage);
   };
   return calls;
 }
