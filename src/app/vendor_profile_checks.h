@@ -14,16 +14,28 @@
 
 namespace velmora {
 
-// Lower-case letters, digits, '-' and '.', 1 to 253 bytes, no empty label.
+// A host name, not an address: labels of lower-case letters, digits and '-', joined by '.',
+// 1 to 253 bytes, none empty and none beginning or ending with '-' (a host such as "-o" reads
+// as an option to the tools that publish and check a release). The last label is not all
+// digits, which refuses a bare IPv4 address in any of its forms: an address is no host name a
+// certificate names, and it pins the vendor to one machine.
 [[nodiscard]] constexpr bool IsProfileHostName(std::string_view host) {
-  if (host.empty() || host.size() > 253 || host.front() == '.' || host.back() == '.' ||
-      host.find("..") != std::string_view::npos) {
-    return false;
+  if (host.empty() || host.size() > 253) return false;
+  std::size_t labelStart = 0;
+  bool lastLabelAllDigits = true;
+  for (std::size_t at = 0; at <= host.size(); ++at) {
+    if (at == host.size() || host[at] == '.') {
+      const std::string_view label = host.substr(labelStart, at - labelStart);
+      if (label.empty() || label.front() == '-' || label.back() == '-') return false;
+      lastLabelAllDigits = true;
+      for (char c : label) lastLabelAllDigits = lastLabelAllDigits && IsAsciiDigit(c);
+      labelStart = at + 1;
+      continue;
+    }
+    const char c = host[at];
+    if (!((c >= 'a' && c <= 'z') || IsAsciiDigit(c) || c == '-')) return false;
   }
-  for (char c : host) {
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
-  }
-  return true;
+  return !lastLabelAllDigits;
 }
 
 [[nodiscard]] constexpr bool AreProfileHostNames(const VendorProfileValues& profile) {
@@ -75,6 +87,15 @@ namespace velmora {
     for (std::size_t j = i + 1; j < 4; ++j) {
       if (keys[i] == keys[j]) return false;
     }
+  }
+  return true;
+}
+
+// Equal as digests are compared: the same hexadecimal digits, either case.
+[[nodiscard]] constexpr bool IsSameDigest(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerHexLetter(a[i]) != LowerHexLetter(b[i])) return false;
   }
   return true;
 }
