@@ -58,6 +58,11 @@ static_assert(IsVersionText(VELMORA_PROFILE(builtInVersion)),
 static_assert(IsProfileHostName(VELMORA_PROFILE(messageHost)),
               "messageHost: must be a host name: lower-case letters, digits, '-' and '.', no label "
               "beginning or ending with '-', and not an IP address");
+static_assert(ArePublisherKeyPins(ActiveVendorProfile()),
+              "packagePublisherKeys: each key given must be the SPKI SHA-256 of a code-signing "
+              "certificate's key, 64 hexadecimal digits (tools/pin_tool.sh prints it)");
+static_assert(ArePublisherKeySlotsInOrder(ActiveVendorProfile()),
+              "packagePublisherKeys: fill the first slot before the second, and give each key once");
 static_assert(sizeof(VELMORA_COMPANY_NAME) > 1,
               "VELMORA_COMPANY_NAME: the company named in the file properties must not be empty");
 static_assert(sizeof(VELMORA_PRODUCT_NAME) > 1,

@@ -100,6 +100,28 @@ namespace velmora {
   return true;
 }
 
+// Each publisher key empty or a pin: 64 hexadecimal digits, not all zeros.
+[[nodiscard]] constexpr bool ArePublisherKeyPins(const VendorProfileValues& profile) {
+  for (std::string_view key : profile.packagePublisherKeys) {
+    if (key.empty()) continue;
+    if (!IsHexDigits64(key) || key.find_first_not_of('0') == std::string_view::npos) return false;
+  }
+  return true;
+}
+
+// The slots filled from the first on, and no key given twice: the second slot is the one a
+// replacement key goes into.
+[[nodiscard]] constexpr bool ArePublisherKeySlotsInOrder(const VendorProfileValues& profile) {
+  const auto& keys = profile.packagePublisherKeys;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (i > 0 && !keys[i].empty() && keys[i - 1].empty()) return false;
+    for (std::size_t j = i + 1; j < keys.size(); ++j) {
+      if (!keys[i].empty() && IsSameDigest(keys[i], keys[j])) return false;
+    }
+  }
+  return true;
+}
+
 [[nodiscard]] constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }
 
 // A host under one of the reserved test domains: such a build serves only a sandbox.

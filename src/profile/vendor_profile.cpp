@@ -41,6 +41,15 @@ std::array<std::string, kAllowedDownloadHostCount> UnscrambleHosts(std::index_se
   return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[I])))...};
 }
 
+template <std::size_t... I>
+std::vector<std::string> GivenPublisherKeys(std::index_sequence<I...>) {
+  std::vector<std::string> keys;
+  for (const char* key : {VELMORA_PLAIN(packagePublisherKeys[I], true)...}) {
+    if (*key != '\0') keys.emplace_back(key);
+  }
+  return keys;
+}
+
 }  // namespace
 
 const std::string& AllowedDownloadHost(int index) {
@@ -90,6 +99,12 @@ std::uint64_t BuiltInExeSize() {
   // place the whole record, texts and all, in the program to read one field from it.
   constexpr std::uint64_t size = VELMORA_PROFILE(builtInExeSize);
   return size;
+}
+
+const std::vector<std::string>& PackagePublisherKeys() {
+  static const std::vector<std::string> keys =
+      GivenPublisherKeys(std::make_index_sequence<kPackagePublisherKeyCount>{});
+  return keys;
 }
 
 }  // namespace velmora

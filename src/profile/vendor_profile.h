@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "profile/vendor_profile_values.h"
 
@@ -20,5 +21,7 @@ const char* ServerKeyPin();
 const char* BuiltInVersion();
 const char* BuiltInPackageSha256();
 std::uint64_t BuiltInExeSize();
+// The publisher keys the profile gives, in lower case; empty when it gives none.
+const std::vector<std::string>& PackagePublisherKeys();
 
 }  // namespace velmora

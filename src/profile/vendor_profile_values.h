@@ -12,6 +12,9 @@ namespace velmora {
 // allow-list are both sized by it.
 constexpr int kAllowedDownloadHostCount = 5;
 
+// Slots for the package publisher's code-signing keys: two, so that a key can be replaced.
+constexpr int kPackagePublisherKeyCount = 2;
+
 struct VendorProfileValues {
   std::array<std::string_view, kAllowedDownloadHostCount> downloadHosts;  // lower case, exact match
   std::string_view manifestUrl;
@@ -24,6 +27,12 @@ struct VendorProfileValues {
   std::string_view builtInPackageSha256;
   std::uint64_t builtInExeSize;
   std::string_view messageHost;  // the host named in messages to the user
+  // The package publisher's code-signing keys, each as the SPKI SHA-256 of the certificate's
+  // key (64 hex digits, as tools/pin_tool.sh prints them), the first slot first. With one
+  // given, a downloaded package must carry an Authenticode signature that Windows accepts,
+  // made by a certificate with one of these keys. None given (the default): the package rests
+  // on its digest alone, as before.
+  std::array<std::string_view, kPackagePublisherKeyCount> packagePublisherKeys;
 };
 
 }  // namespace velmora

@@ -40,6 +40,11 @@ struct WorkerCalls {
   std::function<HeldFile(const std::wstring& path)> lockFile;
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
+  // The package's publisher: true when its signature is accepted and made with one of the
+  // publisher's keys, *signer then naming it; on false *error says why. Left empty when the
+  // profile names no publisher key, and then the package rests on its digest alone.
+  std::function<bool(const std::wstring& path, std::string* signer, std::string* error)>
+      verifyPackagePublisher;
   // The msiexec logs go to the run's folder.
   std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder, bool removeFirst)>
       runInstallStrategy;

@@ -25,6 +25,9 @@ consteval VendorProfileValues ActiveVendorProfile() {
       .builtInPackageSha256 = "9F86D081884C7D659A2FEAA0C55AD015A3BF4F1B2B0B822CD15D6C15B0F00A08",
       .builtInExeSize = 41943040,
       .messageHost = "get.example.com",
+      // The key of the certificate that signs the MSI packages (tools/pin_tool.sh); a second
+      // slot takes the next key while packages signed with this one are still published.
+      .packagePublisherKeys = {"7D1E5A0C93B4F2861E0D7C6B5A49382716F5E4D3C2B1A09F8E7D6C5B4A392817"},
   };
 }
 

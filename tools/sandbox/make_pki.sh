@@ -8,6 +8,8 @@
 #   untrusted-root  a root the namespace does not trust
 #   intermediate-cross  the intermediate's own key and name, signed by untrusted-root
 #   wrong-name      leaf for wrong-name.velmora.test only, signed by intermediate
+#   publisher       code-signing leaf of the sample packages' publisher, signed by root
+#   other-publisher code-signing leaf of someone else, signed by other-root (trusted too)
 # and the chains the server can switch a host to (sandbox_server.py, _tls.json):
 #   cross-signed-chain   server + intermediate-cross: carries the pinned key, cannot be validated
 #   wrong-name-chain     wrong-name + intermediate: carries the pinned key, names another host
@@ -95,6 +97,16 @@ authorityKeyIdentifier = keyid
 EXT
 }
 
+code_signing_ext() {
+  cat <<EXT
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+EXT
+}
+
 san=""
 for h in $good_hosts; do san="${san:+$san, }DNS:$h"; done
 
@@ -111,6 +123,9 @@ make_cert intermediate-cross "Velmora Sandbox Issuing CA" untrusted-root "$(ca_e
 authorityKeyIdentifier = keyid" intermediate
 make_cert wrong-name "wrong-name.velmora.test" intermediate "$(leaf_ext "DNS:wrong-name.velmora.test")"
 
+make_cert publisher "Velmora Sandbox Publisher" root "$(code_signing_ext)"
+make_cert other-publisher "Velmora Sandbox Other Publisher" other-root "$(code_signing_ext)"
+
 # What the servers send, and what the namespace trusts.
 cat "$out/server.pem" "$out/intermediate.pem" >"$out/server-chain.pem"
 cat "$out/server.pem" "$out/intermediate-cross.pem" >"$out/cross-signed-chain.pem"
@@ -123,6 +138,11 @@ openssl verify -CAfile "$out/other-root.pem" "$out/mirror.pem" >/dev/null
 openssl verify -CAfile "$out/untrusted-root.pem" -untrusted "$out/intermediate-cross.pem" "$out/server.pem" >/dev/null
 openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/wrong-name.pem" >/dev/null
 
-pin=$("$here/../pin_tool.sh" "$out/intermediate.pem")
-echo "$pin" >"$out/intermediate.pin"
-echo "intermediate SPKI SHA-256 pin: $pin"
+openssl verify -CAfile "$out/root.pem" -purpose any "$out/publisher.pem" >/dev/null
+openssl verify -CAfile "$out/other-root.pem" -purpose any "$out/other-publisher.pem" >/dev/null
+
+for name in intermediate publisher other-publisher; do
+  pin=$("$here/../pin_tool.sh" "$out/$name.pem")
+  echo "$pin" >"$out/$name.pin"
+  echo "$name SPKI SHA-256 pin: $pin"
+done

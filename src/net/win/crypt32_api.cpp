@@ -13,8 +13,10 @@ Crypt32Api LoadCrypt32Api() {
   ResolveEntryPoint(api.module, "CertFreeCertificateChain", api.CertFreeCertificateChain);
   ResolveEntryPoint(api.module, "CertFreeCertificateContext", api.CertFreeCertificateContext);
   ResolveEntryPoint(api.module, "CryptEncodeObjectEx", api.CryptEncodeObjectEx);
+  ResolveEntryPoint(api.module, "CertGetNameStringW", api.CertGetNameStringW);
   api.available = api.CertGetCertificateChain != nullptr && api.CertFreeCertificateChain != nullptr &&
-                  api.CertFreeCertificateContext != nullptr && api.CryptEncodeObjectEx != nullptr;
+                  api.CertFreeCertificateContext != nullptr && api.CryptEncodeObjectEx != nullptr &&
+                  api.CertGetNameStringW != nullptr;
   return api;
 }
 

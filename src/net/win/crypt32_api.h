@@ -1,4 +1,5 @@
-// crypt32 bound at run time from the system folder: the certificate calls of the key pin.
+// crypt32 bound at run time from the system folder: the certificate calls of the key pin and
+// of the package publisher check.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@ struct Crypt32Api {
   decltype(&::CertFreeCertificateChain) CertFreeCertificateChain = nullptr;
   decltype(&::CertFreeCertificateContext) CertFreeCertificateContext = nullptr;
   decltype(&::CryptEncodeObjectEx) CryptEncodeObjectEx = nullptr;
+  decltype(&::CertGetNameStringW) CertGetNameStringW = nullptr;
   bool available = false;  // the module and every entry point are present
 };
 

@@ -5,8 +5,10 @@
 #include "msi/win/system_install_strategy.h"
 #include "net/win/file_integrity.h"
 #include "net/win/https_downloader.h"
+#include "net/win/package_publisher.h"
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
+#include "profile/vendor_profile.h"
 #include "workflow/win/manifest_file.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
@@ -33,6 +35,11 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
+  if (!PackagePublisherKeys().empty()) {
+    calls.verifyPackagePublisher = [](const std::wstring& path, std::string* signer, std::string* error) {
+      return VerifyPackagePublisher(path, PackagePublisherKeys(), signer, error);
+    };
+  }
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
                                 bool removeFirst) {
     return RunInstallStrategy(packagePath, runFolder, removeFirst);

@@ -82,6 +82,21 @@ WorkerCalls FakeMachine::Calls() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
+  if (checksPublisher) {
+    p.verifyPackagePublisher = [this](const std::wstring& path, std::string* signer, std::string* error) {
+      events.push_back("publisher");
+      packageLockedAtPublisherCheck = locked.count(path) > 0;
+      const auto found = files.find(path);
+      const auto signedBy =
+          found != files.end() ? publisherSigned.find(found->second) : publisherSigned.end();
+      if (signedBy == publisherSigned.end()) {
+        *error = "the package is not signed (0x800B0100)";
+        return false;
+      }
+      *signer = signedBy->second;
+      return true;
+    };
+  }
   p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst) {
     events.push_back("install");
     strategyCalls.emplace_back(path, removeFirst);

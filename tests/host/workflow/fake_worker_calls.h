@@ -31,6 +31,10 @@ struct FakeMachine {
   bool exeMatches = true;
   bool installSucceeds = true;
   std::map<std::string, std::string> digests;  // file content -> digest text
+  // With publisher keys in the profile the run checks the package's signature: file content ->
+  // signer for the packages signed with one of them; any other package is refused.
+  bool checksPublisher = false;
+  std::map<std::string, std::string> publisherSigned;
 
   // What the run did.
   std::vector<std::string> events;  // "https <url> <limit>", "sleep 600", "system <url>", ...
@@ -38,6 +42,7 @@ struct FakeMachine {
   std::vector<std::wstring> strategyLogFolders;
   bool packagePresentAtInstall = false;
   bool packageLockedAtInstall = false;
+  bool packageLockedAtPublisherCheck = false;
   bool runFolderHeldAtInstall = false;
   bool runFolderHeld = false;
   int sweeps = 0;

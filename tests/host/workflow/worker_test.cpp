@@ -323,6 +323,60 @@ TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {
   ExpectNoTemporaryFilesLeft();
 }
 
+TEST_F(WorkerWithFakeMachineTest, PublisherIsCheckedAfterTheDigestUnderTheLockBeforeMsiexec) {
+  machine.checksPublisher = true;
+  machine.publisherSigned[kMsi] = "Velmora Sandbox Publisher (key 8ac5)";
+  ServeManifest();
+  ServePackage();
+  Run();
+  EXPECT_EQ(machine.events,
+            (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                      "https " + kPackageUrl + " 536870912", "publisher", "install"}));
+  EXPECT_TRUE(machine.packageLockedAtPublisherCheck);
+  const std::vector<std::string> tail = {
+      "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key 8ac5).",
+      "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi."};
+  EXPECT_EQ(std::vector<std::string>(Log().end() - 2, Log().end()), tail);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// Whichever downloader brought it, a package the publisher did not sign never reaches msiexec.
+TEST_F(WorkerWithFakeMachineTest, PackageNotSignedByThePublisherIsRefusedOnBothDownloadPaths) {
+  for (const bool systemDownloader : {false, true}) {
+    SCOPED_TRACE(systemDownloader ? "system downloader" : "pinned downloader");
+    ResetSetupState(kWindow);
+    CapturedLog().clear();
+    machine = FakeMachine();
+    machine.digests[kMsi] = kDigest;
+    machine.checksPublisher = true;
+    ServeManifest();
+    if (systemDownloader) {
+      FailDownload("SPKI pin mismatch");
+      FailDownload("SPKI pin mismatch");
+      machine.systemDownload = {true, kMsi, "", {}};
+    } else {
+      ServePackage();
+    }
+    Run();
+    EXPECT_EQ(Log().back(), "Downloaded MSI publisher check failed: the package is not signed (0x800B0100).");
+    EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_TRUE(machine.strategyCalls.empty());
+    EXPECT_EQ(machine.events.back(), "publisher");
+    ExpectNoTemporaryFilesLeft();
+  }
+}
+
+TEST_F(WorkerWithFakeMachineTest, DigestMismatchIsReportedBeforeThePublisherIsAskedFor) {
+  machine.checksPublisher = true;
+  ServeManifest();
+  ServePackage(kMsi + "tampered");
+  Run();
+  EXPECT_EQ(Log().back(),
+            "Downloaded MSI hash mismatch. expected=" + kDigest + " actual=" + std::string(64, 'e') + ".");
+  EXPECT_EQ(std::count(machine.events.begin(), machine.events.end(), "publisher"), 0);
+}
+
 TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) {
   machine.installSucceeds = false;
   machine.registry = {{L"Version", L"1.0.0"}};
