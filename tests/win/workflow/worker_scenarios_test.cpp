@@ -7,6 +7,8 @@
 #include <regex>
 
 #include "base/setup_state.h"
+#include "net/win/file_integrity.h"
+#include "net/win/package_publisher.h"
 #include "profile/vendor_profile.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"
@@ -28,6 +30,20 @@ using test::msi::SamplePackage;
 
 std::string PackageDigest(const std::wstring& version) {
   return test::SamplePackageOf(test::Narrow(version)).sha256;
+}
+
+// A signed copy of the 1.1.8 package as the build made it: signer "publisher" or
+// "other-publisher" of the sandbox PKI.
+std::wstring SignedPackage(const std::string& signer) {
+  return test::DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" + signer +
+                            "/Velmora-Setup-1.1.8-x64.msi");
+}
+
+std::string PublisherPin() {
+  std::string pin = test::ReadWholeFile(
+      test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/publisher.pin"));
+  while (!pin.empty() && (pin.back() == '\n' || pin.back() == '\r')) pin.pop_back();
+  return pin;
 }
 
 class WorkerScenario : public ::testing::Test {
@@ -58,6 +74,40 @@ class WorkerScenario : public ::testing::Test {
   }
 
   void Run() { RunSetup(SystemWorkerCalls()); }
+
+  // The run as a profile naming the sandbox publisher's key wires it.
+  void RunCheckingThePublisher() {
+    WorkerCalls calls = SystemWorkerCalls();
+    const std::vector<std::string> keys = {PublisherPin()};
+    calls.verifyPackagePublisher = [keys](const std::wstring& path, std::string* signer, std::string* error) {
+      return VerifyPackagePublisher(path, keys, signer, error);
+    };
+    RunSetup(calls);
+  }
+
+  // A host that holds the pinned TLS key but not the publisher's signing key: it serves its
+  // package with a manifest whose digest matches it. urlPath may ask the server to misbehave.
+  void OfferAsTheHostPleases(const std::wstring& package,
+                             const std::string& urlPath = "/downloads/Velmora-Setup-1.1.8-x64.msi") {
+    std::string digest;
+    ASSERT_TRUE(ComputeFileSha256Hex(package, &digest));
+    ASSERT_TRUE(test::PublishCopy(L"downloads\\Velmora-Setup-1.1.8-x64.msi", package));
+    ASSERT_TRUE(test::PublishFile(L"installer\\manifest.json",
+                                  ManifestText("1.1.8", "https://cdn.velmora.test" + urlPath, digest, 0)));
+  }
+
+  // Refused after the download and before msiexec: the installed 1.0.0 stays as it was.
+  void ExpectRefusedBeforeMsiexec(const std::string& reason) {
+    EXPECT_TRUE(InOrder(log.Messages(),
+                        {"Installed version=1.0.0 ", "Downloaded MSI publisher check failed: " + reason}));
+    EXPECT_EQ(log.Find("Installer downloaded to "), -1);
+    EXPECT_EQ(log.Find("Repair path: trying install/upgrade first."), -1);
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
+    EXPECT_EQ(InstalledValue(L"Version"), L"1.0.0");
+    EXPECT_TRUE(runFolders.FileNames().empty()) << "msiexec never ran, so it left no log";
+    ExpectOnlyMsiexecLogsLeft();
+  }
 
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
@@ -105,6 +155,38 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, PackageSignedByThePublisherUpdatesWhileLocked) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SignedPackage("publisher"));
+  RunCheckingThePublisher();
+  EXPECT_TRUE(InOrder(
+      log.Messages(),
+      {"Installed version=1.0.0 ",
+       "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key " + PublisherPin() + ").",
+       "Installer downloaded to ", "Repair path: trying install/upgrade first."}));
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, PackageOfAnotherPublisherFromTheHostIsRefusedBeforeMsiexec) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SignedPackage("other-publisher"));
+  RunCheckingThePublisher();
+  ExpectRefusedBeforeMsiexec("signed by Velmora Sandbox Other Publisher (key ");
+}
+
+// The pinned downloader turns down the host's stale Date twice; Windows' own downloader, which
+// checks no Date, brings the package, and the publisher check still stands in its way.
+TEST_F(WorkerScenario, UnsignedPackageThroughTheSystemDownloaderIsRefusedBeforeMsiexec) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SamplePackage(L"1.1.8"), "/_/date=-3600/downloads/Velmora-Setup-1.1.8-x64.msi");
+  RunCheckingThePublisher();
+  EXPECT_TRUE(InOrder(log.Messages(), {"Installer download attempt 2 failed: ",
+                                       "Windows downloader completed the installer download."}));
+  ExpectRefusedBeforeMsiexec("the package is not signed (0x800B0100).");
 }
 
 TEST_F(WorkerScenario, UpdateFrom100) {
