@@ -198,7 +198,9 @@ EmbeddedSignature ReadEmbeddedSignature(const std::wstring& path) {
     LocalFree(decoded);
   }
   Sha256Hash hash;
-  if (hash.Valid() && HashStorage(package.Get(), hash, true)) hash.FinishHex(result.contentDigest);
+  if (!hash.Valid() || !HashStorage(package.Get(), hash, true) || !hash.FinishHex(result.contentDigest)) {
+    result.contentDigest.clear();
+  }
   return result;
 }
 
