@@ -3,7 +3,9 @@
 # packages that tree made. Round trip, for each package: writing succeeds and runs its own
 # check, a separate check passes, and an independent JSON reader finds exactly the profile's
 # key names, the version in the package's name, the SHA-256 the build recorded and, as exeSize,
-# the size of the Velmora.exe that msiextract unpacks from the package. Then a table of bad
+# the size of the Velmora.exe that msiextract unpacks from the package. A manifest checked
+# against a package: each value that does not describe it (an exeSize off by one, another
+# package's digest, another version) is refused with its own report. Then a table of bad
 # manifests: each fails the check with exactly the reports expected of it; and a write whose
 # manifest would break a rule leaves the manifest in place untouched.
 # Usage: manifest_tool_test.sh BUILD_DIR (a build with the sample packages)
@@ -85,7 +87,7 @@ against "exeSize 0 (the check off) describes any package" 0 0 "exeSize 0" 1.1.8 
 digest_117=$(sed -n "s/^Velmora-Setup-1\.1\.7-x64\.msi size=[0-9]* sha256=//p" "$build/packages/packages.txt")
 against "the SHA-256 of another package: refused" 1 1 "is not the SHA-256 of Velmora-Setup-1.1.8-x64.msi" 1.1.8 \
   "m[sys.argv[3]] = '$digest_117'"
-against "the manifest of 1.1.8 checked against the 1.1.7 package: version and SHA-256 refused" 1 2 \
+against "the manifest of 1.1.8 checked against the 1.1.7 package: version, SHA-256 and exeSize refused" 1 3 \
   '"1.1.8" is not the version of Velmora-Setup-1.1.7-x64.msi, "1.1.7"' 1.1.7 'pass'
 against "version 1.1.8.0 reads as 1.1.8: passes" 0 0 "describes" 1.1.8 'm[sys.argv[4]] = "1.1.8.0"'
 
