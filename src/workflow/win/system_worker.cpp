@@ -8,14 +8,13 @@
 #include "net/win/package_publisher.h"
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
-#include "profile/vendor_profile.h"
 #include "workflow/win/manifest_file.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
 namespace velmora {
 
-WorkerCalls SystemWorkerCalls() {
+WorkerCalls SystemWorkerCalls(const std::vector<std::string>& publisherKeys) {
   WorkerCalls calls;
   calls.sweepEarlierRuns = SweepEarlierRuns;
   calls.createRunFolder = CreateRunFolder;
@@ -35,9 +34,10 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
-  if (!PackagePublisherKeys().empty()) {
-    calls.verifyPackagePublisher = [](const std::wstring& path, std::string* signer, std::string* error) {
-      return VerifyPackagePublisher(path, PackagePublisherKeys(), signer, error);
+  if (!publisherKeys.empty()) {
+    calls.verifyPackagePublisher = [publisherKeys](const std::wstring& path, std::string* signer,
+                                                   std::string* error) {
+      return VerifyPackagePublisher(path, publisherKeys, signer, error);
     };
   }
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
