@@ -9,6 +9,7 @@
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
+#include "workflow/win/package_cache_folder.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
@@ -40,9 +41,12 @@ WorkerCalls SystemWorkerCalls(const std::vector<std::string>& publisherKeys) {
       return VerifyPackagePublisher(path, publisherKeys, signer, error);
     };
   }
+  calls.openCachedPackage = OpenCachedPackage;
+  calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                bool removeFirst) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst);
+                                bool removeFirst, const InstallVersions& versions,
+                                const std::function<bool(std::wstring & path)>& previousPackage) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage);
   };
   return calls;
 }
