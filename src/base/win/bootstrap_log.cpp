@@ -3,91 +3,21 @@
 #include <windows.h>
 
 #include <cstdarg>
-#include <utility>
 
-#include "base/win/link_checks.h"
 #include "base/log_line.h"
+#include "base/win/known_folder.h"
+#include "base/win/link_checks.h"
 #include "base/win/scoped_handle.h"
-#include "base/win/win_util.h"
 
 namespace velmora {
 namespace {
 
-constexpr DWORD kEnvironmentBufferUnits = 32768;
-
-// A file or folder of the log path, opened, with the path the system reports for it.
-struct OpenedEntry {
-  ScopedHandle handle;
-  std::wstring finalPath;
-  explicit operator bool() const { return handle.Valid(); }
-};
-
-std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
-  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
-// The folder that ProgramData names. Whatever it resolves to is the administrator's choice.
-OpenedEntry OpenDataFolder(const std::wstring& path) {
-  OpenedEntry folder;
-  folder.handle =
-      ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!folder.handle || !GetFileInformationByHandle(folder.handle.Get(), &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return {};
-  }
-  folder.finalPath = FinalPathOf(folder.handle.Get());
-  return folder;
-}
-
-// The setup runs elevated and ProgramData lets ordinary users create folders, so any entry
-// below it may have been planted as a link. An entry is refused when the platform reports a
-// reparse point on its path (as Wine does for folder links) or on the opened object (as Windows
-// does for junctions and symbolic links), when it is a second name of a file (a hard link onto
-// some other file), when it is not of the kind wanted, or when the system places the opened
-// object anywhere but directly inside its parent: that last test also catches links that are
-// not reported as reparse points, such as a Unix symbolic link to a file under Wine.
-bool IsOwnEntry(const std::wstring& path, const OpenedEntry& entry, const OpenedEntry& parent,
-                const wchar_t* name, bool folder) {
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (IsLinkOrUnreadable(path, entry.handle.Get()) ||
-      !GetFileInformationByHandle(entry.handle.Get(), &info) ||
-      ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != folder) {
-    return false;
-  }
-  return SamePath(entry.finalPath, ChildPath(parent.finalPath, name));
-}
-
-// Opens a path without following a link at its end. Folders are held without delete sharing,
-// so that they cannot be renamed or swapped while the line is written.
-ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
-  return ScopedHandle(CreateFileW(
-      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
-}
-
-// Keeps the opened entry when it is the parent's own entry of that name and kind; otherwise
-// closes it and gives an empty one.
-OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std::wstring& path,
-                      const wchar_t* name, bool folder) {
-  if (!handle) return {};
-  OpenedEntry entry;
-  entry.finalPath = FinalPathOf(handle.Get());
-  entry.handle = std::move(handle);
-  if (!IsOwnEntry(path, entry, parent, name, folder)) return {};
-  return entry;
-}
-
-OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name) {
-  return KeepIfOwn(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), parent, path, name,
-                   true);
-}
-
 // The log's two folders, each created only once the one above it has proved to be a real
-// folder of its own, and held open while the line is written.
+// folder of its own, and held open while the line is written. The machine-wide data folder is
+// the administrator's choice; below it, ordinary users may create folders, so any entry there
+// may have been planted as a link by someone the elevated setup must not write for.
 struct LogFolders {
-  std::wstring logPath;  // empty when ProgramData gives no path
+  std::wstring logPath;  // empty when the system gives no machine-wide data folder
   OpenedEntry data;
   OpenedEntry velmora;
   OpenedEntry setup;  // empty unless every level is a real folder
@@ -95,35 +25,17 @@ struct LogFolders {
 
 LogFolders PrepareLogFolders() {
   LogFolders folders;
-  const std::wstring programData = ReadEnvironmentVariable(L"ProgramData", kEnvironmentBufferUnits);
+  const std::wstring programData = MachineDataFolder();
   if (programData.empty()) return folders;
-  const std::wstring velmoraPath = programData + L"\\Velmora";
-  const std::wstring setupPath = velmoraPath + L"\\Setup";
-  folders.logPath = setupPath + L"\\bootstrapper.log";
-  folders.data = OpenDataFolder(programData);
-  if (!folders.data) return folders;
-  CreateDirectoryW(velmoraPath.c_str(), nullptr);
-  folders.velmora = OpenOwnFolder(folders.data, velmoraPath, L"Velmora");
-  if (!folders.velmora) return folders;
-  CreateDirectoryW(setupPath.c_str(), nullptr);
-  folders.setup = OpenOwnFolder(folders.velmora, setupPath, L"Setup");
+  folders.logPath = programData + L"\\Velmora\\Setup\\bootstrapper.log";
+  folders.data = OpenChosenFolder(programData);
+  folders.velmora = CreateOwnFolder(folders.data, L"Velmora");
+  folders.setup = CreateOwnFolder(folders.velmora, L"Setup");
   return folders;
 }
 
-// Opens an existing log, or makes a new one only where no name exists at all: creating
-// through "open always" would follow a dangling link and create its target.
-OpenedEntry OpenLogFile(const LogFolders& folders) {
-  ScopedHandle file;
-  for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
-    file = OpenWithoutFollowing(folders.logPath, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, disposition);
-    const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
-    if (file || GetLastError() != raced) break;
-  }
-  return KeepIfOwn(std::move(file), folders.setup, folders.logPath, L"bootstrapper.log", false);
-}
-
 void AppendToLogFile(const LogFolders& folders, const std::string& line) {
-  const OpenedEntry file = OpenLogFile(folders);
+  const OpenedEntry file = OpenOrCreateOwnFile(folders.setup, L"bootstrapper.log", FILE_APPEND_DATA);
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.handle.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

@@ -1,11 +1,57 @@
 #include "base/win/link_checks.h"
 
+#include <utility>
 #include <vector>
 
 namespace velmora {
 namespace {
 
 constexpr DWORD kPathBufferUnits = 32768;
+
+std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
+  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
+// Opens a path without following a link at its end. Folders are held without delete sharing,
+// so that they cannot be renamed or swapped while the handle is held.
+ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
+  return ScopedHandle(CreateFileW(
+      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
+}
+
+bool IsFolder(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  return GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+OpenedEntry Opened(ScopedHandle handle, const std::wstring& path) {
+  OpenedEntry entry;
+  if (!handle) return entry;
+  entry.finalPath = FinalPathOf(handle.Get());
+  entry.handle = std::move(handle);
+  entry.path = path;
+  return entry;
+}
+
+// A place that may have been planted is refused when the platform reports a reparse point on
+// its path (as Wine does for folder links) or on the opened object (as Windows does for
+// junctions and symbolic links), when it is a second name of a file (a hard link onto some
+// other file), or when it is not of the kind wanted.
+bool IsUnlinkedOfKind(const OpenedEntry& entry, bool folder) {
+  return entry && !IsLinkOrUnreadable(entry.path, entry.handle.Get()) &&
+         IsFolder(entry.handle.Get()) == folder;
+}
+
+// Keeps the entry when it is parent's own entry of that name and kind: the system placing the
+// opened object anywhere but directly inside its parent also catches links that are not
+// reported as reparse points, such as a Unix symbolic link to a file under Wine.
+OpenedEntry KeepIfOwn(OpenedEntry entry, const OpenedEntry& parent, const wchar_t* name, bool folder) {
+  if (!IsUnlinkedOfKind(entry, folder) || !SamePath(entry.finalPath, ChildPath(parent.finalPath, name))) {
+    return {};
+  }
+  return entry;
+}
 
 }  // namespace
 
@@ -42,6 +88,45 @@ ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access) {
                                   nullptr));
   if (!folder || IsLinkOrUnreadable(path, folder.Get())) return ScopedHandle();
   return folder;
+}
+
+OpenedEntry OpenChosenFolder(const std::wstring& path) {
+  OpenedEntry folder =
+      Opened(ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
+             path);
+  if (!folder || !IsFolder(folder.handle.Get()) || folder.finalPath.empty()) return {};
+  return folder;
+}
+
+OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path) {
+  OpenedEntry folder = Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), path);
+  const std::wstring prefix = ChildPath(parent.finalPath, L"");
+  if (!parent || !IsUnlinkedOfKind(folder, true) || folder.finalPath.size() <= prefix.size() ||
+      !SamePath(folder.finalPath.substr(0, prefix.size()), prefix)) {
+    return {};
+  }
+  return folder;
+}
+
+OpenedEntry CreateOwnFolder(const OpenedEntry& parent, const wchar_t* name) {
+  if (!parent) return {};
+  const std::wstring path = ChildPath(parent.path, name);
+  CreateDirectoryW(path.c_str(), nullptr);
+  return KeepIfOwn(Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), path),
+                   parent, name, true);
+}
+
+OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const wchar_t* name, DWORD access) {
+  if (!parent) return {};
+  const std::wstring path = ChildPath(parent.path, name);
+  ScopedHandle file;
+  for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
+    file = OpenWithoutFollowing(path, false, access | FILE_READ_ATTRIBUTES, disposition);
+    const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
+    if (file || GetLastError() != raced) break;
+  }
+  return KeepIfOwn(Opened(std::move(file), path), parent, name, false);
 }
 
 }  // namespace velmora

@@ -34,4 +34,32 @@ std::wstring FinalPathOf(HANDLE handle);
 // cannot be opened that way or is a link.
 [[nodiscard]] ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access);
 
+// A file or folder, opened, with its path as named and the path the system reports for it.
+struct OpenedEntry {
+  ScopedHandle handle;
+  std::wstring path;
+  std::wstring finalPath;
+  explicit operator bool() const { return handle.Valid(); }
+};
+
+// An existing folder whose place an administrator chose (the machine-wide data folder, a user's
+// profile), opened for reading its attributes. Whatever links lead to it are that
+// administrator's choice, so they are followed. Empty unless it is a folder.
+[[nodiscard]] OpenedEntry OpenChosenFolder(const std::wstring& path);
+
+// An existing folder opened only when neither it nor any folder between parent and it is a
+// link: its own entry is not a reparse point and the system places it inside parent. Empty
+// otherwise, or when it is not inside parent at all.
+[[nodiscard]] OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path);
+
+// The folder `name` directly inside parent, created when missing, and kept only when it is
+// parent's own real folder of that name: not a link, not placed anywhere else by the system.
+[[nodiscard]] OpenedEntry CreateOwnFolder(const OpenedEntry& parent, const wchar_t* name);
+
+// The file `name` directly inside parent, opened with the access asked for, or created only
+// where no name exists at all (creating through "open always" would follow a dangling link and
+// create its target). Kept only when it is parent's own file: not a link of any kind, not a
+// second name of another file, not placed anywhere else by the system.
+[[nodiscard]] OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const wchar_t* name, DWORD access);
+
 }  // namespace velmora
