@@ -9,15 +9,15 @@ bool Contains(const TargetRect& rect, float x, float y) {
 
 }  // namespace
 
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight) {
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, bool optionsOffered) {
   const float px = static_cast<float>(x);
   const float py = static_cast<float>(y);
-  if (Contains(FinishTargetRect(FinishTargetPart::LaunchBox), px, py) ||
-      Contains(FinishTargetRect(FinishTargetPart::LaunchLabel), px, py)) {
-    return FinishTarget::LaunchOption;
-  }
-  if (Contains(FinishTargetRect(FinishTargetPart::ShortcutBox), px, py) ||
-      Contains(FinishTargetRect(FinishTargetPart::ShortcutLabel), px, py)) {
+  const auto onOption = [&](FinishTargetPart box, FinishTargetPart label) {
+    return optionsOffered &&
+           (Contains(FinishTargetRect(box), px, py) || Contains(FinishTargetRect(label), px, py));
+  };
+  if (onOption(FinishTargetPart::LaunchBox, FinishTargetPart::LaunchLabel)) return FinishTarget::LaunchOption;
+  if (onOption(FinishTargetPart::ShortcutBox, FinishTargetPart::ShortcutLabel)) {
     return FinishTarget::ShortcutOption;
   }
   if (Contains(FinishButtonRect(static_cast<float>(clientWidth), static_cast<float>(clientHeight)), px, py)) {

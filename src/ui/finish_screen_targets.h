@@ -38,7 +38,8 @@ constexpr TargetRect FinishButtonRect(float clientWidth, float clientHeight) {
 
 enum class FinishTarget { NoTarget, LaunchOption, ShortcutOption, FinishButton };
 
-// Edges count as inside; the gap between a box and its label is no target.
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight);
+// Edges count as inside; the gap between a box and its label is no target. Without the options
+// on the screen only the button is a target.
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, bool optionsOffered = true);
 
 }  // namespace velmora

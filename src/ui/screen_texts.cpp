@@ -21,8 +21,9 @@ const wchar_t* FinishHeading(Operation operation) {
   }
 }
 
-std::wstring FinishBody(bool webView2Missing) {
-  std::wstring body = L"Choose what happens when you click Finish.";
+std::wstring FinishBody(bool webView2Missing, bool actionsOffered) {
+  std::wstring body =
+      actionsOffered ? L"Choose what happens when you click Finish." : L"Open Velmora from the Start menu.";
   if (webView2Missing) {
     body +=
         L"\nMicrosoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable "

@@ -48,14 +48,16 @@ void DrawFinishScreen(GpGraphics* graphics, float width, float height) {
   const SetupWindowState& state = WindowState;
   DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), {32.0f, 28.0f, width - 64.0f, 42.0f}, 22.0f,
                 InkColor, FontStyleBold);
-  DrawTextBlock(graphics, FinishBody(state.webView2Missing).c_str(), {32.0f, 76.0f, width - 64.0f, 58.0f},
-                12.5f, MutedColor, FontStyleRegular);
-  DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
-                FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
-                state.hoverLaunch);
-  DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::ShortcutBox),
-                FinishTargetRect(FinishTargetPart::ShortcutLabel), kShortcutOptionLabel,
-                state.shortcutSelected, state.hoverShortcut);
+  DrawTextBlock(graphics, FinishBody(state.webView2Missing, state.actionsOffered).c_str(),
+                {32.0f, 76.0f, width - 64.0f, 58.0f}, 12.5f, MutedColor, FontStyleRegular);
+  if (state.actionsOffered) {
+    DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
+                  FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
+                  state.hoverLaunch);
+    DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::ShortcutBox),
+                  FinishTargetRect(FinishTargetPart::ShortcutLabel), kShortcutOptionLabel,
+                  state.shortcutSelected, state.hoverShortcut);
+  }
   const TargetRect button = FinishButtonRect(width, height);
   FillRoundedRectangle(graphics, button, 10.0f,
                        state.hoverFinish && !state.finishing ? AccentHoverColor : AccentColor);

@@ -25,7 +25,7 @@ SIZE ClientSize(HWND window) {
 
 FinishTarget TargetAt(HWND window, int x, int y) {
   const SIZE size = ClientSize(window);
-  return HitTestFinishScreen(x, y, size.cx, size.cy);
+  return HitTestFinishScreen(x, y, size.cx, size.cy, WindowState.actionsOffered);
 }
 
 bool CursorIsOverTarget(HWND window) {
@@ -92,9 +92,20 @@ void OnSetupFinish(HWND window) {
   SetupWindowState& state = WindowState;
   if (SetupBusy.load() || state.finishScreenShown) return;
   state.finishScreenShown = true;
+  const FinishCalls* stored = FinishCallsOf(window);
+  state.actionsOffered = (stored != nullptr ? *stored : FinishCalls{}).signedInUserPresent();
+  if (!state.actionsOffered) {
+    state.launchSelected = false;
+    state.shortcutSelected = false;
+  }
   PlaceWindowOnMonitor(window, 520, 340, false);
   InvalidateClient(window);
   LogMessage("Finish screen shown for operation %d.", static_cast<int>(SetupOperation.load()));
+  if (!state.actionsOffered) {
+    LogMessage(
+        "No signed-in user's token (no shell window): Velmora is not launched and no desktop shortcut "
+        "is created, rather than as administrator; the user opens Velmora from the Start menu.");
+  }
 }
 
 }  // namespace
@@ -125,6 +136,7 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
       state.launchSelected = true;
       state.shortcutSelected = true;
+      state.actionsOffered = true;
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -54,6 +54,20 @@ INSTANTIATE_TEST_SUITE_P(Points, HitTestFinishScreenTest,
                              // Negative points (the mouse left through the top left) hit nothing.
                              HitCase{-1, -1, 520, 340, FinishTarget::NoTarget}));
 
+// Without a signed-in user to act for, the options are not on the screen: their places hit
+// nothing, and the button stays where it is.
+TEST(HitTestFinishScreenWithoutOptions, OnlyTheButtonIsATarget) {
+  for (const HitCase& c : {HitCase{32, 144, 520, 340, FinishTarget::NoTarget},
+                           HitCase{100, 150, 520, 340, FinishTarget::NoTarget},
+                           HitCase{32, 180, 520, 340, FinishTarget::NoTarget},
+                           HitCase{424, 200, 520, 340, FinishTarget::NoTarget},
+                           HitCase{348, 264, 520, 340, FinishTarget::FinishButton},
+                           HitCase{488, 308, 520, 340, FinishTarget::FinishButton}}) {
+    EXPECT_EQ(HitTestFinishScreen(c.x, c.y, c.width, c.height, false), c.expected)
+        << "(" << c.x << ", " << c.y << ")";
+  }
+}
+
 TEST(FinishTargetTable, HoldsTheFourFixedRectanglesInOrder) {
   const TargetRect launchBox = FinishTargetRect(FinishTargetPart::LaunchBox);
   const TargetRect shortcutLabel = FinishTargetRect(FinishTargetPart::ShortcutLabel);
@@ -80,6 +94,7 @@ TEST(SetupWindowStateRecord, StartsWithBothOptionsAndNothingElse) {
   EXPECT_FALSE(fresh.finishing);
   EXPECT_FALSE(fresh.hoverLaunch || fresh.hoverShortcut || fresh.hoverFinish);
   EXPECT_FALSE(fresh.webView2Missing);
+  EXPECT_TRUE(fresh.actionsOffered);
   EXPECT_TRUE(WindowState.launchSelected && WindowState.shortcutSelected);
   EXPECT_FALSE(WindowState.finishScreenShown || WindowState.webView2Missing);
 }
