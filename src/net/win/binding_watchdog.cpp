@@ -10,8 +10,13 @@ constexpr DWORD kWatchIntervalMilliseconds = 250;
 
 }  // namespace
 
-BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds)
-    : stallMilliseconds_(stallMilliseconds), lastBytesAt_(GetTickCount64()), watcher_([this] { Watch(); }) {}
+BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds, std::uint64_t maxBytes,
+                                 const MinimumRate& minimumRate)
+    : stallMilliseconds_(stallMilliseconds),
+      maxBytes_(maxBytes),
+      lastBytesAt_(GetTickCount64()),
+      pace_(StartPace(minimumRate, GetTickCount64())),
+      watcher_([this] { Watch(); }) {}
 
 BindingWatchdog::~BindingWatchdog() {
   {
@@ -23,17 +28,33 @@ BindingWatchdog::~BindingWatchdog() {
   ReleaseBinding();
 }
 
+WatchdogAbort BindingWatchdog::Aborted() const {
+  // A body over the limit was refused from OnProgress, which may end the binding before the
+  // watch gets to it.
+  return tooLarge_.load() ? WatchdogAbort::TooLarge : aborted_.load();
+}
+
+// Called with the lock held.
+WatchdogAbort BindingWatchdog::Due() {
+  const ULONGLONG now = GetTickCount64();
+  if (tooLarge_.load()) return WatchdogAbort::TooLarge;
+  if (now - lastBytesAt_.load() >= stallMilliseconds_) return WatchdogAbort::Stalled;
+  if (IsTooSlow(pace_, now)) return WatchdogAbort::TooSlow;
+  return WatchdogAbort::None;
+}
+
 void BindingWatchdog::Watch() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     stop_.wait_for(lock, std::chrono::milliseconds(kWatchIntervalMilliseconds));
-    if (stopping_ || aborted_.load()) continue;
-    if (GetTickCount64() - lastBytesAt_.load() < stallMilliseconds_) continue;
+    if (stopping_ || aborted_.load() != WatchdogAbort::None) continue;
+    const WatchdogAbort due = Due();
+    if (due == WatchdogAbort::None) continue;
     // Before the binding has started there is nothing to abort yet; the next look will tell.
     IBinding* const binding = binding_;
     if (binding == nullptr) continue;
     binding->AddRef();
-    aborted_ = true;
+    aborted_ = due;
     // Outside the lock: the binding may report its end through OnStopBinding while aborting.
     // The abort ends it with E_ABORT on the thread that waits in URLDownloadToFileW.
     lock.unlock();
@@ -83,6 +104,14 @@ HRESULT BindingWatchdog::OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR) {
   if (progress != bytesSeen_) {
     bytesSeen_ = progress;
     BytesArrived();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    NotePace(pace_, GetTickCount64(), progress);
+  }
+  // Ended at once, before more is written; the watch also aborts the binding should the
+  // answer not stop it.
+  if (progress > maxBytes_) {
+    tooLarge_ = true;
+    return E_ABORT;
   }
   return S_OK;
 }

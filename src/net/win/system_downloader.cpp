@@ -9,9 +9,26 @@
 #include "net/text_encoding.h"
 
 namespace velmora {
+namespace {
+
+// The watch's own reasons; a stall keeps the code urlmon gives for the abort.
+std::string StoppedReason(WatchdogAbort abort, const MinimumRate& rate) {
+  switch (abort) {
+    case WatchdogAbort::TooLarge:
+      return "Windows downloader stopped: the download exceeded the maximum download size.";
+    case WatchdogAbort::TooSlow:
+      return "Windows downloader stopped: the download was " + SlowerThan(rate) + ".";
+    case WatchdogAbort::None:
+    case WatchdogAbort::Stalled:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
 
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error, DWORD stallMilliseconds) {
+                                  std::string* error, const SystemDownloadLimits& limits) {
   ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(reinterpret_cast<void*>(
                                      GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
@@ -23,12 +40,21 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
   // No earlier file may pass for this download's result.
   DeleteFileW(destinationPath.c_str());
   HRESULT result = S_OK;
+  WatchdogAbort aborted = WatchdogAbort::None;
   {
     // Ended, and the binding let go, before urlmon is unloaded.
-    BindingWatchdog watchdog(stallMilliseconds);
+    BindingWatchdog watchdog(limits.stallMilliseconds, limits.maxBytes, limits.minimumRate);
     result = download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, &watchdog);
+    aborted = watchdog.Aborted();
   }
   urlmon.Close();
+  // Whatever urlmon made of the abort, a body cut off by a limit is no download.
+  const std::string stopped = StoppedReason(aborted, limits.minimumRate);
+  if (!stopped.empty()) {
+    SetError(error, stopped);
+    DeleteFileW(destinationPath.c_str());
+    return false;
+  }
   if (FAILED(result)) {
     SetError(error, "Windows downloader failed (" + FormatHresult(static_cast<std::int32_t>(result)) + ").");
     DeleteFileW(destinationPath.c_str());

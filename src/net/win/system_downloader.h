@@ -5,19 +5,29 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+
+#include "net/transfer_limits.h"
 
 namespace velmora {
 
 // The longest the download may go without a byte arriving before it is aborted.
 constexpr DWORD kSystemDownloadStallMilliseconds = 60000;
 
+// What one download through the system's function may cost; the tests shorten the times.
+struct SystemDownloadLimits {
+  DWORD stallMilliseconds = kSystemDownloadStallMilliseconds;
+  std::uint64_t maxBytes = kMaxDownloadBytes;  // the pinned downloader's limit
+  MinimumRate minimumRate;
+};
+
 // Loads urlmon from the system folder for this one call and downloads url into
 // destinationPath, deleting any earlier file there first. A download that receives no byte
-// for stallMilliseconds is aborted and fails like any other. On false, *error (when error is
-// non-null) holds the reason; it is not touched on success.
+// for the stall time, more than maxBytes, or fewer bytes than the minimum rate asks is aborted
+// and fails, and its file is deleted. On false, *error (when error is non-null) holds the
+// reason; it is not touched on success.
 [[nodiscard]] bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                                std::string* error,
-                                                DWORD stallMilliseconds = kSystemDownloadStallMilliseconds);
+                                                std::string* error, const SystemDownloadLimits& limits = {});
 
 }  // namespace velmora
