@@ -90,6 +90,15 @@ ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access) {
   return folder;
 }
 
+bool DeleteUnlinkedFile(const std::wstring& path) {
+  const ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || IsLinkOrUnreadable(path, file.Get()) || !OpenedPathIs(file.Get(), path)) return false;
+  FILE_DISPOSITION_INFO remove = {TRUE};
+  return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
+}
+
 OpenedEntry OpenChosenFolder(const std::wstring& path) {
   OpenedEntry folder =
       Opened(ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,

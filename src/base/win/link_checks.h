@@ -34,6 +34,11 @@ std::wstring FinalPathOf(HANDLE handle);
 // cannot be opened that way or is a link.
 [[nodiscard]] ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access);
 
+// Deletes the file through a handle that was checked to be the file itself: a name that leads
+// elsewhere, as a link does (Wine deletes a link's target when asked to delete the link by
+// name), is left alone.
+[[nodiscard]] bool DeleteUnlinkedFile(const std::wstring& path);
+
 // A file or folder, opened, with its path as named and the path the system reports for it.
 struct OpenedEntry {
   ScopedHandle handle;

@@ -99,7 +99,16 @@ HRESULT BindingWatchdog::GetPriority(LONG*) { return E_NOTIMPL; }
 
 HRESULT BindingWatchdog::OnLowResource(DWORD) { return S_OK; }
 
-HRESULT BindingWatchdog::OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR) {
+std::wstring BindingWatchdog::CacheFile() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return cacheFile_;
+}
+
+HRESULT BindingWatchdog::OnProgress(ULONG progress, ULONG, ULONG statusCode, LPCWSTR statusText) {
+  if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    cacheFile_ = statusText;
+  }
   // Status reports without new bytes (redirects, cache notes) do not count as life.
   if (progress != bytesSeen_) {
     bytesSeen_ = progress;

@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "net/transfer_limits.h"
@@ -32,6 +33,8 @@ class BindingWatchdog final : public IBindStatusCallback {
 
   // None unless the binding was ended for one of the limits.
   [[nodiscard]] WatchdogAbort Aborted() const;
+  // Where urlmon said it keeps its cached copy of the body; empty when it said nothing.
+  [[nodiscard]] std::wstring CacheFile();
 
   // IUnknown. The object's lifetime is its owner's; the count only answers urlmon.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -63,8 +66,9 @@ class BindingWatchdog final : public IBindStatusCallback {
   std::atomic<WatchdogAbort> aborted_{WatchdogAbort::None};
   std::atomic<bool> tooLarge_{false};
   ULONG bytesSeen_ = 0;  // only on the binding's thread
-  std::mutex mutex_;     // guards pace_, binding_ and stopping_
+  std::mutex mutex_;     // guards pace_, cacheFile_, binding_ and stopping_
   TransferPace pace_;
+  std::wstring cacheFile_;
   std::condition_variable stop_;
   IBinding* binding_ = nullptr;
   bool stopping_ = false;

@@ -76,18 +76,6 @@ std::vector<std::wstring> FileNamesIn(HANDLE folder) {
   return names;
 }
 
-// Deletes the file through a handle that was checked to be the file itself: a name that
-// leads elsewhere, as a link does (Wine deletes a link's target when asked to delete the link
-// by name), is left alone.
-bool DeleteUnlinkedFile(const std::wstring& path) {
-  const ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || IsLinkOrUnreadable(path, file.Get()) || !OpenedPathIs(file.Get(), path)) return false;
-  FILE_DISPOSITION_INFO remove = {TRUE};
-  return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
-}
-
 // The held folder goes when its handle is closed; the system refuses while anything is in it.
 void RemoveOnCloseIfEmpty(HANDLE folder) {
   FILE_DISPOSITION_INFO remove = {TRUE};
