@@ -9,7 +9,8 @@
 
 namespace velmora {
 
-// The largest body either downloader accepts: 256 MiB, far above any package.
+// The largest body a download accepts when its caller names no other limit: 256 MiB. The setup
+// asks 512 MiB for the package on either downloader, and 65,536 bytes for the manifest.
 inline constexpr std::uint64_t kMaxDownloadBytes = 0x10000000;
 
 // Fewer than minBytes in the last windowMs (counted once windowMs have passed since the start,

@@ -4,6 +4,7 @@
 #include "base/setup_state.h"
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
+#include "workflow/package_cache.h"
 
 namespace velmora {
 namespace {
@@ -90,6 +91,25 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
   return lock;
 }
 
+// A repair of the installed version needs no download when the cache keeps, unchanged, exactly
+// the package that the manifest offers. Returns it held, with its path; empty otherwise.
+HeldFile CachedPackageForRepair(const WorkerCalls& calls, const InstallerManifest& manifest,
+                                const InstallDecisionResult& decision, const std::wstring& runFolder,
+                                std::wstring& package) {
+  if (decision.verdict != InstalledBuildVerdict::SameVersionReinstall) return nullptr;
+  std::string sha256;
+  HeldFile held = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, package, sha256);
+  if (!held) return nullptr;
+  if (sha256 != manifest.packageSha256) {
+    LogMessage("The cached package of Velmora %ls is not the one the manifest offers; downloading that one.",
+               decision.installedVersion.c_str());
+    return nullptr;
+  }
+  LogMessage("Repairing Velmora %ls with the cached package; nothing to download.",
+             decision.installedVersion.c_str());
+  return held;
+}
+
 }  // namespace
 
 InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest) {
@@ -100,7 +120,8 @@ InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerM
   const bool exeMatches = calls.installedExeMatchesSize(manifest.exeSize);
   const InstalledBuildClassification classification =
       ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
-  const InstallDecisionResult result{classification.verdict, classification.removeFirst, exeMatches};
+  const InstallDecisionResult result{installed, classification.verdict, classification.removeFirst,
+                                     exeMatches};
   LogMessage("Installed version=%ls expected_exe_size=%llu app_matches=%d.", installed.c_str(),
              static_cast<unsigned long long>(manifest.exeSize), result.exeMatches ? 1 : 0);
 
@@ -126,25 +147,51 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
     return;
   }
   const std::wstring offered = WidenAscii(manifest.productVersion);
-  SetStatus(L"Downloading Velmora " + offered + L"...");
-  const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
-  calls.deleteFile(package);
-  if (!DownloadPackage(calls, manifest, offered, package)) return;
-  HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
-  if (!lock) return;
-
-  LogMessage("Installer downloaded to %ls.", package.c_str());
-  PostProgress(100);
-  SetStatus(L"Download complete. Starting the Velmora installer...");
-  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst);
-  lock.reset();
-  calls.deleteFile(package);
-  if (installed) {
-    SetStatus(L"Install complete.");
-    FinishSetup(Outcome::Installed);
-  } else {
-    CloseSetup(Outcome::InstallFailed);
+  std::wstring package;
+  HeldFile lock = CachedPackageForRepair(calls, manifest, decision, runFolder, package);
+  const bool fromCache = static_cast<bool>(lock);
+  if (!fromCache) {
+    SetStatus(L"Downloading Velmora " + offered + L"...");
+    package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
+    calls.deleteFile(package);
+    if (!DownloadPackage(calls, manifest, offered, package)) return;
+    lock = LockAndVerifyPackage(calls, manifest, package);
+    if (!lock) return;
+    LogMessage("Installer downloaded to %ls.", package.c_str());
+    PostProgress(100);
+    SetStatus(L"Download complete. Starting the Velmora installer...");
   }
+
+  HeldFile previousLock;
+  const auto previousPackage = [&](std::wstring& path) {
+    if (fromCache) {
+      LogMessage("The cached package of Velmora %ls is the one that failed; it is not installed again.",
+                 decision.installedVersion.c_str());
+      return false;
+    }
+    std::string sha256;
+    previousLock = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, path, sha256);
+    return static_cast<bool>(previousLock);
+  };
+  const InstallResult result = calls.runInstallStrategy(
+      package, runFolder, decision.removeFirst, {decision.installedVersion, offered}, previousPackage);
+  previousLock.reset();
+  if (result == InstallResult::Installed && !fromCache)
+    KeepInstalledPackage(calls, runFolder, package, manifest);
+  lock.reset();
+  if (!fromCache) calls.deleteFile(package);
+  switch (result) {
+    case InstallResult::Installed:
+      SetStatus(L"Install complete.");
+      FinishSetup(Outcome::Installed);
+      return;
+    case InstallResult::Restored:
+      CloseSetup(Outcome::Restored);
+      return;
+    case InstallResult::Failed:
+      break;
+  }
+  CloseSetup(Outcome::InstallFailed);
 }
 
 }  // namespace velmora

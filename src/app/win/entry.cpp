@@ -61,7 +61,9 @@ int ExitCodeForOutcome() {
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
     }
+    // The install strategy has shown its own message, naming the versions in the restored case.
     case Outcome::InstallFailed:
+    case Outcome::Restored:
     case Outcome::Pending:
       break;
   }

@@ -21,6 +21,4 @@ std::wstring KnownFolderPath(REFKNOWNFOLDERID id, HANDLE token) {
   return SUCCEEDED(result) && path ? std::wstring(path.Get()) : std::wstring();
 }
 
-std::wstring MachineDataFolder() { return KnownFolderPath(FOLDERID_ProgramData); }
-
 }  // namespace velmora

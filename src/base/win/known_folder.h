@@ -14,9 +14,4 @@ namespace velmora {
 // calling thread acts as). Empty when the system gives none or the folder does not exist.
 [[nodiscard]] std::wstring KnownFolderPath(REFKNOWNFOLDERID id, HANDLE token = nullptr);
 
-// The machine-wide application-data folder (FOLDERID_ProgramData, normally C:\ProgramData),
-// under which the log's folders live. An administrator decides where it is; empty when the
-// system gives no existing folder.
-[[nodiscard]] std::wstring MachineDataFolder();
-
 }  // namespace velmora

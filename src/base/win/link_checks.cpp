@@ -7,17 +7,10 @@ namespace velmora {
 namespace {
 
 constexpr DWORD kPathBufferUnits = 32768;
+constexpr std::size_t kListingBytes = 16384;
 
 std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
   return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-}
-
-// Opens a path without following a link at its end. Folders are held without delete sharing,
-// so that they cannot be renamed or swapped while the handle is held.
-ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
-  return ScopedHandle(CreateFileW(
-      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
 }
 
 bool IsFolder(HANDLE handle) {
@@ -25,31 +18,18 @@ bool IsFolder(HANDLE handle) {
   return GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-OpenedEntry Opened(ScopedHandle handle, const std::wstring& path) {
+// Not a link of any kind (a reparse point on the path, as Wine reports folder links, or on the
+// opened object, as Windows reports junctions and symbolic links; a second name of a file) and
+// of the kind wanted.
+bool IsUnlinkedOfKind(const std::wstring& path, HANDLE handle, bool folder) {
+  return !IsLinkOrUnreadable(path, handle) && IsFolder(handle) == folder;
+}
+
+OpenedEntry Opened(ScopedHandle handle) {
   OpenedEntry entry;
   if (!handle) return entry;
   entry.finalPath = FinalPathOf(handle.Get());
   entry.handle = std::move(handle);
-  entry.path = path;
-  return entry;
-}
-
-// A place that may have been planted is refused when the platform reports a reparse point on
-// its path (as Wine does for folder links) or on the opened object (as Windows does for
-// junctions and symbolic links), when it is a second name of a file (a hard link onto some
-// other file), or when it is not of the kind wanted.
-bool IsUnlinkedOfKind(const OpenedEntry& entry, bool folder) {
-  return entry && !IsLinkOrUnreadable(entry.path, entry.handle.Get()) &&
-         IsFolder(entry.handle.Get()) == folder;
-}
-
-// Keeps the entry when it is parent's own entry of that name and kind: the system placing the
-// opened object anywhere but directly inside its parent also catches links that are not
-// reported as reparse points, such as a Unix symbolic link to a file under Wine.
-OpenedEntry KeepIfOwn(OpenedEntry entry, const OpenedEntry& parent, const wchar_t* name, bool folder) {
-  if (!IsUnlinkedOfKind(entry, folder) || !SamePath(entry.finalPath, ChildPath(parent.finalPath, name))) {
-    return {};
-  }
   return entry;
 }
 
@@ -90,6 +70,22 @@ ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access) {
   return folder;
 }
 
+std::vector<std::wstring> FileNamesIn(HANDLE folder) {
+  std::vector<std::wstring> names;
+  alignas(FILE_FULL_DIR_INFO) std::uint8_t buffer[kListingBytes];
+  while (GetFileInformationByHandleEx(folder, FileFullDirectoryInfo, buffer, sizeof buffer)) {
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + offset);
+      if ((entry->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+        names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+  return names;
+}
+
 bool DeleteUnlinkedFile(const std::wstring& path) {
   const ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -99,43 +95,58 @@ bool DeleteUnlinkedFile(const std::wstring& path) {
   return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
 }
 
-OpenedEntry OpenChosenFolder(const std::wstring& path) {
-  OpenedEntry folder =
-      Opened(ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
-             path);
-  if (!folder || !IsFolder(folder.handle.Get()) || folder.finalPath.empty()) return {};
-  return folder;
+ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
+  return ScopedHandle(CreateFileW(
+      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
 }
 
-OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path) {
-  OpenedEntry folder = Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), path);
-  const std::wstring prefix = ChildPath(parent.finalPath, L"");
-  if (!parent || !IsUnlinkedOfKind(folder, true) || folder.finalPath.size() <= prefix.size() ||
-      !SamePath(folder.finalPath.substr(0, prefix.size()), prefix)) {
+// The system placing the opened object anywhere but directly inside its parent also catches
+// links that are not reported as reparse points, such as a Unix symbolic link to a file under
+// Wine.
+OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std::wstring& path,
+                      const wchar_t* name, bool folder) {
+  OpenedEntry entry = Opened(std::move(handle));
+  if (!entry || !IsUnlinkedOfKind(path, entry.handle.Get(), folder) ||
+      !SamePath(entry.finalPath, ChildPath(parent.finalPath, name))) {
     return {};
   }
-  return folder;
+  return entry;
 }
 
-OpenedEntry CreateOwnFolder(const OpenedEntry& parent, const wchar_t* name) {
-  if (!parent) return {};
-  const std::wstring path = ChildPath(parent.path, name);
-  CreateDirectoryW(path.c_str(), nullptr);
-  return KeepIfOwn(Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING), path),
-                   parent, name, true);
+OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name,
+                          DWORD access) {
+  return KeepIfOwn(OpenWithoutFollowing(path, true, access, OPEN_EXISTING), parent, path, name, true);
 }
 
-OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const wchar_t* name, DWORD access) {
-  if (!parent) return {};
-  const std::wstring path = ChildPath(parent.path, name);
+OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name,
+                                DWORD access) {
   ScopedHandle file;
   for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
     file = OpenWithoutFollowing(path, false, access | FILE_READ_ATTRIBUTES, disposition);
     const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
     if (file || GetLastError() != raced) break;
   }
-  return KeepIfOwn(Opened(std::move(file), path), parent, name, false);
+  return KeepIfOwn(std::move(file), parent, path, name, false);
+}
+
+OpenedEntry OpenChosenFolder(const std::wstring& path) {
+  OpenedEntry folder =
+      Opened(ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+  if (!folder || !IsFolder(folder.handle.Get())) return {};
+  return folder;
+}
+
+OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path) {
+  OpenedEntry folder = Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
+  const std::wstring prefix = ChildPath(parent.finalPath, L"");
+  if (!parent || !folder || !IsUnlinkedOfKind(path, folder.handle.Get(), true) ||
+      folder.finalPath.size() <= prefix.size() ||
+      !SamePath(folder.finalPath.substr(0, prefix.size()), prefix)) {
+    return {};
+  }
+  return folder;
 }
 
 }  // namespace velmora

@@ -90,10 +90,11 @@ HRESULT SaveLinkToMemory(IShellLinkW* link, std::string& bytes) {
 
 // Writes the link as the signed-in user, replacing an existing file of that name, but never
 // through a link: a planted symbolic or hard link named Velmora.lnk is refused, not followed.
-bool WriteLinkFile(HANDLE token, const OpenedEntry& desktop, const std::string& bytes) {
+bool WriteLinkFile(HANDLE token, const UserDesktop& desktop, const std::string& bytes) {
   const ScopedImpersonation impersonation(token);
   if (!impersonation.Active()) return false;
-  const OpenedEntry file = OpenOrCreateOwnFile(desktop, L"Velmora.lnk", GENERIC_WRITE);
+  const OpenedEntry file =
+      OpenOrCreateOwnFile(desktop.folder, desktop.path + L"\\Velmora.lnk", L"Velmora.lnk", GENERIC_WRITE);
   DWORD written = 0;
   return file && SetFilePointer(file.handle.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
          WriteFile(file.handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
@@ -145,7 +146,7 @@ bool CreateDesktopShortcut() {
   link.Get()->SetIconLocation(exePath.c_str(), 0);
   std::string bytes;
   const bool saved =
-      SUCCEEDED(SaveLinkToMemory(link.Get(), bytes)) && WriteLinkFile(token.Get(), desktop.folder, bytes);
+      SUCCEEDED(SaveLinkToMemory(link.Get(), bytes)) && WriteLinkFile(token.Get(), desktop, bytes);
   link.Close();
 
   LogMessage("Desktop shortcut %s: %ls", saved ? "created" : "failed", linkPath.c_str());

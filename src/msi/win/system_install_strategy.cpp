@@ -5,16 +5,19 @@
 
 namespace velmora {
 
-bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
-                        const MsiexecCalls& calls) {
+InstallResult RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
+                                 const InstallVersions& versions,
+                                 const std::function<bool(std::wstring& path)>& previousPackage,
+                                 const MsiexecCalls& calls) {
   const InstallStrategyCalls steps{
       [&](const std::wstring& package, std::uint32_t& exitCode) {
         return InstallPackage(package, logFolder, calls, &exitCode);
       },
       [&](std::uint32_t& exitCode) { return UninstallProduct(logFolder, calls, &exitCode); },
       calls.showError,
+      previousPackage,
   };
-  return RunInstallStrategy(msiPath, removeFirst, steps);
+  return RunInstallStrategy(msiPath, removeFirst, versions, steps);
 }
 
 }  // namespace velmora

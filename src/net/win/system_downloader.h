@@ -18,7 +18,7 @@ constexpr DWORD kSystemDownloadStallMilliseconds = 60000;
 // What one download through the system's function may cost; the tests shorten the times.
 struct SystemDownloadLimits {
   DWORD stallMilliseconds = kSystemDownloadStallMilliseconds;
-  std::uint64_t maxBytes = kMaxDownloadBytes;  // the pinned downloader's limit
+  std::uint64_t maxBytes = kMaxDownloadBytes;  // as the pinned downloader's when none is named
   MinimumRate minimumRate;
 };
 

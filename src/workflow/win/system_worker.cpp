@@ -8,6 +8,8 @@
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
+#include "workflow/win/package_cache_folder.h"
+#include "workflow/install_execution.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
@@ -24,7 +26,10 @@ WorkerCalls SystemWorkerCalls() {
     return HttpsDownloader(url).Download(path, maxBytes, progress, error);
   };
   calls.systemDownload = [](const std::string& url, const std::wstring& path, std::string* error) {
-    return DownloadWithSystemDownloader(url, path, error);
+    // The package's limit, the one its pinned downloads have.
+    SystemDownloadLimits limits;
+    limits.maxBytes = kPackageMaxBytes;
+    return DownloadWithSystemDownloader(url, path, error, limits);
   };
   calls.readManifestFile = ReadManifestFile;
   calls.deleteFile = [](const std::wstring& path) { DeleteFileW(path.c_str()); };
@@ -33,9 +38,12 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
+  calls.openCachedPackage = OpenCachedPackage;
+  calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                bool removeFirst) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst);
+                                bool removeFirst, const InstallVersions& versions,
+                                const std::function<bool(std::wstring & path)>& previousPackage) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage);
   };
   return calls;
 }

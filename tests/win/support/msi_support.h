@@ -43,6 +43,8 @@ class SetupLogCapture {
   std::vector<std::string> Messages() const;
   // The position of a message, or -1.
   int Find(const std::string& message) const;
+  // The machine-wide data folder the system is pointed at while this lives.
+  const std::wstring& DataFolder() const { return programData_.Path(); }
 
  private:
   OwnMachineDataFolder programData_;
