@@ -1,4 +1,5 @@
-// Where the finish screen's targets are, in client pixels with the origin at the top left. The
+// Where the finish screen's targets are, in logical units (pixels at 96 DPI) with the origin at
+// the top left. The
 // option rows are anchored to the top left; only the Finish button follows the client size.
 // The same rectangles are drawn and hit-tested, so a click lands where the user sees a target.
 #pragma once
@@ -38,8 +39,16 @@ constexpr TargetRect FinishButtonRect(float clientWidth, float clientHeight) {
 
 enum class FinishTarget { NoTarget, LaunchOption, ShortcutOption, FinishButton };
 
-// Edges count as inside; the gap between a box and its label is no target. Without the options
-// on the screen only the button is a target.
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, bool optionsOffered = true);
+// Edges count as inside; the gap between a box and its label is no target. The point and the
+// client size are in pixels; scale is pixels per logical unit (the window's DPI / 96), by which
+// the targets are scaled as they are drawn. Without the options on the screen only the button
+// is a target.
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale = 1.0f,
+                                 bool optionsOffered = true);
+
+// The tab order: launch option, shortcut option, Finish, and round again; backwards for
+// Shift+Tab. NoTarget goes to the first (or, backwards, the last) target. Without the options
+// the focus stays on Finish.
+FinishTarget NextFocus(FinishTarget current, bool backwards, bool optionsOffered = true);
 
 }  // namespace velmora

@@ -1,16 +1,18 @@
-// The words the two screens show, chosen from the setup state at drawing time.
+// The words the two screens show, chosen from the setup state at drawing time; the words
+// themselves are in the table of user texts.
 #pragma once
 
 #include <string>
 
+#include "base/user_texts.h"
 #include "base/setup_state.h"
 
 namespace velmora {
 
-inline constexpr wchar_t kProgressTitle[] = L"Setting up Velmora";
-inline constexpr wchar_t kProgressFooter[] = L"Please keep this window open.";
-inline constexpr wchar_t kLaunchOptionLabel[] = L"Launch Velmora";
-inline constexpr wchar_t kShortcutOptionLabel[] = L"Create a desktop shortcut";
+using texts::kLaunchOptionLabel;
+using texts::kProgressFooter;
+using texts::kProgressTitle;
+using texts::kShortcutOptionLabel;
 
 // The worker's status sentence, or the placeholder while it has said nothing yet.
 std::wstring ProgressStatusLine(const std::wstring& statusText);

@@ -5,13 +5,11 @@
 #include "net/text_encoding.h"
 #include "workflow/manifest_acquisition.h"
 #include "workflow/package_cache.h"
+#include "workflow/user_cancel.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
-
-constexpr wchar_t kDownloadFailurePrefix[] =
-    L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
-    L"shield, allow Velmora Setup and try again. ";
 
 std::wstring ReadValue(const WorkerCalls& calls, const wchar_t* name) {
   std::wstring value;
@@ -34,34 +32,53 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 }
 
 // Two pinned attempts sharing one progress reporter, then the system downloader. True with
-// the package at path; false once the run has failed with the download message.
+// the package at path; false with the reason in error, or once the user cancelled. Reports
+// nothing final itself: the caller first learns whether a cancel came in meanwhile.
 bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
-                     const std::wstring& offeredVersion, const std::wstring& path) {
+                     const std::wstring& offeredVersion, const std::wstring& path, std::string& error) {
   int lastPercent = -1;
-  std::string error;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
     if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
+    if (CancelRequested()) return false;
     error.clear();
     if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
                             MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
+    if (CancelRequested()) return false;  // stopped by the user, not failed
     LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
     calls.deleteFile(path);
   }
 
-  SetStatus(L"Downloading with Windows network settings...");
+  SetStatus(texts::kSystemDownloadStatus);
   std::string systemError;
   if (calls.systemDownload(manifest.packageUrl, path, &systemError)) {
     LogMessage("Windows downloader completed the installer download.");
     PostProgress(100);
     return true;
   }
+  if (CancelRequested()) return false;
   LogMessage("Windows downloader failed: %s.", systemError.c_str());
   if (!systemError.empty()) error = systemError;
+  return false;
+}
+
+// The download with the user's cancel offered while it runs. True with the package at path;
+// false once the run has ended, cancelled or failed with the download message.
+bool FetchPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
+                  const std::wstring& offeredVersion, const std::wstring& path) {
+  OfferCancel();
+  std::string error;
+  const bool downloaded = DownloadPackage(calls, manifest, offeredVersion, path, error);
+  // From here on the user can no longer cancel: what follows ends in Windows Installer.
+  if (!WithdrawCancel()) {
+    EndCancelledRun(calls, path, "Installer download");
+    return false;
+  }
+  if (downloaded) return true;
   LogMessage("Installer download failed: %s.", error.c_str());
   calls.deleteFile(path);
-  FailSetup(kDownloadFailurePrefix + WidenAscii(error));
+  FailSetup(texts::kDownloadFailed + WidenAscii(error));
   return false;
 }
 
@@ -76,7 +93,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     calls.deleteFile(path);
-    FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
+    FailSetup(texts::kNotAnMsi);
     return nullptr;
   }
   std::string actual;
@@ -85,7 +102,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
     calls.deleteFile(path);
-    FailSetup(L"The downloaded installer failed its integrity check.");
+    FailSetup(texts::kIntegrityFailed);
     return nullptr;
   }
   return lock;
@@ -151,15 +168,15 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   HeldFile lock = CachedPackageForRepair(calls, manifest, decision, runFolder, package);
   const bool fromCache = static_cast<bool>(lock);
   if (!fromCache) {
-    SetStatus(L"Downloading Velmora " + offered + L"...");
+    SetStatus(FillIn(texts::kDownloadingStatus, {offered}));
     package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
     calls.deleteFile(package);
-    if (!DownloadPackage(calls, manifest, offered, package)) return;
+    if (!FetchPackage(calls, manifest, offered, package)) return;
     lock = LockAndVerifyPackage(calls, manifest, package);
     if (!lock) return;
     LogMessage("Installer downloaded to %ls.", package.c_str());
     PostProgress(100);
-    SetStatus(L"Download complete. Starting the Velmora installer...");
+    SetStatus(texts::kDownloadCompleteStatus);
   }
 
   HeldFile previousLock;
@@ -182,7 +199,7 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   if (!fromCache) calls.deleteFile(package);
   switch (result) {
     case InstallResult::Installed:
-      SetStatus(L"Install complete.");
+      SetStatus(texts::kInstallCompleteStatus);
       FinishSetup(Outcome::Installed);
       return;
     case InstallResult::Restored:

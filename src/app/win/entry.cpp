@@ -17,11 +17,15 @@
 #include "ui/win/setup_window.h"
 #include "webview/win/webview2_prompt.h"
 #include "workflow/win/system_worker.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
 
 constexpr int kSecondCopyTries = 20;
+// Windows Installer's own code for a setup the user cancelled, so that a caller that knows
+// installers reads it as such.
+constexpr int kExitCancelledByUser = ERROR_INSTALL_USEREXIT;
 constexpr DWORD kSecondCopyPauseMilliseconds = 100;
 
 // The worker thread lives in a process-wide slot until the entry joins it.
@@ -43,7 +47,7 @@ int RunAsSecondCopy() {
     }
     Sleep(kSecondCopyPauseMilliseconds);
   }
-  MessageBoxW(nullptr, L"Velmora Setup is already running.", kSetupCaption, MB_ICONINFORMATION);
+  MessageBoxW(nullptr, texts::kAlreadyRunning, kSetupCaption, MB_ICONINFORMATION);
   return 0;
 }
 
@@ -55,12 +59,13 @@ int ExitCodeForOutcome() {
     case Outcome::Failed: {
       std::wstring message = CopyErrorText();
       if (message.empty()) {
-        message =
-            L"Velmora Setup could not complete. Download the latest installer from " + MessageHost() + L".";
+        message = FillIn(texts::kCouldNotComplete, {MessageHost()});
       }
       MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
       return 1;
     }
+    case Outcome::Cancelled:
+      return kExitCancelledByUser;  // the user asked for it: nothing to tell them
     // The install strategy has shown its own message, naming the versions in the restored case.
     case Outcome::InstallFailed:
     case Outcome::Restored:
@@ -79,7 +84,7 @@ int RunSetupProgram(HINSTANCE instance) {
   GetBcryptApi();
   GetUserenvApi();
   ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
-  if (!StartComAndGdiplus()) return ShowError(L"Velmora Setup could not start.");
+  if (!StartComAndGdiplus()) return ShowError(texts::kCouldNotStart);
 
   // Never closed: the system releases it when the process ends.
   const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
@@ -87,9 +92,9 @@ int RunSetupProgram(HINSTANCE instance) {
 
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  if (!RegisterSetupWindowClass(instance)) return ShowError(L"Velmora Setup could not start.");
+  if (!RegisterSetupWindowClass(instance)) return ShowError(texts::kCouldNotStart);
   const HWND window = CreateSetupWindow(instance);
-  if (window == nullptr) return ShowError(L"Velmora Setup could not create its window.");
+  if (window == nullptr) return ShowError(texts::kCouldNotCreateWindow);
   ShowSetupWindow(window);
 
   PromptForWebView2();
@@ -99,7 +104,7 @@ int RunSetupProgram(HINSTANCE instance) {
   } catch (const std::system_error&) {
     // Without a worker nothing would ever end the run: say so rather than wait forever.
     DestroyWindow(window);
-    return ShowError(L"Velmora Setup could not start.");
+    return ShowError(texts::kCouldNotStart);
   }
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

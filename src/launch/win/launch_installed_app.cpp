@@ -9,19 +9,11 @@
 #include "launch/win/shell_user_token.h"
 #include "msi/win/stop_running_copies.h"
 #include "product/win/product_record.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Velmora";
-constexpr wchar_t kMissingFolderText[] = L"Velmora is installed, but its install folder could not be found.";
-constexpr wchar_t kMissingExecutableText[] = L"Velmora is installed, but Velmora.exe could not be found.";
-constexpr wchar_t kStartFailedText[] =
-    L"Velmora was installed successfully, but Windows could not start it.\n\n"
-    L"Try opening it from the Start menu.";
-constexpr wchar_t kNoWindowText[] =
-    L"Velmora was installed successfully, but it could not open automatically.\n\n"
-    L"Try opening it from the Start menu.\n\nDiagnostic log:\n";
 // Shown in place of the log's path when the system gives no machine-wide data folder.
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
@@ -39,7 +31,7 @@ struct LaunchTarget {
 };
 
 void ShowWarning(const LaunchCalls& calls, const std::wstring& text) {
-  calls.messageBox(nullptr, text.c_str(), kCaption, MB_ICONWARNING);
+  calls.messageBox(nullptr, text.c_str(), texts::kLaunchCaption, MB_ICONWARNING);
 }
 
 // With the signed-in user's token, as that user and then through the token API. False when both
@@ -104,12 +96,12 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
   target.exePath = GetInstalledExePath();
   if (target.folder.empty()) {
     LogMessage("Installed Velmora folder is missing.");
-    ShowWarning(calls, kMissingFolderText);
+    ShowWarning(calls, texts::kMissingInstallFolder);
     return false;
   }
   if (!IsFile(target.exePath)) {
     LogMessage("Velmora.exe is missing from %ls.", target.folder.c_str());
-    ShowWarning(calls, kMissingExecutableText);
+    ShowWarning(calls, texts::kMissingExecutable);
     return false;
   }
 
@@ -120,7 +112,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     LogMessage(
         "Velmora not launched: no signed-in user's token (no shell window); it is not started as "
         "administrator.");
-    ShowWarning(calls, kStartFailedText);
+    ShowWarning(calls, texts::kCouldNotStartApp);
     return false;
   }
 
@@ -139,7 +131,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
 
   if (!StartWithShellUserToken(calls, token, target)) {
     LogMessage("Velmora not launched: it is not started with the administrator token instead.");
-    ShowWarning(calls, kStartFailedText);
+    ShowWarning(calls, texts::kCouldNotStartApp);
     return false;
   }
   ScopedProcessInformation started(target.process);
@@ -156,7 +148,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     LogMessage("Velmora window did not appear within 30 seconds; the process is still running.");
   }
   const std::wstring logPath = GetLogFilePath();
-  ShowWarning(calls, kNoWindowText + (logPath.empty() ? std::wstring(kLogPathPattern) : logPath));
+  ShowWarning(calls, texts::kCouldNotOpenApp + (logPath.empty() ? std::wstring(kLogPathPattern) : logPath));
   return false;
 }
 

@@ -1,6 +1,7 @@
 #include "net/win/binding_watchdog.h"
 
 #include <chrono>
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -11,9 +12,10 @@ constexpr DWORD kWatchIntervalMilliseconds = 250;
 }  // namespace
 
 BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds, std::uint64_t maxBytes,
-                                 const MinimumRate& minimumRate)
+                                 const MinimumRate& minimumRate, std::function<bool()> stopRequested)
     : stallMilliseconds_(stallMilliseconds),
       maxBytes_(maxBytes),
+      stopRequested_(std::move(stopRequested)),
       lastBytesAt_(GetTickCount64()),
       pace_(StartPace(minimumRate, GetTickCount64())),
       watcher_([this] { Watch(); }) {}
@@ -38,6 +40,7 @@ WatchdogAbort BindingWatchdog::Aborted() const {
 WatchdogAbort BindingWatchdog::Due() {
   const ULONGLONG now = GetTickCount64();
   if (tooLarge_.load()) return WatchdogAbort::TooLarge;
+  if (stopRequested_ && stopRequested_()) return WatchdogAbort::Cancelled;
   if (now - lastBytesAt_.load() >= stallMilliseconds_) return WatchdogAbort::Stalled;
   if (IsTooSlow(pace_, now)) return WatchdogAbort::TooSlow;
   return WatchdogAbort::None;

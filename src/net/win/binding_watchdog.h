@@ -1,8 +1,9 @@
 // A status callback for one urlmon binding that aborts the binding when no bytes have arrived
-// for a set time, when more bytes than allowed have arrived, or when they arrive slower than
-// the minimum rate. The system downloader has none of these limits of its own: against a server
-// that stops sending mid-body, or a connection reset that urlmon misses, it would wait for many
-// minutes while the setup window cannot be closed, and an endless body would fill the drive.
+// for a set time, when more bytes than allowed have arrived, when they arrive slower than the
+// minimum rate, or when a stop is requested (the user cancelled). The system downloader has
+// none of these limits of its own: against a server that stops sending mid-body, or a
+// connection reset that urlmon misses, it would wait for many minutes while the setup window
+// cannot be closed, and an endless body would fill the drive.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,12 +22,13 @@
 namespace velmora {
 
 // Why the watch ended a binding.
-enum class WatchdogAbort { None, Stalled, TooLarge, TooSlow };
+enum class WatchdogAbort { None, Stalled, Cancelled, TooLarge, TooSlow };
 
 class BindingWatchdog final : public IBindStatusCallback {
  public:
   // The watch starts at construction: the time to the first byte counts too.
-  BindingWatchdog(DWORD stallMilliseconds, std::uint64_t maxBytes, const MinimumRate& minimumRate);
+  BindingWatchdog(DWORD stallMilliseconds, std::uint64_t maxBytes, const MinimumRate& minimumRate,
+                  std::function<bool()> stopRequested);
   BindingWatchdog(const BindingWatchdog&) = delete;
   BindingWatchdog& operator=(const BindingWatchdog&) = delete;
   // Stops the watch and lets go of the binding.
@@ -61,6 +64,7 @@ class BindingWatchdog final : public IBindStatusCallback {
 
   const DWORD stallMilliseconds_;
   const std::uint64_t maxBytes_;
+  const std::function<bool()> stopRequested_;  // asked from the watch's thread
   std::atomic<ULONG> references_{1};
   std::atomic<ULONGLONG> lastBytesAt_;
   std::atomic<WatchdogAbort> aborted_{WatchdogAbort::None};

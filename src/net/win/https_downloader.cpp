@@ -95,6 +95,10 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
   if (t.progress) t.progress(0, total);
   TransferPace pace = StartPace(t.calls.minimumRate, GetTickCount64());
   for (;;) {
+    if (t.calls.stopRequested()) {
+      SetError(t.error, "Download cancelled by the user");
+      return false;
+    }
     // A read waits only for what has arrived: asked for a whole buffer, WinHTTP may wait to
     // fill it, and a trickle would then never come back to the rate check.
     DWORD available = 0;

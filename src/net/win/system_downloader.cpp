@@ -12,7 +12,7 @@
 namespace velmora {
 namespace {
 
-// The watch's own reasons; a stall keeps the code urlmon gives for the abort.
+// The watch's own reasons; a stall or a cancel keeps the code urlmon gives for the abort.
 std::string StoppedReason(WatchdogAbort abort, const MinimumRate& rate) {
   switch (abort) {
     case WatchdogAbort::TooLarge:
@@ -21,6 +21,7 @@ std::string StoppedReason(WatchdogAbort abort, const MinimumRate& rate) {
       return "Windows downloader stopped: the download was " + SlowerThan(rate) + ".";
     case WatchdogAbort::None:
     case WatchdogAbort::Stalled:
+    case WatchdogAbort::Cancelled:
       break;
   }
   return {};
@@ -38,7 +39,8 @@ void RemoveFailedDownload(const std::wstring& cacheFile, const std::wstring& des
 }  // namespace
 
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error, const SystemDownloadLimits& limits) {
+                                  std::string* error, const SystemDownloadLimits& limits,
+                                  const std::function<bool()>& stopRequested) {
   ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(reinterpret_cast<void*>(
                                      GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
@@ -54,7 +56,7 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
   std::wstring cacheFile;
   {
     // Ended, and the binding let go, before urlmon is unloaded.
-    BindingWatchdog watchdog(limits.stallMilliseconds, limits.maxBytes, limits.minimumRate);
+    BindingWatchdog watchdog(limits.stallMilliseconds, limits.maxBytes, limits.minimumRate, stopRequested);
     result = download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, &watchdog);
     aborted = watchdog.Aborted();
     cacheFile = watchdog.CacheFile();

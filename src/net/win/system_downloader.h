@@ -6,8 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "base/setup_state.h"
 #include "net/transfer_limits.h"
 
 namespace velmora {
@@ -25,9 +27,11 @@ struct SystemDownloadLimits {
 // Loads urlmon from the system folder for this one call and downloads url into
 // destinationPath, deleting any earlier file there first. A download that receives no byte
 // for the stall time, more than maxBytes, or fewer bytes than the minimum rate asks is aborted
-// and fails, and its file is deleted. On false, *error (when error is non-null) holds the
-// reason; it is not touched on success.
+// and fails, and its file is deleted; so is one whose stop is requested (the user cancelled),
+// within a quarter of a second. On false, *error (when error is non-null) holds the reason; it
+// is not touched on success.
 [[nodiscard]] bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                                std::string* error, const SystemDownloadLimits& limits = {});
+                                                std::string* error, const SystemDownloadLimits& limits = {},
+                                                const std::function<bool()>& stopRequested = CancelRequested);
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include "base/bootstrap_log.h"
 #include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 
@@ -19,10 +20,7 @@ void RequestFinish(HWND window, const FinishCalls& calls) {
   LogMessage("Finish requested: launch=%d shortcut=%d.", state.launchSelected ? 1 : 0,
              state.shortcutSelected ? 1 : 0);
   if (state.shortcutSelected && !calls.createDesktopShortcut()) {
-    MessageBoxW(window,
-                L"Velmora was installed successfully, but the desktop shortcut could not be "
-                L"created.\n\nTry opening Velmora from the Start menu.",
-                kSetupCaption, MB_ICONWARNING);
+    MessageBoxW(window, texts::kShortcutFailed, kSetupCaption, MB_ICONWARNING);
   }
   if (state.launchSelected) calls.launchInstalledApp({});
   DestroyWindow(window);

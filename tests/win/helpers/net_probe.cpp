@@ -5,7 +5,7 @@
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
 //   win_net_probe download URL DESTINATION   HttpsDownloader with the program's own calls
-//   win_net_probe system URL DESTINATION [STALL_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]
+//   win_net_probe system URL DESTINATION [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]
 //                                            DownloadWithSystemDownloader, limits shortened
 #include <windows.h>
 
@@ -73,14 +73,20 @@ int Download(const wchar_t* url, const wchar_t* destination) {
   return 0;
 }
 
-// The limits the program uses, with those given on the command line in their place.
+// The limits the program uses, with those given on the command line in their place. With
+// STOP_AFTER_MS, a stop is requested (as by the user's cancel) once that much time has passed
+// since the start.
 int System(int argc, wchar_t** argv) {
   velmora::SystemDownloadLimits limits;
   if (argc > 4) limits.stallMilliseconds = std::wcstoul(argv[4], nullptr, 10);
-  if (argc > 6)
-    limits.minimumRate = {std::wcstoull(argv[5], nullptr, 10), std::wcstoull(argv[6], nullptr, 10)};
+  const ULONGLONG stopAfter = argc > 5 ? std::wcstoull(argv[5], nullptr, 10) : ~0ull;
+  if (argc > 7)
+    limits.minimumRate = {std::wcstoull(argv[6], nullptr, 10), std::wcstoull(argv[7], nullptr, 10)};
+  if (argc > 8) limits.maxBytes = std::wcstoull(argv[8], nullptr, 10);
   std::string error;
-  const bool ok = velmora::DownloadWithSystemDownloader(Narrow(argv[2]), argv[3], &error, limits);
+  const ULONGLONG start = GetTickCount64();
+  const bool ok = velmora::DownloadWithSystemDownloader(
+      Narrow(argv[2]), argv[3], &error, limits, [=] { return GetTickCount64() - start >= stopAfter; });
   std::printf("result=%d\nerror=%s\n", ok ? 1 : 0, error.c_str());
   return 0;
 }
@@ -92,9 +98,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && (argc == 4 || argc == 5 || argc == 7 || argc == 8)) return System(argc, argv);
+  if (mode == L"system" && (argc >= 4 && argc <= 6 || argc == 8 || argc == 9)) return System(argc, argv);
   std::fprintf(stderr,
                "usage: win_net_probe load | plain | download URL DEST | "
-               "system URL DEST [STALL_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]\n");
+               "system URL DEST [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]\n");
   return 2;
 }

@@ -174,7 +174,7 @@ TEST_F(SystemDownloaderTest, EndlessBodyStopsAtTheSizeLimitAndLeavesNoFile) {
   const bool ran = test::RunNetProbe(
       L"", "",
       "system " + test::ShellQuote("https://elsewhere.test/_/body=endless/endless-body") + " " +
-          test::ShellQuote(test::Narrow(Destination())) + " 600000 65536 600000 20000000",
+          test::ShellQuote(test::Narrow(Destination())) + " 600000 99999999999 65536 600000 20000000",
       values);
   std::printf("an endless body to the system downloader ended after %.1f s\n",
               static_cast<double>(GetTickCount64() - start) / 1000);
@@ -203,7 +203,8 @@ TEST_F(SystemDownloaderTest, TrickleEndsAtTheMinimumRateAndLeavesNoFile) {
     const ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(test::RunNetProbe(L"", "",
                                   "system " + test::ShellQuote(c.url) + " " +
-                                      test::ShellQuote(test::Narrow(Destination())) + " 60000 65536 3000",
+                                      test::ShellQuote(test::Narrow(Destination())) +
+                                      " 60000 99999999999 65536 3000",
                                   values));
     const ULONGLONG elapsed = GetTickCount64() - start;
     std::printf("%s through the system downloader ended after %.1f s\n", c.name,
@@ -226,6 +227,28 @@ TEST(SystemDownloadLimitsDefaults, AreThePinnedDownloadersSizeAndTheMinuteRate) 
   EXPECT_EQ(limits.maxBytes, 268435456u);
   EXPECT_EQ(limits.minimumRate.minBytes, 65536u);
   EXPECT_EQ(limits.minimumRate.windowMs, 60000u);
+}
+
+// The user's cancel reaches the system downloader too: a slow body that would take minutes is
+// aborted soon after the stop is requested, and no file is left. In a process of its own, as
+// above.
+TEST_F(SystemDownloaderTest, StopRequestedMidBodyAbortsTheDownloadAndLeavesNoFile) {
+  constexpr ULONGLONG kStopAfter = 1500;
+  const std::string url = "https://elsewhere.test/_/rate=20000" + path;
+  std::map<std::string, std::string> values;
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(test::RunNetProbe(L"", "",
+                                "system " + test::ShellQuote(url) + " " +
+                                    test::ShellQuote(test::Narrow(Destination())) + " 60000 " +
+                                    std::to_string(kStopAfter),
+                                values));
+  const ULONGLONG elapsed = GetTickCount64() - start;
+  EXPECT_EQ(values["result"], "0");
+  EXPECT_EQ(values["error"], "Windows downloader failed (0x80004004).");
+  EXPECT_FALSE(test::PathExists(Destination()));
+  EXPECT_GE(elapsed, kStopAfter);
+  // At 20,000 bytes a second the whole body would take far longer than this.
+  EXPECT_LT(elapsed * 20, package.size()) << "the download ran to its end";
 }
 
 // In a process of its own with urlmon ruled out by the loader.

@@ -11,6 +11,7 @@
 
 #include "launch_support.h"
 #include "ui/win/finish_sequence.h"
+#include "ui/win/screen_colors.h"
 #include "win_test_support.h"
 
 namespace velmora::test {
@@ -32,11 +33,12 @@ void ResetWindowAndSetupState();
 
 // The real setup window, registered, created and shown as the entry does; destroyed afterwards
 // if the test has not closed it. The log goes to a machine-wide data folder of the test's own. The
-// window runs the post-install actions it is given, the program's own unless a test says. A
-// desktop shell runs beside it, as on a signed-in desktop, until the test ends it.
+// window runs the post-install actions and picks its colours with the calls it is given, the
+// program's own unless a test says. A desktop shell runs beside it, as on a signed-in desktop,
+// until the test ends it.
 class SetupWindowFixture {
  public:
-  explicit SetupWindowFixture(const FinishCalls& finishCalls = {});
+  explicit SetupWindowFixture(const FinishCalls& finishCalls = {}, const ScreenColorCalls& colorCalls = {});
   ~SetupWindowFixture();
   SetupWindowFixture(const SetupWindowFixture&) = delete;
   SetupWindowFixture& operator=(const SetupWindowFixture&) = delete;
