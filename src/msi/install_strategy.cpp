@@ -19,19 +19,17 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    calls.showError(
-        L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
-        L"Setup "
-        L"again.");
+    calls.notify({NoticeIcon::Error,
+                  L"Another installation is running on this computer. Wait until it has finished, then run "
+                  L"Velmora Setup again."});
     return true;
   }
   return false;
 }
 
-}  // namespace
-
-bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls) {
-  std::uint32_t exitCode = kMsiexecNoExitCode;
+// The sequence itself; exitCode is left with the last step's code.
+bool RunSteps(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls,
+              std::uint32_t& exitCode) {
   if (removeFirst) {
     LogMessage("Clean reinstall requested: removing the previous copy first.");
   } else {
@@ -51,11 +49,21 @@ bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const Ins
   SetStatus(L"Installing the latest Velmora...");
   if (calls.installPackage(msiPath, exitCode)) return true;
   if (EndsTheSequence(exitCode, calls)) return false;
-  calls.showError(
-      L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or "
-      L"download the latest installer from " +
-      MessageHost() + L".");
+  calls.notify({NoticeIcon::Error,
+                L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, "
+                L"or download the latest installer from " +
+                    MessageHost() + L"."});
   return false;
+}
+
+}  // namespace
+
+bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls,
+                        std::uint32_t* lastExitCode) {
+  std::uint32_t exitCode = kMsiexecNoExitCode;
+  const bool installed = RunSteps(msiPath, removeFirst, calls, exitCode);
+  if (lastExitCode != nullptr) *lastExitCode = exitCode;
+  return installed;
 }
 
 }  // namespace velmora

@@ -21,8 +21,9 @@ const wchar_t* FinishHeading(Operation operation) {
   }
 }
 
-std::wstring FinishBody(bool webView2Missing) {
-  std::wstring body = L"Choose what happens when you click Finish.";
+std::wstring FinishBody(bool webView2Missing, bool restartRequired) {
+  std::wstring body = restartRequired ? std::wstring(kRestartRequiredLine) + L"\n" : std::wstring();
+  body += L"Choose what happens when you click Finish.";
   if (webView2Missing) {
     body +=
         L"\nMicrosoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable "

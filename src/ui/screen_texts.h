@@ -18,8 +18,11 @@ std::wstring ProgressStatusLine(const std::wstring& statusText);
 // The finish heading for the operation the worker chose; unknown values get a neutral one.
 const wchar_t* FinishHeading(Operation operation);
 
-// The finish body, with the WebView2 warning on a line of its own when the runtime is missing.
-std::wstring FinishBody(bool webView2Missing);
+inline constexpr wchar_t kRestartRequiredLine[] = L"Restart your computer to finish installing Velmora.";
+
+// The finish body: first the restart line when Windows Installer asked for a restart, then the
+// prompt, then the WebView2 warning on a line of its own when the runtime is missing.
+std::wstring FinishBody(bool webView2Missing, bool restartRequired);
 
 const wchar_t* FinishButtonLabel(bool finishing, bool launchSelected);
 

@@ -2,7 +2,9 @@
 
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
+#include "msi/msiexec_command.h"
 #include "net/text_encoding.h"
+#include "workflow/download_failure_reason.h"
 #include "workflow/manifest_acquisition.h"
 
 namespace velmora {
@@ -37,15 +39,16 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
                      const std::wstring& offeredVersion, const std::wstring& path) {
   int lastPercent = -1;
-  std::string error;
+  std::vector<std::string> pinnedErrors;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
     if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
-    error.clear();
+    std::string error;
     if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
                             MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
-    LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
+    LogMessage("Installer download attempt %d failed: %s.", attempt, WithoutFinalStop(error).c_str());
+    pinnedErrors.push_back(error);
     calls.deleteFile(path);
   }
 
@@ -56,11 +59,11 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
     PostProgress(100);
     return true;
   }
-  LogMessage("Windows downloader failed: %s.", systemError.c_str());
-  if (!systemError.empty()) error = systemError;
-  LogMessage("Installer download failed: %s.", error.c_str());
+  LogMessage("Windows downloader failed: %s.", WithoutFinalStop(systemError).c_str());
+  const std::string reason = DownloadFailureReason(pinnedErrors, systemError);
+  LogMessage("Installer download failed: %s.", WithoutFinalStop(reason).c_str());
   calls.deleteFile(path);
-  FailSetup(kDownloadFailurePrefix + WidenAscii(error));
+  FailSetup(FailureCause::Download, kDownloadFailurePrefix + WidenAscii(reason));
   return false;
 }
 
@@ -75,7 +78,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     calls.deleteFile(path);
-    FailSetup(L"The downloaded file is not a valid Velmora MSI installer.");
+    FailSetup(FailureCause::PackageCheck, L"The downloaded file is not a valid Velmora MSI installer.");
     return nullptr;
   }
   std::string actual;
@@ -84,7 +87,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
     calls.deleteFile(path);
-    FailSetup(L"The downloaded installer failed its integrity check.");
+    FailSetup(FailureCause::PackageCheck, L"The downloaded installer failed its integrity check.");
     return nullptr;
   }
   return lock;
@@ -136,15 +139,22 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   LogMessage("Installer downloaded to %ls.", package.c_str());
   PostProgress(100);
   SetStatus(L"Download complete. Starting the Velmora installer...");
-  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst);
+  std::uint32_t lastExitCode = kMsiexecNoExitCode;
+  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst, lastExitCode);
   lock.reset();
   calls.deleteFile(package);
-  if (installed) {
-    SetStatus(L"Install complete.");
-    FinishSetup(Outcome::Installed);
-  } else {
-    CloseSetup(Outcome::InstallFailed);
+  if (!installed) {
+    CloseSetup(Outcome::InstallFailed, InstallFailureCause(lastExitCode));
+    return;
   }
+  SetStatus(L"Install complete.");
+  if (IsRestartRequiredCode(lastExitCode)) {
+    // The new files may not all be in place before the restart.
+    RestartRequired.exchange(true);
+    LogMessage("Windows Installer asked for a restart of the computer (exit code %lu) to finish the install.",
+               static_cast<unsigned long>(lastExitCode));
+  }
+  FinishSetup(Outcome::Installed);
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
+#include "workflow/download_failure_reason.h"
 
 namespace velmora {
 namespace {
@@ -22,7 +23,7 @@ bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, st
     } else if (error.empty()) {
       error = "Could not reach the update server.";
     }
-    LogMessage("Manifest download attempt %d failed: %s.", attempt, error.c_str());
+    LogMessage("Manifest download attempt %d failed: %s.", attempt, WithoutFinalStop(error).c_str());
   }
   return false;
 }
@@ -36,7 +37,7 @@ bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunF
   calls.sweepEarlierRuns();
   folder.hold = calls.createRunFolder(folder.path);
   if (!folder.hold) {
-    FailSetup(L"Windows could not provide a temporary folder.");
+    FailSetup(FailureCause::Setup, L"Windows could not provide a temporary folder.");
     return false;
   }
   const std::wstring manifestPath =
@@ -61,7 +62,7 @@ bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunF
   if (!IsValidManifest(manifest)) {
     LogMessage("Installer metadata is invalid. version='%s' url='%s'.", manifest.productVersion.c_str(),
                manifest.packageUrl.c_str());
-    FailSetup(L"The installer manifest is invalid.");
+    FailSetup(FailureCause::Setup, L"The installer manifest is invalid.");
     return false;
   }
   LogMessage("Manifest version=%s url=%s sha256=%s fallback=%d.", manifest.productVersion.c_str(),

@@ -40,8 +40,9 @@ struct WorkerCalls {
   std::function<HeldFile(const std::wstring& path)> lockFile;
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
-  // The msiexec logs go to the run's folder.
-  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder, bool removeFirst)>
+  // The msiexec logs go to the run's folder. lastExitCode receives the last msiexec run's code.
+  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder, bool removeFirst,
+                     std::uint32_t& lastExitCode)>
       runInstallStrategy;
 };
 

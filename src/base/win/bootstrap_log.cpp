@@ -112,26 +112,64 @@ LogFolders PrepareLogFolders() {
 
 // Opens an existing log, or makes a new one only where no name exists at all: creating
 // through "open always" would follow a dangling link and create its target.
-OpenedEntry OpenLogFile(const LogFolders& folders) {
+OpenedEntry OpenLogFile(const OpenedEntry& folder, const std::wstring& path, const wchar_t* name) {
   ScopedHandle file;
   for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
-    file = OpenWithoutFollowing(folders.logPath, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, disposition);
+    file = OpenWithoutFollowing(path, false, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, disposition);
     const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
     if (file || GetLastError() != raced) break;
   }
-  return KeepIfOwn(std::move(file), folders.setup, folders.logPath, L"bootstrapper.log", false);
+  return KeepIfOwn(std::move(file), folder, path, name, false);
 }
 
-void AppendToLogFile(const LogFolders& folders, const std::string& line) {
-  const OpenedEntry file = OpenLogFile(folders);
+void AppendToLogFile(const OpenedEntry& folder, const std::wstring& path, const wchar_t* name,
+                     const std::string& line) {
+  const OpenedEntry file = OpenLogFile(folder, path, name);
   if (!file) return;
   DWORD written = 0;
   WriteFile(file.handle.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
+// The copy's full path, split where its folder ends; empty until StartLogCopy succeeded.
+struct LogCopy {
+  std::wstring path;
+  std::wstring folder;
+  std::wstring name;
+};
+LogCopy logCopy;
+
+// The copy's folder is the administrator's choice, as ProgramData is; the file in it gets
+// the log file's own checks.
+bool AppendToLogCopy(const LogCopy& copy, const std::string& line) {
+  const OpenedEntry folder = OpenDataFolder(copy.folder);
+  if (!folder) return false;
+  const OpenedEntry file = OpenLogFile(folder, copy.path, copy.name.c_str());
+  if (!file) return false;
+  DWORD written = 0;
+  return WriteFile(file.handle.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) !=
+         FALSE;
+}
+
 }  // namespace
 
 std::wstring GetLogFilePath() { return PrepareLogFolders().logPath; }
+
+bool StartLogCopy(const std::wstring& path) {
+  const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (units == 0) return false;
+  std::wstring full(units, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+  if (length == 0 || length >= units) return false;
+  full.resize(length);
+  const std::size_t separator = full.find_last_of(L"\\/");
+  if (separator == std::wstring::npos || separator + 1 == full.size()) return false;
+  LogCopy copy{full, full.substr(0, separator), full.substr(separator + 1)};
+  // A drive's root keeps its separator: "C:" alone names the drive's current folder.
+  if (!copy.folder.empty() && copy.folder.back() == L':') copy.folder += L'\\';
+  if (!AppendToLogCopy(copy, std::string())) return false;
+  logCopy = std::move(copy);
+  return true;
+}
 
 void LogMessage(const char* format, ...) {
   va_list args;
@@ -146,7 +184,8 @@ void LogMessage(const char* format, ...) {
 
   OutputDebugStringA(line.c_str());
   const LogFolders folders = PrepareLogFolders();
-  if (folders.setup) AppendToLogFile(folders, line);
+  if (folders.setup) AppendToLogFile(folders.setup, folders.logPath, L"bootstrapper.log", line);
+  if (!logCopy.path.empty()) (void)AppendToLogCopy(logCopy, line);
 }
 
 }  // namespace velmora

@@ -39,7 +39,7 @@ struct LaunchTarget {
 };
 
 void ShowWarning(const LaunchCalls& calls, const std::wstring& text) {
-  calls.messageBox(nullptr, text.c_str(), kCaption, MB_ICONWARNING);
+  calls.notify({NoticeIcon::Warning, text, kCaption});
 }
 
 // The signed-in user's token, as that user and then through the token API. False when there

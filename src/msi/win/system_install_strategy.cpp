@@ -6,15 +6,15 @@
 namespace velmora {
 
 bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
-                        const MsiexecCalls& calls) {
+                        const MsiexecCalls& calls, std::uint32_t* lastExitCode) {
   const InstallStrategyCalls steps{
       [&](const std::wstring& package, std::uint32_t& exitCode) {
         return InstallPackage(package, logFolder, calls, &exitCode);
       },
       [&](std::uint32_t& exitCode) { return UninstallProduct(logFolder, calls, &exitCode); },
-      calls.showError,
+      calls.notify,
   };
-  return RunInstallStrategy(msiPath, removeFirst, steps);
+  return RunInstallStrategy(msiPath, removeFirst, steps, lastExitCode);
 }
 
 }  // namespace velmora

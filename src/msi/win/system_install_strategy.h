@@ -9,8 +9,9 @@
 namespace velmora {
 
 // The worker's call: true when the verified package ended up installed. The msiexec logs go
-// to logFolder, which ends with its separator.
+// to logFolder, which ends with its separator. lastExitCode as in the portable strategy.
 [[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
-                                      bool removeFirst, const MsiexecCalls& calls = {});
+                                      bool removeFirst, const MsiexecCalls& calls = {},
+                                      std::uint32_t* lastExitCode = nullptr);
 
 }  // namespace velmora

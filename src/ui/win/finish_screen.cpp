@@ -48,8 +48,8 @@ void DrawFinishScreen(GpGraphics* graphics, float width, float height) {
   const SetupWindowState& state = WindowState;
   DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), {32.0f, 28.0f, width - 64.0f, 42.0f}, 22.0f,
                 InkColor, FontStyleBold);
-  DrawTextBlock(graphics, FinishBody(state.webView2Missing).c_str(), {32.0f, 76.0f, width - 64.0f, 58.0f},
-                12.5f, MutedColor, FontStyleRegular);
+  DrawTextBlock(graphics, FinishBody(state.webView2Missing, RestartRequired.load()).c_str(),
+                {32.0f, 76.0f, width - 64.0f, 58.0f}, 12.5f, MutedColor, FontStyleRegular);
   DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
                 FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
                 state.hoverLaunch);

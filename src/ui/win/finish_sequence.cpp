@@ -5,6 +5,17 @@
 #include "ui/setup_window_state.h"
 
 namespace velmora {
+namespace {
+
+void CreateShortcutOrSaySo(const FinishCalls& calls, HWND owner) {
+  if (calls.createDesktopShortcut()) return;
+  calls.notify({NoticeIcon::Warning,
+                L"Velmora was installed successfully, but the desktop shortcut could not be "
+                L"created.\n\nTry opening Velmora from the Start menu.",
+                kSetupCaption, owner});
+}
+
+}  // namespace
 
 void RequestFinish(HWND window, const FinishCalls& calls) {
   SetupWindowState& state = WindowState;
@@ -18,14 +29,14 @@ void RequestFinish(HWND window, const FinishCalls& calls) {
   }
   LogMessage("Finish requested: launch=%d shortcut=%d.", state.launchSelected ? 1 : 0,
              state.shortcutSelected ? 1 : 0);
-  if (state.shortcutSelected && !calls.createDesktopShortcut()) {
-    MessageBoxW(window,
-                L"Velmora was installed successfully, but the desktop shortcut could not be "
-                L"created.\n\nTry opening Velmora from the Start menu.",
-                kSetupCaption, MB_ICONWARNING);
-  }
+  if (state.shortcutSelected) CreateShortcutOrSaySo(calls, window);
   if (state.launchSelected) calls.launchInstalledApp({});
   DestroyWindow(window);
+}
+
+void FinishUnattended(bool createShortcut, const FinishCalls& calls) {
+  LogMessage("Unattended finish: launch=0 shortcut=%d.", createShortcut ? 1 : 0);
+  if (createShortcut) CreateShortcutOrSaySo(calls, nullptr);
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "base/setup_state.h"
 #include "ui/finish_screen_targets.h"
 #include "ui/win/paint_frame.h"
@@ -91,7 +92,16 @@ void OnLeftButtonUp(HWND window, int x, int y) {
 void OnSetupFinish(HWND window) {
   SetupWindowState& state = WindowState;
   if (SetupBusy.load() || state.finishScreenShown) return;
+  if (IsUnattended()) {
+    // Nobody is there to press Finish: the entry ends the run.
+    LogMessage("Finish screen skipped for operation %d (unattended run).",
+               static_cast<int>(SetupOperation.load()));
+    DestroyWindow(window);
+    return;
+  }
   state.finishScreenShown = true;
+  // The new files may not all be in place until the restart: starting the app is left to the user.
+  if (RestartRequired.load()) state.launchSelected = false;
   PlaceWindowOnMonitor(window, 520, 340, false);
   InvalidateClient(window);
   LogMessage("Finish screen shown for operation %d.", static_cast<int>(SetupOperation.load()));

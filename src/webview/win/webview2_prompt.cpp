@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "base/setup_state.h"
 #include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
@@ -84,6 +85,10 @@ void PromptForWebView2(const WebView2PromptCalls& calls) {
     return;
   }
   WindowState.webView2Missing = true;
+  if (IsUnattended()) {
+    LogMessage("Microsoft Edge WebView2 Runtime is missing; unattended run, continuing without it.");
+    return;
+  }
   LogMessage("Microsoft Edge WebView2 Runtime is missing.");
   if (AskUser(kMissingDialog, calls) != kInstallButton) {
     LogMessage("WebView2 prompt dismissed; continuing without it.");
@@ -101,10 +106,10 @@ void PromptForWebView2(const WebView2PromptCalls& calls) {
     return;
   }
   WindowState.webView2Missing = true;
-  MessageBoxW(Owner(),
-              L"Microsoft Edge WebView2 Runtime is still missing.\n\nVelmora can open, but web "
-              L"sign-in may not work until it is installed.",
-              kSetupCaption, MB_ICONWARNING);
+  calls.notify({NoticeIcon::Warning,
+                L"Microsoft Edge WebView2 Runtime is still missing.\n\nVelmora can open, but web "
+                L"sign-in may not work until it is installed.",
+                kSetupCaption, Owner()});
   LogMessage("WebView2 recheck failed; runtime is still missing.");
 }
 

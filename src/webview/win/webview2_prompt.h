@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "base/win/notice.h"
 #include "webview/win/webview2_detection.h"
 
 namespace velmora {
@@ -34,10 +35,14 @@ struct WebView2PromptCalls {
   // TaskDialogIndirect: the chosen button's identifier in `button`.
   std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)> showTaskDialog = ShowSystemTaskDialog;
   std::function<void(const wchar_t* url)> openDownloadPage = OpenPageInDefaultBrowser;
+  // Tells the user that the recheck still found no runtime.
+  NoticeCall notify = TellUser;
 };
 
 // Set by the first call; a later call in the same process does nothing.
 extern bool webView2PromptDone;
+
+// An unattended run asks nothing: a missing runtime is logged and the run goes on.
 
 void PromptForWebView2(const WebView2PromptCalls& calls = {});
 

@@ -34,8 +34,8 @@ WorkerCalls SystemWorkerCalls() {
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                bool removeFirst) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst);
+                                bool removeFirst, std::uint32_t& lastExitCode) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, {}, &lastExitCode);
   };
   return calls;
 }

@@ -82,7 +82,9 @@ WorkerCalls FakeMachine::Calls() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
-  p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst) {
+  p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst,
+                                std::uint32_t& lastExitCode) {
+    lastExitCode = installExitCode;
     events.push_back("install");
     strategyCalls.emplace_back(path, removeFirst);
     strategyLogFolders.push_back(logFolder);

@@ -30,6 +30,7 @@ struct FakeMachine {
   std::map<std::wstring, std::wstring> registry;
   bool exeMatches = true;
   bool installSucceeds = true;
+  std::uint32_t installExitCode = 0;           // the strategy's last msiexec exit code
   std::map<std::string, std::string> digests;  // file content -> digest text
 
   // What the run did.

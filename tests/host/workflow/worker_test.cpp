@@ -170,7 +170,7 @@ TEST_F(WorkerWithFakeMachineTest, ManifestServerFailingTwiceIsRetriedAfterPauses
   Run();
   ASSERT_GE(Log().size(), 4u);
   EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Update server returned HTTP 500.");
-  EXPECT_EQ(Log()[2], "Manifest download attempt 2 failed: Could not reach the update server..");
+  EXPECT_EQ(Log()[2], "Manifest download attempt 2 failed: Could not reach the update server.");
   EXPECT_EQ(Log()[3], kManifestLine);
   EXPECT_EQ(std::vector<std::string>(machine.events.begin(), machine.events.begin() + 5),
             (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536", "sleep 600",
@@ -237,7 +237,7 @@ TEST_F(WorkerWithFakeMachineTest, UnreadableManifestFileCountsAsAFailedAttempt) 
   ServeManifest();
   ServePackage();
   RunSetup(calls);
-  EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Could not read the installer manifest..");
+  EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Could not read the installer manifest.");
   EXPECT_EQ(Log()[2], kManifestLine);
 }
 
@@ -252,13 +252,19 @@ TEST_F(WorkerWithFakeMachineTest, NoRunFolderFailsAtOnce) {
 }
 
 TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessage) {
+  // Each log line quoting an error ends with one full stop, whether or not the error had one.
   struct Case {
     std::string systemError;
     std::wstring shown;
+    std::string systemLine;
+    std::string failedLine;
   };
   for (const Case& c :
-       {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005)."},
-        Case{"", L"Update server returned HTTP 404"}}) {
+       {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005).",
+             "Windows downloader failed: Windows downloader failed (0x800C0005).",
+             "Installer download failed: Windows downloader failed (0x800C0005)."},
+        Case{"", L"Update server returned HTTP 404", "Windows downloader failed: .",
+             "Installer download failed: Update server returned HTTP 404."}}) {
     SetUp();
     machine = FakeMachine();
     machine.systemDownload.error = c.systemError;
@@ -269,9 +275,8 @@ TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessag
     const std::vector<std::string> tail(Log().end() - 4, Log().end());
     EXPECT_EQ(tail, (std::vector<std::string>{
                         "Installer download attempt 1 failed: Update server returned HTTP 404.",
-                        "Installer download attempt 2 failed: Update server returned HTTP 404.",
-                        "Windows downloader failed: " + c.systemError + ".",
-                        "Installer download failed: " + std::string(c.shown.begin(), c.shown.end()) + "."}));
+                        "Installer download attempt 2 failed: Update server returned HTTP 404.", c.systemLine,
+                        c.failedLine}));
     EXPECT_EQ(CopyErrorText(), kFailurePrefix + c.shown);
     EXPECT_EQ(CopyStatusText(), L"Downloading with Windows network settings...");
     EXPECT_EQ(machine.events.back(), "system " + kPackageUrl);
@@ -335,6 +340,52 @@ TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) 
   EXPECT_EQ(CopyStatusText(), L"Download complete. Starting the Velmora installer...");
   EXPECT_EQ(FinalMessages(), std::vector<std::uint32_t>{WM_SETUP_CLOSE});
   ExpectNoTemporaryFilesLeft();
+}
+
+// What the exit code of an unattended run is made from: each ending keeps its cause, and only
+// an install that Windows Installer finished with 3010 or 1641 asks for a restart.
+TEST_F(WorkerWithFakeMachineTest, EachEndingKeepsItsCauseAndTheRestartRequest) {
+  const struct {
+    const char* name;
+    std::string package;  // empty: both downloaders fail
+    bool installSucceeds;
+    std::uint32_t installExitCode;
+    Outcome outcome;
+    FailureCause cause;
+    bool restart;
+  } cases[] = {
+      {"installed", kMsi, true, 0, Outcome::Installed, FailureCause::None, false},
+      {"installed, restart required", kMsi, true, 3010, Outcome::Installed, FailureCause::None, true},
+      {"installed, restart started", kMsi, true, 1641, Outcome::Installed, FailureCause::None, true},
+      {"download failed", "", true, 0, Outcome::Failed, FailureCause::Download, false},
+      {"not a package", "<html></html>", true, 0, Outcome::Failed, FailureCause::PackageCheck, false},
+      {"wrong digest", kMsi + "x", true, 0, Outcome::Failed, FailureCause::PackageCheck, false},
+      {"installer failed", kMsi, false, 1603, Outcome::InstallFailed, FailureCause::Installer, false},
+      {"cancelled", kMsi, false, 1602, Outcome::InstallFailed, FailureCause::InstallerCancelled, false},
+      {"busy", kMsi, false, 1618, Outcome::InstallFailed, FailureCause::AnotherInstallRunning, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    machine = FakeMachine();
+    machine.digests[kMsi] = kDigest;
+    machine.installSucceeds = c.installSucceeds;
+    machine.installExitCode = c.installExitCode;
+    ServeManifest();
+    if (c.package.empty()) {
+      FailDownload("Update server returned HTTP 404");
+      FailDownload("Update server returned HTTP 404");
+    } else {
+      ServePackage(c.package);
+    }
+    Run();
+    EXPECT_EQ(SetupOutcome.load(), c.outcome);
+    EXPECT_EQ(SetupFailureCause.load(), c.cause);
+    EXPECT_EQ(RestartRequired.load(), c.restart);
+    EXPECT_EQ(Logged("Windows Installer asked for a restart of the computer (exit code " +
+                     std::to_string(c.installExitCode) + ") to finish the install."),
+              c.restart);
+  }
 }
 
 TEST_F(WorkerWithFakeMachineTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercentage) {

@@ -28,7 +28,7 @@ class InstallStrategyTest : public MsiexecTest {
  protected:
   void SetUp() override {
     host = watch.Calls();
-    host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+    host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
   }
 
   bool Run(const std::wstring& msiPath, bool removeFirst) {
@@ -157,7 +157,7 @@ TEST_F(InstallStrategyTest, RealNothingRegisteredSkipsTheUninstall) {
 TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
   MsiexecCalls standInHost = standIn.Calls();
-  standInHost.showError = host.showError;
+  standInHost.notify = host.notify;
   EXPECT_TRUE(
       RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), false, standInHost));
   EXPECT_EQ(log.Messages(),
@@ -219,7 +219,7 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
     boxes.clear();
     const MsiexecStandIn standIn(c.plan);
     MsiexecCalls standInHost = standIn.Calls();
-    standInHost.showError = host.showError;
+    standInHost.notify = host.notify;
     EXPECT_FALSE(RunInstallStrategy(package, TemporaryFolderPath(), c.removeFirst, standInHost));
     EXPECT_EQ(caseLog.Messages(), c.log);
     EXPECT_EQ(boxes, c.boxes);
@@ -245,7 +245,7 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
     copies.push_back(std::make_unique<RunningCopy>(SampleExecutable(), *folders.back() / L"Velmora.exe"));
   };
   host = watch.Calls();
-  host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+  host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
 
   EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
 

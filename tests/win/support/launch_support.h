@@ -58,16 +58,8 @@ class ShellWindowOwner {
   bool ready_ = false;
 };
 
-// What one message box of the launch would have shown.
-struct RecordedBox {
-  HWND owner = nullptr;
-  std::wstring text;
-  std::wstring caption;
-  UINT style = 0;
-};
-
-// Launch calls whose message boxes are recorded instead of shown (answered with IDOK).
-LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes);
+// Launch calls whose notices are recorded instead of shown.
+LaunchCalls RecordingBoxes(std::vector<Notice>& boxes);
 
 // Points the current user's desktop folder (User Shell Folders "Desktop") at a folder while
 // this lives. Afterwards it restores that value and the "Shell Folders" copy that the shell

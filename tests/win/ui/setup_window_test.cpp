@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<CloseRow>& info) { return std::string(info.param.name); });
 
 TEST_F(SetupWindowTest, WorkerCloseAfterFailSetupClosesWithoutUserAction) {
-  std::thread worker([] { FailSetup(L"The package could not be verified."); });
+  std::thread worker([] { FailSetup(FailureCause::PackageCheck, L"The package could not be verified."); });
   worker.join();
   const std::optional<int> quit = test::PumpMessages();
   EXPECT_FALSE(window_.Alive());

@@ -93,9 +93,10 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
   DWORD before = 0xFF;
   DWORD after = 0xFF;
-  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst) {
+  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
+                                 std::uint32_t& lastExitCode) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    const bool installed = strategy(package, folder, removeFirst);
+    const bool installed = strategy(package, folder, removeFirst, lastExitCode);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
     return installed;
   };
