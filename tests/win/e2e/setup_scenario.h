@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "launch_support.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
@@ -103,6 +104,10 @@ class SetupScenario : public ::testing::Test {
   TempFolder programData;
   TempFolder temp;
   TempFolder webView2Root;
+  // The user's desktop of the test's own: Wine's points at the Unix home folder, which other
+  // test runs on the machine share.
+  TempFolder desktop;
+  RedirectedDesktop desktopRedirection{desktop.Path()};
   ScopedEnvironmentVariable programDataVariable{L"ProgramData", programData.Path()};
   ScopedEnvironmentVariable tmpVariable{L"TMP", temp.Path()};
   ScopedEnvironmentVariable tempVariable{L"TEMP", temp.Path()};
