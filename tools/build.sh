@@ -2,7 +2,7 @@
 # Configures and builds the four builds: native portable tests, the same under ASan/UBSan,
 # the libFuzzer targets, and the mingw-w64 cross build with its Wine tests.
 # Usage: build.sh BUILD_DIR JOBS [host|asan|fuzz|win ...]
-# VELMORA_WERROR=ON (as CI sets it) makes every compiler warning an error in new build folders.
+# Every compiler warning is an error in new build folders; VELMORA_WERROR=OFF turns that off.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
@@ -20,7 +20,7 @@ for kind in $kinds; do
   esac
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DVELMORA_WERROR="${VELMORA_WERROR:-OFF}" "$@" >/dev/null
+      -DVELMORA_WERROR="${VELMORA_WERROR:-ON}" "$@" >/dev/null
   fi
   echo "== building $kind"
   cmake --build "$dir" -j "$jobs"

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the demo need, when missing.
 set -eu
-PACKAGES="cmake make g++ clang libclang-rt-14-dev googletest \
+PACKAGES="cmake make g++ clang clang-format libclang-rt-14-dev googletest \
 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 \
 wine64 fonts-wine xvfb xauth x11-utils xdotool imagemagick fonts-liberation \
 wixl msitools liblnk-utils icoutils openssl osslsigncode python3 python3-pefile python3-yaml iproute2 curl faketime"

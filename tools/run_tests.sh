@@ -48,6 +48,10 @@ run_suite sandbox "$root/tools/sandbox/selftest.sh"
 # live, on a virtual display of their own, with one wineserver started inside the namespace
 # (Wine makes its connections there). They run one at a time: they share the machine's
 # product record, its running Velmora processes and the desktop.
+# Wine maps a prefix's shell folders to the home folder unless told otherwise: nothing the
+# Windows suites run may land there (the build folder is excluded, wherever it lies).
+home_listing="$build/home-before.txt"
+"$root/tools/home_guard.sh" snapshot "$HOME" "$build" "$home_listing"
 run_suite win "$root/tools/run_win_tests.sh" "$build"
 
 # The manifest tool with the sandbox profile and the sample packages: round trip and a table
@@ -57,6 +61,8 @@ run_suite manifest "$root/tests/checks/manifest_tool_test.sh" "$build/win"
 # The release engineer's kit with a vendor profile: program-only builds, plain text, the same
 # bytes from two folders, the image, signing and its refusals, the manifest tool.
 run_suite release "$root/tests/checks/release_kit_test.sh" "$build" "$build/win"
+
+run_suite home "$root/tools/home_guard.sh" compare "$HOME" "$build" "$home_listing"
 
 echo
 echo "== all suites"

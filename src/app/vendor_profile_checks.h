@@ -1,4 +1,4 @@
-// The rules a vendor profile must meet. vendor_profile.cpp asserts them while the profile
+// The rules a vendor profile must meet. vendor_profile_checks.cpp asserts them while the profile
 // compiles, so a profile that the program would turn down at run time never builds. The URL,
 // version and package-URL rules are the run-time rules themselves.
 #pragma once

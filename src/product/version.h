@@ -52,8 +52,8 @@ struct InstalledBuildClassification {
 };
 
 [[nodiscard]] InstalledBuildClassification ClassifyInstalledBuild(const std::wstring& installedVersion,
-                                                    const std::wstring& installedProductCode,
-                                                    const std::wstring& offeredVersion,
-                                                    bool installedExeMatches);
+                                                                  const std::wstring& installedProductCode,
+                                                                  const std::wstring& offeredVersion,
+                                                                  bool installedExeMatches);
 
 }  // namespace velmora

@@ -20,7 +20,8 @@ struct InstallDecisionResult {
 };
 
 // Classifies the installed build against the manifest, logs it and stores SetupOperation.
-[[nodiscard]] InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest);
+[[nodiscard]] InstallDecisionResult InstallDecision(const WorkerCalls& calls,
+                                                    const InstallerManifest& manifest);
 
 // Runs the decision and whatever it calls for, ending with exactly one final report.
 void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,

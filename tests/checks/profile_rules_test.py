@@ -22,7 +22,7 @@ CASES = [
     ('downloadHosts', '"archive.example.org"', '"archive_old.example.org"'),
     ('downloadHosts', '"archive.example.org"', '"archive..example.org"'),
     ('downloadHosts', '"archive.example.org"', '""'),
-    ('downloadHosts', '"archive.example.org", "fallback.example.com"', '"archive.example.org"'),
+    ('downloadHosts', '"cdn-us.example.net", "archive.example.org",', '"cdn-us.example.net",'),
     ('downloadHosts', '"archive.example.org"', '"' + 'a' * 250 + '.org"'),
     ('manifestUrl', '"https://get.example.com/velmora', '"https://www.example.com/velmora'),
     ('manifestUrl', '"https://get.example.com/velmora', '"http://get.example.com/velmora'),

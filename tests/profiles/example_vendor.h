@@ -13,8 +13,8 @@ namespace velmora {
 
 consteval VendorProfileValues ActiveVendorProfile() {
   return VendorProfileValues{
-      .downloadHosts = {"get.example.com", "cdn-eu.example.com", "cdn-us.example.net",
-                        "archive.example.org", "fallback.example.com"},
+      .downloadHosts = {"get.example.com", "cdn-eu.example.com", "cdn-us.example.net", "archive.example.org",
+                        "fallback.example.com"},
       .manifestUrl = "https://get.example.com/velmora/stable/current.json",
       .versionKey = "buildVersion",
       .packageUrlKey = "msiLocation",

@@ -11,9 +11,21 @@ flock 9
 rm -rf "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 wine=/usr/lib/wine/wine64
-# No display is needed to make the prefix; keeping DISPLAY away makes wineboot quicker.
-env -u DISPLAY "$wine" wineboot -i >/dev/null 2>&1
+# No display is needed to make the prefix; keeping DISPLAY away makes wineboot quicker. The
+# menu builder would write desktop entries and file types into the home folder of the user
+# running the tests: it is off from the first boot on.
+WINEDLLOVERRIDES="winemenubuilder.exe=d" env -u DISPLAY "$wine" wineboot -i >/dev/null 2>&1
 reg() { env -u DISPLAY "$wine" reg add "$@" /f >/dev/null 2>&1; }
+reg 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d ''
+# Wine links the user's Desktop, Documents, Downloads, Music, Pictures and Videos to the home
+# folder of whoever runs it: a shortcut the program makes would land in $HOME, where another
+# test run sees it. Each becomes a real folder of the prefix's own.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then
+    rm "$link"
+    mkdir "$link"
+  fi
+done
 reg 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' /v 'Segoe UI' /t REG_SZ /d 'Liberation Sans'
 reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
 reg 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N

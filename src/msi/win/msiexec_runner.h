@@ -27,7 +27,7 @@ inline constexpr MsiexecLogTexts kInstallerLogTexts = {
 // time; one that ran out of time is ended with exit code 1. The child runs in `workingFolder`
 // with this process's environment and inherits no handles. Always logs.
 [[nodiscard]] DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
-                 const std::wstring& commandLine, const MsiexecCalls& calls = {},
-                 const MsiexecLogTexts& texts = kInstallerLogTexts);
+                               const std::wstring& commandLine, const MsiexecCalls& calls = {},
+                               const MsiexecLogTexts& texts = kInstallerLogTexts);
 
 }  // namespace velmora
