@@ -1,11 +1,10 @@
 #include "webview/win/webview2_prompt.h"
 
-#include <shellapi.h>
-
 #include "base/bootstrap_log.h"
 #include "base/run_mode.h"
 #include "base/setup_state.h"
 #include "base/win/win_util.h"
+#include "launch/win/open_page_as_user.h"
 #include "ui/setup_window_state.h"
 
 namespace velmora {
@@ -73,9 +72,7 @@ HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
   return TaskDialogIndirect(&config, &button, nullptr, nullptr);
 }
 
-void OpenPageInDefaultBrowser(const wchar_t* url) {
-  ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
-}
+void OpenPageInDefaultBrowser(const wchar_t* url) { (void)OpenPageAsShellUser(url); }
 
 void PromptForWebView2(const WebView2PromptCalls& calls) {
   if (webView2PromptDone) return;

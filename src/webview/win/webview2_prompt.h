@@ -21,7 +21,8 @@ inline constexpr int kRecheckButton = 102;
 // The runtime's published download link on the vendor's link-redirection host.
 inline constexpr wchar_t kWebView2DownloadUrl[] = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
-// The system's own task dialog and default browser.
+// The system's own task dialog, and the user's default browser started as that user (never as
+// administrator; the log says when it could not be).
 [[nodiscard]] HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
 void OpenPageInDefaultBrowser(const wchar_t* url);
 
