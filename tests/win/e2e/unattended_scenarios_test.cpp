@@ -327,5 +327,40 @@ TEST_F(UnattendedScenario, SquattedMutexEndsWith1618AndALogLine) {
   EXPECT_EQ(RegistryValue(L"Version"), L"");
 }
 
+// A package host that cuts the connection mid-body, and one that stops sending: the system
+// downloader then only gives up (its stall watch aborts it), and the message names what went
+// wrong first instead of that abort. Wine's WinHTTP reports the socket's own codes here. Each takes a minute
+// or two: the waits are the program's own.
+TEST_F(UnattendedScenario, DownloadFailuresNameTheirOwnCauseAndEndWith1619) {
+  const struct {
+    const char* name;
+    const char* behaviour;
+    const char* reason;
+  } cases[] = {
+      {"reset mid-body", "cut=100000,reset", "The connection was cut (code 10054)."},
+      {"stall mid-body", "cut=100000,stall", "The server did not answer (code 10060)."},
+  };
+  const std::string url = Offer118();
+  const std::string path = url.substr(url.find("/downloads/"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(test::SetServerBehaviour("{\"" + path + "\": \"" + c.behaviour + "\"}"));
+    const std::size_t logBefore = Log().size();
+    const SetupRunResult run = RunWith(L"/quiet");
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 1619u);
+    ExpectNothingShown(run);
+    const std::vector<std::string> log = Log();
+    EXPECT_TRUE(
+        InOrder({log.begin() + static_cast<std::ptrdiff_t>(logBefore), log.end()},
+                {"Windows downloader failed: Windows downloader failed (0x80004004)",
+                 std::string("Installer download failed: ") + c.reason,
+                 "Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
+                 "shield, allow Velmora Setup and try again. " +
+                     std::string(c.reason),
+                 "Unattended run ends with exit code 1619."}));
+  }
+}
+
 }  // namespace
 }  // namespace velmora
