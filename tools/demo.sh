@@ -89,7 +89,7 @@ if [ "${1:-}" = --inside ]; then
     code=$(tr -d '\r' < "$prefix/drive_c/quiet-update.log" 2>/dev/null |
            sed -n 's/.*Unattended run ends with exit code \([0-9]*\)\./\1/p' | tail -1)
     awk -v v="$version" -v s="$status" -v c="${code:-?}" -v a="$started" -v b="$ended" \
-      'BEGIN { printf "quiet    offered %s: exit %s (logged exit code %s) after %.1f s, no window\n", v, s, c, b - a }' \
+      'BEGIN { printf "quiet    offered %s: exit %s (logged exit code %s) after %.1f s\n", v, s, c, b - a }' \
       >> "$out/summary.txt"
     cp "$prefix/drive_c/quiet-update.log" "$out/quiet-update.log" 2>/dev/null
   }

@@ -64,7 +64,8 @@ int RunAsSecondCopy() {
   return exitCode;
 }
 
-int ExitCodeForOutcome(bool createShortcut) {
+// The last message, the unattended finish and the exit code, from what the worker left.
+int EndRun(bool createShortcut) {
   const RunEnd end{SetupOutcome.load(), SetupFailureCause.load(), RestartRequired.load()};
   if (end.outcome == Outcome::Failed) {
     std::wstring message = CopyErrorText();
@@ -162,7 +163,7 @@ int RunSetupProgram(HINSTANCE instance) {
   PromptForWebView2();
 
   if (!RunWorker(window)) return ShowError(L"Velmora Setup could not start.");
-  return ExitCodeForOutcome(options.shortcut);
+  return EndRun(options.shortcut);
 }
 
 }  // namespace
