@@ -34,6 +34,8 @@ const std::vector<ExitCodeRow>& UnattendedExitCodes() {
       {kExitDownloadFailed, L"the package could not be downloaded"},
       {kExitPackageCheckFailed, L"the downloaded package failed its check"},
       {kExitInstallerFailed, L"Windows Installer failed"},
+      {kExitPreviousVersionRestored,
+       L"the update failed; the version installed before was restored and works"},
       {kExitSetupFailed, L"setup could not do its work (no working folder, no valid manifest)"},
       {kExitInvalidParameter, L"a switch was not understood"},
   };
@@ -43,6 +45,7 @@ const std::vector<ExitCodeRow>& UnattendedExitCodes() {
 int ExitCodeFor(RunMode mode, const RunEnd& end) {
   const bool succeeded = end.outcome == Outcome::UpToDate || end.outcome == Outcome::Installed;
   if (!IsUnattended(mode)) return succeeded ? kExitSuccess : kExitFailed;
+  if (end.outcome == Outcome::Restored) return kExitPreviousVersionRestored;
   if (!succeeded) return UnattendedFailureCode(end.cause);
   return end.outcome == Outcome::Installed && end.restartRequired ? kExitRestartRequired : kExitSuccess;
 }

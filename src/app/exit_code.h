@@ -19,7 +19,9 @@ constexpr int kExitAnotherInstallRunning = 1618;  // ERROR_INSTALL_ALREADY_RUNNI
 constexpr int kExitDownloadFailed = 1619;         // ERROR_INSTALL_PACKAGE_OPEN_FAILED
 constexpr int kExitPackageCheckFailed = 1620;     // ERROR_INSTALL_PACKAGE_INVALID
 constexpr int kExitSetupFailed = 1627;            // ERROR_FUNCTION_FAILED
-constexpr int kExitRestartRequired = 3010;        // ERROR_SUCCESS_REBOOT_REQUIRED
+// ERROR_PRODUCT_VERSION: the offered version did not install; the one installed before is back.
+constexpr int kExitPreviousVersionRestored = 1638;
+constexpr int kExitRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
 
 struct ExitCodeRow {
   int code;

@@ -14,7 +14,16 @@ namespace velmora {
 using WindowHandle = void*;
 
 enum class Operation : std::int32_t { None = 0, Install = 1, Update = 2, Repair = 3, UpToDate = 4 };
-enum class Outcome : std::int32_t { Pending = 0, UpToDate = 2, Installed = 3, InstallFailed = 4, Failed = 5 };
+// Restored: the offered package did not install, but the version installed before was put back,
+// so the product works although the run failed. Ends the run like InstallFailed.
+enum class Outcome : std::int32_t {
+  Pending = 0,
+  UpToDate = 2,
+  Installed = 3,
+  InstallFailed = 4,
+  Failed = 5,
+  Restored = 6,
+};
 // Why a run ended without installing: what an unattended run's exit code tells a deployment tool.
 enum class FailureCause : std::int32_t {
   None = 0,

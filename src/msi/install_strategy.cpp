@@ -2,15 +2,17 @@
 
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
-#include "profile/vendor_profile.h"
 #include "msi/msiexec_command.h"
+#include "profile/vendor_profile.h"
 
 namespace velmora {
 namespace {
 
 // After a cancel the user has chosen to keep what is installed; while another installation
 // runs, every further msiexec run would fail the same way and the uninstall could still
-// succeed, leaving nothing. Either way no further step may run.
+// succeed, leaving nothing. A run that ran out of time was slow, not broken: the Windows
+// Installer service may still be rolling it back, and removing the product on its account would
+// turn a slow machine into a machine without Velmora. In each case no further step may run.
 bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) {
   if (exitCode == kMsiexecUserCancelled) {
     LogMessage("Windows Installer was cancelled (exit code 1602); leaving the installed product as it is.");
@@ -19,51 +21,99 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    calls.notify({NoticeIcon::Error,
-                  L"Another installation is running on this computer. Wait until it has finished, then run "
-                  L"Velmora Setup again."});
+    calls.notify(
+        {NoticeIcon::Error,
+         L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
+         L"Setup again."});
+    return true;
+  }
+  if (exitCode == kMsiexecTimedOut) {
+    LogMessage(
+        "Windows Installer did not finish within %lu seconds; starting no further msiexec run, so nothing is "
+        "removed on that account.",
+        static_cast<unsigned long>(kMsiexecTimeoutSeconds));
+    calls.notify(
+        {NoticeIcon::Error,
+         L"Windows Installer did not finish in time, so Velmora Setup stopped it and made no further "
+         L"changes. "
+         L"Run Velmora Setup again when the computer is less busy, or download the latest installer from " +
+             MessageHost() + L"."});
     return true;
   }
   return false;
 }
 
-// The sequence itself; exitCode is left with the last step's code.
-bool RunSteps(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls,
-              std::uint32_t& exitCode) {
+// Puts back the version this run removed, from the package an earlier run kept of it. True
+// once it is installed again and the user has been told.
+bool RestorePrevious(const InstallVersions& versions, const InstallStrategyCalls& calls) {
+  LogMessage(
+      "Velmora %ls did not install after the installed Velmora %ls was removed; restoring Velmora %ls.",
+      versions.offered.c_str(), versions.previous.c_str(), versions.previous.c_str());
+  std::wstring package;
+  if (!calls.previousPackage(package)) {
+    LogMessage("Velmora %ls cannot be restored; nothing of Velmora is left installed.",
+               versions.previous.c_str());
+    return false;
+  }
+  SetStatus(L"Restoring Velmora " + versions.previous + L"...");
+  std::uint32_t exitCode = kMsiexecNoExitCode;
+  if (!calls.installPackage(package, exitCode)) {
+    LogMessage("Restoring Velmora %ls failed.", versions.previous.c_str());
+    return false;
+  }
+  LogMessage("Velmora %ls was restored.", versions.previous.c_str());
+  calls.notify({NoticeIcon::Error,
+                L"The update to Velmora " + versions.offered + L" failed. Velmora " + versions.previous +
+                    L", the version installed before, was restored and works as before. Run Velmora Setup "
+                    L"again later, or download the latest installer from " +
+                    MessageHost() + L"."});
+  return true;
+}
+
+// The sequence itself; exitCode is left with the last step's code for the offered package.
+InstallResult RunSteps(const std::wstring& msiPath, bool removeFirst, const InstallVersions& versions,
+                       const InstallStrategyCalls& calls, std::uint32_t& exitCode) {
   if (removeFirst) {
     LogMessage("Clean reinstall requested: removing the previous copy first.");
   } else {
     // Fresh installs and updates come this way too: the package's own upgrade rules decide.
     LogMessage("Repair path: trying install/upgrade first.");
     SetStatus(L"Starting the Windows installer...");
-    if (calls.installPackage(msiPath, exitCode)) return true;
-    if (EndsTheSequence(exitCode, calls)) return false;
+    if (calls.installPackage(msiPath, exitCode)) return InstallResult::Installed;
+    if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
     LogMessage("Install/upgrade failed; falling back to uninstall + reinstall.");
   }
   SetStatus(L"Cleaning up the previous Velmora copy...");
   // A failed uninstall does not end the run: installing over what is left may still work.
-  if (!calls.uninstallProduct(exitCode)) {
-    if (EndsTheSequence(exitCode, calls)) return false;
+  const bool removed = calls.uninstallProduct(exitCode);
+  if (!removed) {
+    if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
     LogMessage("Uninstall failed; trying install over the existing product.");
   }
   SetStatus(L"Installing the latest Velmora...");
-  if (calls.installPackage(msiPath, exitCode)) return true;
-  if (EndsTheSequence(exitCode, calls)) return false;
-  calls.notify({NoticeIcon::Error,
-                L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, "
-                L"or download the latest installer from " +
-                    MessageHost() + L"."});
-  return false;
+  if (calls.installPackage(msiPath, exitCode)) return InstallResult::Installed;
+  if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
+  // Only a version that this sequence removed is put back; one whose uninstall failed is still
+  // there, as Windows Installer rolls a failed uninstall back.
+  if (removed && !versions.previous.empty() && RestorePrevious(versions, calls))
+    return InstallResult::Restored;
+  calls.notify(
+      {NoticeIcon::Error,
+       L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or "
+       L"download the latest installer from " +
+           MessageHost() + L"."});
+  return InstallResult::Failed;
 }
 
 }  // namespace
 
-bool RunInstallStrategy(const std::wstring& msiPath, bool removeFirst, const InstallStrategyCalls& calls,
-                        std::uint32_t* lastExitCode) {
+InstallResult RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
+                                 const InstallVersions& versions, const InstallStrategyCalls& calls,
+                                 std::uint32_t* lastExitCode) {
   std::uint32_t exitCode = kMsiexecNoExitCode;
-  const bool installed = RunSteps(msiPath, removeFirst, calls, exitCode);
+  const InstallResult result = RunSteps(msiPath, removeFirst, versions, calls, exitCode);
   if (lastExitCode != nullptr) *lastExitCode = exitCode;
-  return installed;
+  return result;
 }
 
 }  // namespace velmora

@@ -11,8 +11,11 @@
 
 namespace velmora {
 
-// The runner's result when msiexec did not start or was stopped after its time-out.
+// The runner's result when msiexec did not start.
 constexpr std::uint32_t kMsiexecNoExitCode = 0xFFFFFFFF;
+// The runner's result when msiexec ran past its time limit and was stopped; not a code that
+// msiexec gives itself.
+constexpr std::uint32_t kMsiexecTimedOut = 0xFFFFFFFE;
 // The user pressed Cancel in the installer's progress window.
 constexpr std::uint32_t kMsiexecUserCancelled = 1602;
 // Another installation holds Windows Installer.

@@ -6,6 +6,7 @@
 #include "net/text_encoding.h"
 #include "workflow/download_failure_reason.h"
 #include "workflow/manifest_acquisition.h"
+#include "workflow/package_cache.h"
 
 namespace velmora {
 namespace {
@@ -93,6 +94,25 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
   return lock;
 }
 
+// A repair of the installed version needs no download when the cache keeps, unchanged, exactly
+// the package that the manifest offers. Returns it held, with its path; empty otherwise.
+HeldFile CachedPackageForRepair(const WorkerCalls& calls, const InstallerManifest& manifest,
+                                const InstallDecisionResult& decision, const std::wstring& runFolder,
+                                std::wstring& package) {
+  if (decision.verdict != InstalledBuildVerdict::SameVersionReinstall) return nullptr;
+  std::string sha256;
+  HeldFile held = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, package, sha256);
+  if (!held) return nullptr;
+  if (sha256 != manifest.packageSha256) {
+    LogMessage("The cached package of Velmora %ls is not the one the manifest offers; downloading that one.",
+               decision.installedVersion.c_str());
+    return nullptr;
+  }
+  LogMessage("Repairing Velmora %ls with the cached package; nothing to download.",
+             decision.installedVersion.c_str());
+  return held;
+}
+
 }  // namespace
 
 InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerManifest& manifest) {
@@ -103,7 +123,8 @@ InstallDecisionResult InstallDecision(const WorkerCalls& calls, const InstallerM
   const bool exeMatches = calls.installedExeMatchesSize(manifest.exeSize);
   const InstalledBuildClassification classification =
       ClassifyInstalledBuild(installed, productCode, offered, exeMatches);
-  const InstallDecisionResult result{classification.verdict, classification.removeFirst, exeMatches};
+  const InstallDecisionResult result{installed, classification.verdict, classification.removeFirst,
+                                     exeMatches};
   LogMessage("Installed version=%ls expected_exe_size=%llu app_matches=%d.", installed.c_str(),
              static_cast<unsigned long long>(manifest.exeSize), result.exeMatches ? 1 : 0);
 
@@ -129,32 +150,60 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
     return;
   }
   const std::wstring offered = WidenAscii(manifest.productVersion);
-  SetStatus(L"Downloading Velmora " + offered + L"...");
-  const std::wstring package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
-  calls.deleteFile(package);
-  if (!DownloadPackage(calls, manifest, offered, package)) return;
-  HeldFile lock = LockAndVerifyPackage(calls, manifest, package);
-  if (!lock) return;
+  std::wstring package;
+  HeldFile lock = CachedPackageForRepair(calls, manifest, decision, runFolder, package);
+  const bool fromCache = static_cast<bool>(lock);
+  if (!fromCache) {
+    SetStatus(L"Downloading Velmora " + offered + L"...");
+    package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
+    calls.deleteFile(package);
+    if (!DownloadPackage(calls, manifest, offered, package)) return;
+    lock = LockAndVerifyPackage(calls, manifest, package);
+    if (!lock) return;
+    LogMessage("Installer downloaded to %ls.", package.c_str());
+    PostProgress(100);
+    SetStatus(L"Download complete. Starting the Velmora installer...");
+  }
 
-  LogMessage("Installer downloaded to %ls.", package.c_str());
-  PostProgress(100);
-  SetStatus(L"Download complete. Starting the Velmora installer...");
+  HeldFile previousLock;
+  const auto previousPackage = [&](std::wstring& path) {
+    if (fromCache) {
+      LogMessage("The cached package of Velmora %ls is the one that failed; it is not installed again.",
+                 decision.installedVersion.c_str());
+      return false;
+    }
+    std::string sha256;
+    previousLock = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, path, sha256);
+    return static_cast<bool>(previousLock);
+  };
   std::uint32_t lastExitCode = kMsiexecNoExitCode;
-  const bool installed = calls.runInstallStrategy(package, runFolder, decision.removeFirst, lastExitCode);
+  const InstallResult result =
+      calls.runInstallStrategy(package, runFolder, decision.removeFirst, {decision.installedVersion, offered},
+                               previousPackage, lastExitCode);
+  previousLock.reset();
+  if (result == InstallResult::Installed && !fromCache)
+    KeepInstalledPackage(calls, runFolder, package, manifest);
   lock.reset();
-  calls.deleteFile(package);
-  if (!installed) {
-    CloseSetup(Outcome::InstallFailed, InstallFailureCause(lastExitCode));
-    return;
+  if (!fromCache) calls.deleteFile(package);
+  switch (result) {
+    case InstallResult::Installed:
+      SetStatus(L"Install complete.");
+      if (IsRestartRequiredCode(lastExitCode)) {
+        // The new files may not all be in place before the restart.
+        RestartRequired.exchange(true);
+        LogMessage(
+            "Windows Installer asked for a restart of the computer (exit code %lu) to finish the install.",
+            static_cast<unsigned long>(lastExitCode));
+      }
+      FinishSetup(Outcome::Installed);
+      return;
+    case InstallResult::Restored:
+      CloseSetup(Outcome::Restored, InstallFailureCause(lastExitCode));
+      return;
+    case InstallResult::Failed:
+      break;
   }
-  SetStatus(L"Install complete.");
-  if (IsRestartRequiredCode(lastExitCode)) {
-    // The new files may not all be in place before the restart.
-    RestartRequired.exchange(true);
-    LogMessage("Windows Installer asked for a restart of the computer (exit code %lu) to finish the install.",
-               static_cast<unsigned long>(lastExitCode));
-  }
-  FinishSetup(Outcome::Installed);
+  CloseSetup(Outcome::InstallFailed, InstallFailureCause(lastExitCode));
 }
 
 }  // namespace velmora

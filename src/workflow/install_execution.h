@@ -14,6 +14,7 @@ constexpr int kPackageHttpsAttempts = 2;
 constexpr std::uint64_t kPackageMaxBytes = 536870912;
 
 struct InstallDecisionResult {
+  std::wstring installedVersion;  // empty when the product record has none
   InstalledBuildVerdict verdict = InstalledBuildVerdict::FreshInstall;
   bool removeFirst = false;
   bool exeMatches = false;
@@ -23,7 +24,9 @@ struct InstallDecisionResult {
 [[nodiscard]] InstallDecisionResult InstallDecision(const WorkerCalls& calls,
                                                     const InstallerManifest& manifest);
 
-// Runs the decision and whatever it calls for, ending with exactly one final report.
+// Runs the decision and whatever it calls for, ending with exactly one final report. A repair
+// of the installed version takes its package from the package cache when the cache keeps the one
+// the manifest offers; a run that installs keeps its package there.
 void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
                     const std::wstring& runFolder);
 

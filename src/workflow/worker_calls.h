@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/setup_state.h"
+#include "msi/install_strategy.h"
 
 namespace velmora {
 
@@ -40,9 +41,25 @@ struct WorkerCalls {
   std::function<HeldFile(const std::wstring& path)> lockFile;
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
-  // The msiexec logs go to the run's folder. lastExitCode receives the last msiexec run's code.
-  std::function<bool(const std::wstring& packagePath, const std::wstring& runFolder, bool removeFirst,
-                     std::uint32_t& lastExitCode)>
+  // The package cache (workflow/win/package_cache_folder.h); the run's folder is the reference for
+  // the cache folder's access list. Holds the kept package of a version and gives its path and
+  // the text of the digest record beside it; empty, with the reason, when there is none that may
+  // be used.
+  std::function<HeldFile(const std::wstring& runFolder, const std::wstring& version, std::wstring& path,
+                         std::string& digestRecord, std::string& reason)>
+      openCachedPackage;
+  // Copies the verified package into the cache as the version's, records its digest beside it and
+  // removes every other version's; false, with the reason, when it could not be kept.
+  std::function<bool(const std::wstring& runFolder, const std::wstring& packagePath,
+                     const std::wstring& version, const std::string& sha256, std::string& reason)>
+      keepInCache;
+  // The msiexec logs go to the run's folder; previousPackage is the strategy's way back to the
+  // version installed before (InstallStrategyCalls). lastExitCode receives the code of the last
+  // msiexec run for the offered package.
+  std::function<InstallResult(const std::wstring& packagePath, const std::wstring& runFolder,
+                              bool removeFirst, const InstallVersions& versions,
+                              const std::function<bool(std::wstring& path)>& previousPackage,
+                              std::uint32_t& lastExitCode)>
       runInstallStrategy;
 };
 

@@ -6,6 +6,7 @@ namespace velmora {
 namespace {
 
 constexpr DWORD kPathBufferUnits = 32768;
+constexpr std::size_t kListingBytes = 16384;
 
 }  // namespace
 
@@ -42,6 +43,31 @@ ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access) {
                                   nullptr));
   if (!folder || IsLinkOrUnreadable(path, folder.Get())) return ScopedHandle();
   return folder;
+}
+
+std::vector<std::wstring> FileNamesIn(HANDLE folder) {
+  std::vector<std::wstring> names;
+  alignas(FILE_FULL_DIR_INFO) std::uint8_t buffer[kListingBytes];
+  while (GetFileInformationByHandleEx(folder, FileFullDirectoryInfo, buffer, sizeof buffer)) {
+    for (std::size_t offset = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + offset);
+      if ((entry->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
+        names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      }
+      if (entry->NextEntryOffset == 0) break;
+      offset += entry->NextEntryOffset;
+    }
+  }
+  return names;
+}
+
+bool DeleteUnlinkedFile(const std::wstring& path) {
+  const ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file || IsLinkOrUnreadable(path, file.Get()) || !OpenedPathIs(file.Get(), path)) return false;
+  FILE_DISPOSITION_INFO remove = {TRUE};
+  return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
 }
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/win/scoped_handle.h"
 
@@ -33,5 +34,14 @@ std::wstring FinalPathOf(HANDLE handle);
 // that it can be neither renamed nor replaced while the handle is held. Empty when the folder
 // cannot be opened that way or is a link.
 [[nodiscard]] ScopedHandle OpenFolderWithoutLinks(const std::wstring& path, DWORD access);
+
+// The names of the plain files in the folder (no folders, no links), read through the handle
+// itself.
+std::vector<std::wstring> FileNamesIn(HANDLE folder);
+
+// Deletes the file through a handle that was checked to be the file itself: a name that
+// leads elsewhere, as a link does (Wine deletes a link's target when asked to delete the link
+// by name), is left alone. False when nothing was deleted.
+[[nodiscard]] bool DeleteUnlinkedFile(const std::wstring& path);
 
 }  // namespace velmora

@@ -22,7 +22,7 @@ DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFol
     LogMessage(texts.timedOut, static_cast<unsigned long>(kMsiexecTimeoutSeconds));
     TerminateProcess(child.Process(), 1);
     calls.waitForProcess(child.Process(), kMsiexecTerminatedWaitMilliseconds);
-    return kMsiexecNoExitCode;
+    return kMsiexecTimedOut;
   }
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(child.Process(), &exitCode)) exitCode = 1;

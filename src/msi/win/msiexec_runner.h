@@ -23,9 +23,9 @@ inline constexpr MsiexecLogTexts kInstallerLogTexts = {
     "Starting Windows Installer: %ls", "CreateProcessW(msiexec) failed: %lu.",
     "Windows Installer timed out after %lu seconds.", "Windows Installer exit code: %lu."};
 
-// The exit code of the run, or kMsiexecNoExitCode when msiexec did not start or ran out of
-// time; one that ran out of time is ended with exit code 1. The child runs in `workingFolder`
-// with this process's environment and inherits no handles. Always logs.
+// The exit code of the run, kMsiexecNoExitCode when msiexec did not start, or kMsiexecTimedOut
+// when it ran out of time; one that ran out of time is ended with exit code 1. The child runs in
+// `workingFolder` with this process's environment and inherits no handles. Always logs.
 [[nodiscard]] DWORD RunMsiexec(const std::wstring& msiexecPath, const std::wstring& workingFolder,
                                const std::wstring& commandLine, const MsiexecCalls& calls = {},
                                const MsiexecLogTexts& texts = kInstallerLogTexts);

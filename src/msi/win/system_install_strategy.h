@@ -1,6 +1,7 @@
 // The install strategy wired to the real msiexec steps.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "msi/install_strategy.h"
@@ -8,10 +9,13 @@
 
 namespace velmora {
 
-// The worker's call: true when the verified package ended up installed. The msiexec logs go
-// to logFolder, which ends with its separator. lastExitCode as in the portable strategy.
-[[nodiscard]] bool RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
-                                      bool removeFirst, const MsiexecCalls& calls = {},
-                                      std::uint32_t* lastExitCode = nullptr);
+// The worker's call: whether the verified package ended up installed, or the previous version
+// was put back from previousPackage (see InstallStrategyCalls). The msiexec logs go to
+// logFolder, which ends with its separator. lastExitCode as in the portable strategy.
+[[nodiscard]] InstallResult RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
+                                               bool removeFirst, const InstallVersions& versions,
+                                               const std::function<bool(std::wstring& path)>& previousPackage,
+                                               const MsiexecCalls& calls = {},
+                                               std::uint32_t* lastExitCode = nullptr);
 
 }  // namespace velmora

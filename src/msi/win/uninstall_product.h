@@ -10,7 +10,7 @@ namespace velmora {
 // True when the product is gone or was never registered (no product code, or exit code 0,
 // 1605, 1641 or 3010). Never shows anything to the user. Its verbose log goes to logFolder,
 // which ends with its separator. *exitCode (when non-null) receives msiexec's exit code, or
-// kMsiexecNoExitCode when none ran to its end.
+// kMsiexecNoExitCode when none started, or kMsiexecTimedOut when one ran out of time.
 [[nodiscard]] bool UninstallProduct(const std::wstring& logFolder, const MsiexecCalls& calls = {},
                                     std::uint32_t* exitCode = nullptr);
 

@@ -2,11 +2,9 @@
 
 #include <windows.h>
 #include <ntsecapi.h>
-#include <sddl.h>
-
-#include <vector>
 
 #include "base/bootstrap_log.h"
+#include "base/win/admin_only_folder.h"
 #include "base/win/link_checks.h"
 #include "base/win/scoped_handle.h"
 #include "net/text_encoding.h"
@@ -15,11 +13,7 @@ namespace velmora {
 namespace {
 
 constexpr wchar_t kRunFolderPrefix[] = L"VelmoraSetup-";
-// Full control for SYSTEM and Administrators, passed on to everything made inside; protected,
-// so nothing is inherited from the parent folder, where ordinary users may create folders.
-constexpr wchar_t kRunFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr std::size_t kRandomBytes = 8;
-constexpr std::size_t kListingBytes = 16384;
 
 struct LeftoverName {
   const wchar_t* prefix;
@@ -59,35 +53,6 @@ bool IsLeftover(const std::wstring& name) {
   return false;
 }
 
-// The names of the plain files in the folder, read through the handle itself.
-std::vector<std::wstring> FileNamesIn(HANDLE folder) {
-  std::vector<std::wstring> names;
-  alignas(FILE_FULL_DIR_INFO) std::uint8_t buffer[kListingBytes];
-  while (GetFileInformationByHandleEx(folder, FileFullDirectoryInfo, buffer, sizeof buffer)) {
-    for (std::size_t offset = 0;;) {
-      const auto* entry = reinterpret_cast<const FILE_FULL_DIR_INFO*>(buffer + offset);
-      if ((entry->FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0) {
-        names.emplace_back(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-      }
-      if (entry->NextEntryOffset == 0) break;
-      offset += entry->NextEntryOffset;
-    }
-  }
-  return names;
-}
-
-// Deletes the file through a handle that was checked to be the file itself: a name that
-// leads elsewhere, as a link does (Wine deletes a link's target when asked to delete the link
-// by name), is left alone.
-bool DeleteUnlinkedFile(const std::wstring& path) {
-  const ScopedHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file || IsLinkOrUnreadable(path, file.Get()) || !OpenedPathIs(file.Get(), path)) return false;
-  FILE_DISPOSITION_INFO remove = {TRUE};
-  return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
-}
-
 // The held folder goes when its handle is closed; the system refuses while anything is in it.
 void RemoveOnCloseIfEmpty(HANDLE folder) {
   FILE_DISPOSITION_INFO remove = {TRUE};
@@ -123,16 +88,9 @@ HeldFile CreateRunFolder(std::wstring& folder) {
 }
 
 HeldFile CreateRunFolderAt(const std::wstring& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kRunFolderSecurity, SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return nullptr;
-  }
-  const ScopedLocalMemory descriptorOwner(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
   // Only a folder made by this call is used: whatever already stands under the name, a folder
   // or a link, was put there by someone else.
-  if (!CreateDirectoryW(path.c_str(), &attributes)) return nullptr;
+  if (!CreateAdminOnlyFolder(path)) return nullptr;
   // Held without delete access: the system's own directory listing (FindFirstFileW under Wine)
   // does not share delete access, and the run must still list its folder.
   ScopedHandle held = OpenFolderWithoutLinks(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);

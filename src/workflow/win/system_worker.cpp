@@ -8,6 +8,7 @@
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
+#include "workflow/win/package_cache_folder.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
@@ -33,9 +34,14 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
+  calls.openCachedPackage = OpenCachedPackage;
+  calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
-                                bool removeFirst, std::uint32_t& lastExitCode) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst, {}, &lastExitCode);
+                                bool removeFirst, const InstallVersions& versions,
+                                const std::function<bool(std::wstring & path)>& previousPackage,
+                                std::uint32_t& lastExitCode) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage, {},
+                              &lastExitCode);
   };
   return calls;
 }

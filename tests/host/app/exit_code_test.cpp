@@ -21,6 +21,7 @@ TEST(ExitCodeFor, InteractiveRunsKeepZeroAndOne) {
       {{Outcome::InstallFailed, FailureCause::Installer}, 1},
       {{Outcome::InstallFailed, FailureCause::InstallerCancelled}, 1},
       {{Outcome::InstallFailed, FailureCause::AnotherInstallRunning}, 1},
+      {{Outcome::Restored, FailureCause::Installer}, 1},
       {{Outcome::Pending}, 1},
   };
   for (const auto& c : cases) {
@@ -47,6 +48,7 @@ TEST(ExitCodeFor, UnattendedRunsGiveOneSystemCodePerEnding) {
       {{Outcome::InstallFailed, FailureCause::Installer}, 1603},
       {{Outcome::InstallFailed, FailureCause::InstallerCancelled}, 1602},
       {{Outcome::InstallFailed, FailureCause::AnotherInstallRunning}, 1618},
+      {{Outcome::Restored, FailureCause::Installer}, 1638},
       {{Outcome::Pending}, 1627},
   };
   for (const RunMode mode : {RunMode::Passive, RunMode::Quiet}) {
@@ -73,7 +75,7 @@ TEST(UnattendedExitCodes, ListEachCodeOnceWithItsMeaning) {
     EXPECT_TRUE(codes.insert(row.code).second) << row.code;
     EXPECT_NE(std::wstring(row.meaning), L"") << row.code;
   }
-  EXPECT_EQ(codes, (std::set<int>{0, 87, 1602, 1603, 1618, 1619, 1620, 1627, 3010}));
+  EXPECT_EQ(codes, (std::set<int>{0, 87, 1602, 1603, 1618, 1619, 1620, 1627, 1638, 3010}));
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "fake_worker_calls.h"
 
+#include <gtest/gtest.h>
+
 #include "profile/vendor_profile.h"
+#include "workflow/package_cache.h"
 
 namespace velmora::test {
 
@@ -10,6 +13,10 @@ std::wstring FakeMachine::ManifestPath() const {
 
 std::wstring FakeMachine::PackagePath() const {
   return runFolder + L"Velmora-Setup-" + std::to_wstring(pid) + L".msi";
+}
+
+std::wstring FakeMachine::CachedPath(const std::wstring& version) const {
+  return L"C:\\ProgramData\\Velmora\\Setup\\Cache\\" + CachedPackageName(version);
 }
 
 WorkerCalls FakeMachine::Calls() {
@@ -82,16 +89,52 @@ WorkerCalls FakeMachine::Calls() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
+  p.openCachedPackage = [this](const std::wstring& folder, const std::wstring& version, std::wstring& path,
+                               std::string& record, std::string& reason) {
+    events.push_back("cache " + std::string(version.begin(), version.end()));
+    EXPECT_EQ(folder, runFolder);
+    const auto kept = cache.find(version);
+    if (kept == cache.end()) {
+      reason = cache.empty() ? "there is no package cache" : "no package of it is kept";
+      return HeldFile();
+    }
+    path = CachedPath(version);
+    files[path] = kept->second.first;
+    record = kept->second.second;
+    locked.insert(path);
+    return HeldFile(this, [this, path](void*) { locked.erase(path); });
+  };
+  p.keepInCache = [this](const std::wstring& folder, const std::wstring& package, const std::wstring& version,
+                         const std::string& sha256, std::string& reason) {
+    events.push_back("keep " + std::string(version.begin(), version.end()) + " " + sha256);
+    EXPECT_EQ(folder, runFolder);
+    EXPECT_EQ(locked.count(package), 1u) << "kept from the package as it was checked";
+    if (!keepSucceeds) reason = "the cache folder is not for administrators only";
+    return keepSucceeds;
+  };
   p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst,
+                                const InstallVersions& versions,
+                                const std::function<bool(std::wstring & path)>& previousPackage,
                                 std::uint32_t& lastExitCode) {
     lastExitCode = installExitCode;
     events.push_back("install");
     strategyCalls.emplace_back(path, removeFirst);
     strategyLogFolders.push_back(logFolder);
+    strategyVersions.push_back(versions);
     packagePresentAtInstall = files.count(path) == 1;
     packageLockedAtInstall = locked.count(path) == 1;
     runFolderHeldAtInstall = runFolderHeld;
-    return installSucceeds;
+    if (strategyResult == InstallResult::Installed) registry[L"Version"] = versions.offered;
+    if (strategyResult != InstallResult::Installed) {
+      std::wstring previous;
+      if (previousPackage(previous)) {
+        previousPackages.push_back(previous);
+        previousPackageLockedAtRestore = locked.count(previous) == 1;
+      } else if (strategyResult == InstallResult::Restored) {
+        ADD_FAILURE() << "restored without a previous package";
+      }
+    }
+    return strategyResult;
   };
   return p;
 }

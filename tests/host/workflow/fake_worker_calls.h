@@ -1,5 +1,5 @@
 // A recording stand-in for the machine a setup run works on: files in a map, scripted
-// download results, a registry of two values and a scripted install strategy.
+// download results, a registry of two values, a package cache and a scripted install strategy.
 #pragma once
 
 #include <deque>
@@ -29,14 +29,22 @@ struct FakeMachine {
   ScriptedDownload systemDownload{false, "", "Windows downloader failed (0x800C0005).", {}};
   std::map<std::wstring, std::wstring> registry;
   bool exeMatches = true;
-  bool installSucceeds = true;
+  // What the strategy ends with. An installed package writes its version into the registry; a
+  // restored result first asks for the previous package, as the real strategy does.
+  InstallResult strategyResult = InstallResult::Installed;
   std::uint32_t installExitCode = 0;           // the strategy's last msiexec exit code
   std::map<std::string, std::string> digests;  // file content -> digest text
+  // The package cache: version -> kept package bytes and digest record. Empty: no cache.
+  std::map<std::wstring, std::pair<std::string, std::string>> cache;
+  bool keepSucceeds = true;
 
   // What the run did.
   std::vector<std::string> events;  // "https <url> <limit>", "sleep 600", "system <url>", ...
   std::vector<std::pair<std::wstring, bool>> strategyCalls;
   std::vector<std::wstring> strategyLogFolders;
+  std::vector<InstallVersions> strategyVersions;
+  std::vector<std::wstring> previousPackages;  // what the strategy got back for the previous version
+  bool previousPackageLockedAtRestore = false;
   bool packagePresentAtInstall = false;
   bool packageLockedAtInstall = false;
   bool runFolderHeldAtInstall = false;
@@ -46,6 +54,7 @@ struct FakeMachine {
   WorkerCalls Calls();
   std::wstring ManifestPath() const;
   std::wstring PackagePath() const;
+  std::wstring CachedPath(const std::wstring& version) const;
 };
 
 // A manifest document in the profile's key names.

@@ -7,6 +7,7 @@
 #include "fake_worker_calls.h"
 #include "recorded_posts.h"
 #include "workflow/installer_manifest.h"
+#include "workflow/package_cache.h"
 
 namespace velmora {
 namespace {
@@ -74,10 +75,12 @@ TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled)
       kManifestLine,
       "Installed version= expected_exe_size=4096 app_matches=1.",
       "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
+      "Kept the package of Velmora 1.1.8 in the package cache.",
   };
   EXPECT_EQ(Log(), expected);
   EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
-                                                      "https " + kPackageUrl + " 536870912", "install"}));
+                                                      "https " + kPackageUrl + " 536870912", "install",
+                                                      "keep 1.1.8 " + kDigest}));
   ASSERT_EQ(machine.strategyCalls.size(), 1u);
   EXPECT_EQ(machine.strategyCalls[0], (std::pair<std::wstring, bool>{machine.PackagePath(), false}));
   EXPECT_TRUE(machine.packagePresentAtInstall);
@@ -329,7 +332,7 @@ TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {
 }
 
 TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) {
-  machine.installSucceeds = false;
+  machine.strategyResult = InstallResult::Failed;
   machine.registry = {{L"Version", L"1.0.0"}};
   ServeManifest();
   ServePackage();
@@ -348,28 +351,35 @@ TEST_F(WorkerWithFakeMachineTest, EachEndingKeepsItsCauseAndTheRestartRequest) {
   const struct {
     const char* name;
     std::string package;  // empty: both downloaders fail
-    bool installSucceeds;
+    InstallResult result;
     std::uint32_t installExitCode;
     Outcome outcome;
     FailureCause cause;
     bool restart;
   } cases[] = {
-      {"installed", kMsi, true, 0, Outcome::Installed, FailureCause::None, false},
-      {"installed, restart required", kMsi, true, 3010, Outcome::Installed, FailureCause::None, true},
-      {"installed, restart started", kMsi, true, 1641, Outcome::Installed, FailureCause::None, true},
-      {"download failed", "", true, 0, Outcome::Failed, FailureCause::Download, false},
-      {"not a package", "<html></html>", true, 0, Outcome::Failed, FailureCause::PackageCheck, false},
-      {"wrong digest", kMsi + "x", true, 0, Outcome::Failed, FailureCause::PackageCheck, false},
-      {"installer failed", kMsi, false, 1603, Outcome::InstallFailed, FailureCause::Installer, false},
-      {"cancelled", kMsi, false, 1602, Outcome::InstallFailed, FailureCause::InstallerCancelled, false},
-      {"busy", kMsi, false, 1618, Outcome::InstallFailed, FailureCause::AnotherInstallRunning, false},
+      {"installed", kMsi, InstallResult::Installed, 0, Outcome::Installed, FailureCause::None, false},
+      {"installed, restart required", kMsi, InstallResult::Installed, 3010, Outcome::Installed,
+       FailureCause::None, true},
+      {"installed, restart started", kMsi, InstallResult::Installed, 1641, Outcome::Installed,
+       FailureCause::None, true},
+      {"download failed", "", InstallResult::Installed, 0, Outcome::Failed, FailureCause::Download, false},
+      {"not a package", "<html></html>", InstallResult::Installed, 0, Outcome::Failed,
+       FailureCause::PackageCheck, false},
+      {"wrong digest", kMsi + "x", InstallResult::Installed, 0, Outcome::Failed, FailureCause::PackageCheck,
+       false},
+      {"installer failed", kMsi, InstallResult::Failed, 1603, Outcome::InstallFailed, FailureCause::Installer,
+       false},
+      {"cancelled", kMsi, InstallResult::Failed, 1602, Outcome::InstallFailed,
+       FailureCause::InstallerCancelled, false},
+      {"busy", kMsi, InstallResult::Failed, 1618, Outcome::InstallFailed, FailureCause::AnotherInstallRunning,
+       false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
     machine = FakeMachine();
     machine.digests[kMsi] = kDigest;
-    machine.installSucceeds = c.installSucceeds;
+    machine.strategyResult = c.result;
     machine.installExitCode = c.installExitCode;
     ServeManifest();
     if (c.package.empty()) {
@@ -386,6 +396,196 @@ TEST_F(WorkerWithFakeMachineTest, EachEndingKeepsItsCauseAndTheRestartRequest) {
                      std::to_string(c.installExitCode) + ") to finish the install."),
               c.restart);
   }
+}
+
+const std::string kOldMsi = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "1.1.7 package bytes";
+const std::string kOldDigest = "7777777777777777777777777777777777777777777777777777777777777777";
+
+// An update from 1.1.7, with the package cache as the case gives it.
+class PackageCacheTest : public WorkerWithFakeMachineTest {
+ protected:
+  void SetUp() override {
+    WorkerWithFakeMachineTest::SetUp();
+    machine.registry = {{L"Version", L"1.1.7"}, {L"ProductCode", kProductCode}};
+    machine.digests[kOldMsi] = kOldDigest;
+  }
+  void KeepOld(const std::string& record = DigestRecord(kOldDigest, L"Velmora-1.1.7.msi")) {
+    machine.cache[L"1.1.7"] = {kOldMsi, record};
+  }
+};
+
+TEST_F(PackageCacheTest, FailedUpdateRestoresTheKeptPreviousVersion) {
+  KeepOld();
+  machine.strategyResult = InstallResult::Restored;
+  ServeManifest();
+  ServePackage();
+  Run();
+  ASSERT_EQ(machine.strategyVersions.size(), 1u);
+  EXPECT_EQ(machine.strategyVersions[0].previous, L"1.1.7");
+  EXPECT_EQ(machine.strategyVersions[0].offered, L"1.1.8");
+  EXPECT_EQ(machine.previousPackages, std::vector<std::wstring>{machine.CachedPath(L"1.1.7")});
+  EXPECT_TRUE(machine.previousPackageLockedAtRestore) << "checked bytes stay put until msiexec is done";
+  EXPECT_EQ(Log().back(), "Cached package of Velmora 1.1.7 passed its digest check: " +
+                              std::string("C:\\ProgramData\\Velmora\\Setup\\Cache\\Velmora-1.1.7.msi."));
+  EXPECT_EQ(machine.events.back(), "cache 1.1.7") << "nothing is kept after a failed update";
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Restored);
+  EXPECT_EQ(FinalMessages(), std::vector<std::uint32_t>{WM_SETUP_CLOSE});
+  EXPECT_TRUE(CopyErrorText().empty()) << "the strategy has told the user";
+  EXPECT_TRUE(machine.locked.empty());
+  ExpectNoTemporaryFilesLeft();
+}
+
+// Without a cache, or with one that fails its check, the strategy gets nothing to restore and
+// the run ends as a failed install.
+TEST_F(PackageCacheTest, MissingOrBrokenCacheGivesNothingToRestore) {
+  struct Case {
+    const char* name;
+    bool keep;
+    std::string record;
+    std::string tamperedDigest;  // what the kept bytes now hash to; empty: unchanged
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"no cache", false, "", "", "No usable cached package of Velmora 1.1.7: there is no package cache."},
+      {"changed package", true, DigestRecord(kOldDigest, L"Velmora-1.1.7.msi"), std::string(64, '9'),
+       "Cached package of Velmora 1.1.7 failed its digest check. recorded=" + kOldDigest +
+           " actual=" + std::string(64, '9') + "; not using it."},
+      {"record of another file", true, DigestRecord(kOldDigest, L"Velmora-1.1.8.msi"), "",
+       "The digest record of the cached package of Velmora 1.1.7 cannot be read; not using the package."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    machine = FakeMachine();
+    SetUp();
+    if (c.keep) KeepOld(c.record);
+    if (!c.tamperedDigest.empty()) machine.digests[kOldMsi] = c.tamperedDigest;
+    machine.strategyResult = InstallResult::Failed;
+    ServeManifest();
+    ServePackage();
+    Run();
+    EXPECT_EQ(Log().back(), c.line);
+    EXPECT_TRUE(machine.previousPackages.empty());
+    EXPECT_EQ(SetupOutcome.load(), Outcome::InstallFailed);
+    EXPECT_TRUE(machine.locked.empty());
+  }
+}
+
+// A repair of the installed version takes the kept package when it is the one offered.
+TEST_F(PackageCacheTest, RepairOfTheKeptVersionNeedsNoDownload) {
+  machine.registry[L"Version"] = L"1.1.8";
+  machine.exeMatches = false;
+  machine.cache[L"1.1.8"] = {kMsi, DigestRecord(kDigest, L"Velmora-1.1.8.msi")};
+  ServeManifest();
+  Run();
+  EXPECT_EQ(machine.events,
+            (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536", "cache 1.1.8", "install"}));
+  ASSERT_EQ(machine.strategyCalls.size(), 1u);
+  EXPECT_EQ(machine.strategyCalls[0], (std::pair<std::wstring, bool>{machine.CachedPath(L"1.1.8"), true}));
+  EXPECT_TRUE(machine.packageLockedAtInstall);
+  EXPECT_TRUE(Logged("Repairing Velmora 1.1.8 with the cached package; nothing to download."));
+  EXPECT_EQ(machine.files.count(machine.CachedPath(L"1.1.8")), 1u) << "the kept package stays";
+  EXPECT_EQ(SetupOperation.load(), Operation::Repair);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// The same repair failing does not install the kept package a second time as a restore.
+TEST_F(PackageCacheTest, FailedRepairFromTheCacheIsNotRestoredFromItAgain) {
+  machine.registry[L"Version"] = L"1.1.8";
+  machine.exeMatches = false;
+  machine.cache[L"1.1.8"] = {kMsi, DigestRecord(kDigest, L"Velmora-1.1.8.msi")};
+  machine.strategyResult = InstallResult::Failed;
+  ServeManifest();
+  Run();
+  EXPECT_EQ(Log().back(),
+            "The cached package of Velmora 1.1.8 is the one that failed; it is not installed again.");
+  EXPECT_TRUE(machine.previousPackages.empty());
+  EXPECT_EQ(SetupOutcome.load(), Outcome::InstallFailed);
+}
+
+// A kept package of the same version with another digest is not what the manifest offers: the
+// offered one is downloaded, installed and kept in its place.
+TEST_F(PackageCacheTest, RepairWithAnotherKeptDigestDownloadsAndKeepsTheOffered) {
+  machine.registry[L"Version"] = L"1.1.8";
+  machine.exeMatches = false;
+  machine.cache[L"1.1.8"] = {kOldMsi, DigestRecord(kOldDigest, L"Velmora-1.1.8.msi")};
+  ServeManifest();
+  ServePackage();
+  Run();
+  EXPECT_TRUE(Logged(
+      "The cached package of Velmora 1.1.8 is not the one the manifest offers; downloading that one."));
+  EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                                      "cache 1.1.8", "https " + kPackageUrl + " 536870912",
+                                                      "install", "keep 1.1.8 " + kDigest}));
+  EXPECT_EQ(machine.strategyCalls[0].first, machine.PackagePath());
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// Keeping the package is never a reason to fail the run; a package that installed some other
+// version than the manifest named is not kept at all.
+TEST_F(PackageCacheTest, PackageNotKeptStillFinishesInstalled) {
+  struct Case {
+    const char* name;
+    bool keepSucceeds;
+    std::wstring versionAfter;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {"cache refused", false, L"1.1.8",
+       "Could not keep the package of Velmora 1.1.8 in the package cache: the cache folder is not for "
+       "administrators only."},
+      {"other version installed", true, L"1.1.9",
+       "Installed version 1.1.9 is not the offered 1.1.8; the package is not kept."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    machine = FakeMachine();
+    SetUp();
+    machine.keepSucceeds = c.keepSucceeds;
+    ServeManifest();
+    ServePackage();
+    WorkerCalls calls = machine.Calls();
+    const auto strategy = calls.runInstallStrategy;
+    calls.runInstallStrategy = [&](const std::wstring& path, const std::wstring& folder, bool removeFirst,
+                                   const InstallVersions& versions,
+                                   const std::function<bool(std::wstring&)>& previous,
+                                   std::uint32_t& lastExitCode) {
+      const InstallResult result = strategy(path, folder, removeFirst, versions, previous, lastExitCode);
+      machine.registry[L"Version"] = c.versionAfter;
+      return result;
+    };
+    RunSetup(calls);
+    EXPECT_EQ(Log().back(), c.line);
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+    ExpectNoTemporaryFilesLeft();
+  }
+}
+
+TEST(PackageCacheNames, VersionsNameOnlyFilesOfTheirOwn) {
+  EXPECT_EQ(CachedPackageName(L"1.1.8"), L"Velmora-1.1.8.msi");
+  EXPECT_EQ(CachedPackageName(L"2024.10.3.7"), L"Velmora-2024.10.3.7.msi");
+  for (const wchar_t* version : {L"", L"..\\..\\x", L"1.1.8 ", L"1/2", L"1.1.8:stream", L"v1"}) {
+    EXPECT_EQ(CachedPackageName(version), L"") << testing::PrintToString(std::wstring(version));
+  }
+  EXPECT_EQ(CachedPackageName(std::wstring(64, L'1')).size(), 64u + 12u);
+  EXPECT_EQ(CachedPackageName(std::wstring(65, L'1')), L"");
+}
+
+TEST(PackageCacheNames, DigestRecordReadsBackOnlyForItsOwnPackage) {
+  const std::string record = DigestRecord(kDigest, L"Velmora-1.1.8.msi");
+  EXPECT_EQ(record, kDigest + " *Velmora-1.1.8.msi\n");
+  std::string digest;
+  EXPECT_TRUE(ReadDigestRecord(record, L"Velmora-1.1.8.msi", digest));
+  EXPECT_EQ(digest, kDigest);
+  std::string upper = record;
+  upper[0] = 'A';
+  for (const std::string& text :
+       {record.substr(0, record.size() - 1), record + "x", upper,
+        std::string(64, 'g') + " *Velmora-1.1.8.msi\n", kDigest + "  Velmora-1.1.8.msi\n"}) {
+    std::string out = "untouched";
+    EXPECT_FALSE(ReadDigestRecord(text, L"Velmora-1.1.8.msi", out)) << text;
+    EXPECT_EQ(out, "untouched");
+  }
+  EXPECT_FALSE(ReadDigestRecord(record, L"Velmora-1.1.7.msi", digest));
 }
 
 TEST_F(WorkerWithFakeMachineTest, RetriedPackageDownloadRestartsProgressAndSharesTheLastPercentage) {

@@ -279,6 +279,141 @@ TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMes
   ExpectOnlyMsiexecLogsLeft();
 }
 
+// The package cache as the first run leaves it: 1.1.8 installed by the program itself, which
+// keeps its package; then a broken 1.1.9 is offered.
+class FailedUpdateScenario : public SetupScenario {
+ protected:
+  std::wstring Cache() const { return programData / L"Velmora\\Setup\\Cache"; }
+
+  void Install118() {
+    PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+    SetupRunOptions options;
+    options.unselectLaunch = true;
+    options.unselectShortcut = true;
+    const SetupRunResult run = Run(options);
+    ASSERT_TRUE(run.exited);
+    ASSERT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(RegistryValue(L"Version"), L"1.1.8");
+    ASSERT_TRUE(InOrder(Log(), {"Kept the package of Velmora 1.1.8 in the package cache."}));
+    ASSERT_EQ(test::ReadWholeFile(Cache() + L"\\Velmora-1.1.8.msi"),
+              test::ReadWholeFile(test::SamplePackageOf("1.1.8").path));
+  }
+
+  // The log then holds this run's lines only.
+  SetupRunResult Offer119() {
+    DeleteFileW((programData / L"Velmora\\Setup\\bootstrapper.log").c_str());
+    PublishManifest(Manifest("1.1.9", PublishPackage("1.1.9"), test::SamplePackageOf("1.1.9").sha256, 0));
+    return Run();
+  }
+};
+
+// The update fails twice after the working 1.1.8 was removed; the kept package puts 1.1.8 back,
+// and the user reads that the update failed and that 1.1.8 was restored. The run still failed.
+TEST_F(FailedUpdateScenario, KeptPackageRestoresThePreviousVersion) {
+  Install118();
+  const std::wstring productCode = RegistryValue(L"ProductCode");
+  const SetupRunResult run = Offer119();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_FALSE(run.finishScreenSeen);
+  ASSERT_EQ(run.messageBoxes.size(), 1u);
+  EXPECT_EQ(
+      run.messageBoxes[0],
+      L"The update to Velmora 1.1.9 failed. Velmora 1.1.8, the version installed before, was restored and "
+      L"works as before. Run Velmora Setup again later, or download the latest installer from " +
+          MessageHost() + L".");
+  EXPECT_TRUE(InOrder(
+      Log(),
+      {"Installed version=1.1.8 ", "Repair path: trying install/upgrade first.",
+       "Install/upgrade failed; falling back to uninstall + reinstall.", "Uninstalling broken product ",
+       "Uninstall exit code: 0.",
+       "Velmora 1.1.9 did not install after the installed Velmora 1.1.8 was removed; restoring Velmora "
+       "1.1.8.",
+       "Cached package of Velmora 1.1.8 passed its digest check: " + test::Narrow(Cache()) +
+           "\\Velmora-1.1.8.msi.",
+       "Starting Windows Installer: msiexec.exe /i \"" + test::Narrow(Cache()) + "\\Velmora-1.1.8.msi\"",
+       "Windows Installer exit code: 0.", "Velmora 1.1.8 was restored."}));
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  EXPECT_EQ(RegistryValue(L"ProductCode"), productCode);
+  // The restored product works: it starts and shows its window.
+  ScopedProcessInformation app;
+  ASSERT_TRUE(test::StartChild({InstalledExePath(), L"Velmora.exe"}, app));
+  EXPECT_TRUE(WaitForSampleWindow(10000));
+  EXPECT_EQ(CloseSampleWindows(), 1);
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+// Without a kept package, or with one that fails its digest, the run ends as before the cache
+// existed: nothing is installed, the strategy's message is shown, and the log says why.
+TEST_F(FailedUpdateScenario, NoCacheOrAChangedPackageLeavesNothingToRestore) {
+  struct Case {
+    const char* name;
+    bool remove;  // the cache folder removed; otherwise one byte of the kept package changed
+    std::string line;
+  };
+  const Case cases[] = {
+      {"cache removed", true, "No usable cached package of Velmora 1.1.8: there is no package cache."},
+      {"package changed", false, "Cached package of Velmora 1.1.8 failed its digest check. recorded="},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Uninstall();
+    Install118();
+    const std::wstring kept = Cache() + L"\\Velmora-1.1.8.msi";
+    if (c.remove) {
+      ASSERT_TRUE(DeleteFileW(kept.c_str()));
+      ASSERT_TRUE(DeleteFileW((kept + L".sha256").c_str()));
+      ASSERT_TRUE(RemoveDirectoryW(Cache().c_str()));
+    } else {
+      std::string bytes = test::ReadWholeFile(kept);
+      bytes[bytes.size() / 2] = static_cast<char>(~bytes[bytes.size() / 2]);
+      test::WriteWholeFile(kept, bytes);
+    }
+    const SetupRunResult run = Offer119();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 1u);
+    ASSERT_EQ(run.messageBoxes.size(), 1u);
+    EXPECT_EQ(run.messageBoxes[0],
+              L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, "
+              L"or download the latest installer from " +
+                  MessageHost() + L".");
+    EXPECT_TRUE(
+        InOrder(Log(), {"Velmora 1.1.9 did not install after the installed Velmora 1.1.8 was removed; "
+                        "restoring Velmora 1.1.8.",
+                        c.line, "Velmora 1.1.8 cannot be restored; nothing of Velmora is left installed."}));
+    EXPECT_EQ(RegistryValue(L"Version"), L"");
+    ExpectOnlyMsiexecLogsLeft();
+  }
+}
+
+// A repair of the installed 1.1.8, offered with the digest of the kept package, installs that
+// package without fetching anything from the server.
+TEST_F(FailedUpdateScenario, RepairOfTheKeptVersionDownloadsNothing) {
+  Install118();
+  const std::wstring exe = InstalledExePath();
+  const std::string original = test::ReadWholeFile(exe);
+  test::WriteWholeFile(exe, original + "tampered");
+  PublishManifest(
+      Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, original.size()));
+  const std::size_t before = test::ServerRequestLog().size();
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.unselectShortcut = true;
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(InOrder(Log(), {"Same version but installed EXE does not match; reinstalling.",
+                              "Cached package of Velmora 1.1.8 passed its digest check: ",
+                              "Repairing Velmora 1.1.8 with the cached package; nothing to download.",
+                              "Clean reinstall requested: removing the previous copy first.",
+                              "Finish screen shown for operation 3."}));
+  const std::string requests = test::ServerRequestLog().substr(before);
+  EXPECT_NE(requests.find("/installer/manifest.json"), std::string::npos) << requests;
+  EXPECT_EQ(requests.find("/downloads/"), std::string::npos) << requests;
+  EXPECT_EQ(test::ReadWholeFile(exe), original);
+  EXPECT_TRUE(test::PathExists(Cache() + L"\\Velmora-1.1.8.msi"));
+}
+
 TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
   ScopedEnvironmentVariable noRuntime(L"ProgramFiles(x86)", temp.Path());
   PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));

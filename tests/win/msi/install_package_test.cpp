@@ -133,7 +133,9 @@ TEST_F(InstallPackageTest, TimedOutAttemptFailsAtSeam) {
   host.waitForProcess = [](HANDLE process, DWORD milliseconds) {
     return WaitForSingleObject(process, milliseconds == kMsiexecTimeoutMilliseconds ? 200 : milliseconds);
   };
-  EXPECT_FALSE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), host));
+  std::uint32_t code = 0;
+  EXPECT_FALSE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), host, &code));
+  EXPECT_EQ(code, kMsiexecTimedOut);
   EXPECT_EQ(log.Messages().back(), "Windows Installer timed out after 300 seconds.");
 }
 

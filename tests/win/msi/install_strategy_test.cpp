@@ -19,6 +19,13 @@ constexpr char kNoProductCode[] = "No installed product code; skipping uninstall
 constexpr wchar_t kFinalMessage[] =
     L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or download "
     L"the latest installer from downloads.velmora.test.";
+constexpr char kTimedOut[] =
+    "Windows Installer did not finish within 300 seconds; starting no further msiexec run, so nothing is "
+    "removed on that account.";
+constexpr wchar_t kTimedOutMessage[] =
+    L"Windows Installer did not finish in time, so Velmora Setup stopped it and made no further changes. Run "
+    L"Velmora Setup again when the computer is less busy, or download the latest installer from "
+    L"downloads.velmora.test.";
 
 std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + std::to_string(pid) + "."; }
 
@@ -31,8 +38,17 @@ class InstallStrategyTest : public MsiexecTest {
     host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
   }
 
-  bool Run(const std::wstring& msiPath, bool removeFirst) {
-    return RunInstallStrategy(msiPath, TemporaryFolderPath(), removeFirst, host);
+  // previousPackage stands for the package cache: the tests of the cache itself are the
+  // worker's; here it gives a sample package, or nothing.
+  InstallResult Run(const std::wstring& msiPath, bool removeFirst, const InstallVersions& versions = {},
+                    const std::wstring& previousPackage = L"") {
+    return RunInstallStrategy(
+        msiPath, TemporaryFolderPath(), removeFirst, versions,
+        [&](std::wstring& path) {
+          path = previousPackage;
+          return !path.empty();
+        },
+        host);
   }
 
   // A file with the package's name that Windows Installer cannot open.
@@ -56,7 +72,9 @@ class InstallStrategyTest : public MsiexecTest {
 
 // The worker's own call, wired to the real system throughout.
 TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
-  EXPECT_TRUE(RunInstallStrategy(SamplePackage(L"1.1.7"), TemporaryFolderPath(), false));
+  EXPECT_EQ(RunInstallStrategy(SamplePackage(L"1.1.7"), TemporaryFolderPath(), false, {L"", L"1.1.7"},
+                               [](std::wstring&) { return false; }),
+            InstallResult::Installed);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{kRepairPath, StartLine(SamplePackage(L"1.1.7")),
                                                       "Windows Installer exit code: 0."}));
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.7");
@@ -67,7 +85,7 @@ TEST_F(InstallStrategyTest, RealFreshInstallTakesOneRun) {
 // product is removed and the second install puts the package in place.
 TEST_F(InstallStrategyTest, RealRefusedInstallFallsBackToUninstallAndReinstall) {
   const std::wstring newer = InstallSample(L"1.1.8");
-  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
+  EXPECT_EQ(Run(SamplePackage(L"1.1.7"), false), InstallResult::Installed);
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{
                 kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 1603.",
@@ -77,27 +95,52 @@ TEST_F(InstallStrategyTest, RealRefusedInstallFallsBackToUninstallAndReinstall) 
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(InstallStrategyTest, RealBrokenPackageFailsTwiceAndEndsWithTheMessageBox) {
-  const std::wstring installed = InstallSample(L"1.1.8");
-  const std::wstring broken = BrokenPackage();
-  EXPECT_FALSE(Run(broken, false));
-  const std::vector<std::string> messages = log.Messages();
-  ASSERT_EQ(messages.size(), 8u);
-  EXPECT_EQ(messages[0], kRepairPath);
-  EXPECT_EQ(messages[1], StartLine(broken));
-  ExpectFailedRun(messages[2]);
-  EXPECT_EQ(messages[3], kInstallFailed);
-  EXPECT_EQ(messages[4], UninstallingLine(installed));
-  EXPECT_EQ(messages[5], "Uninstall exit code: 0.");
-  EXPECT_EQ(messages[6], StartLine(broken));
-  ExpectFailedRun(messages[7]);
-  EXPECT_EQ(boxes, std::vector<std::wstring>{kFinalMessage});
-  EXPECT_EQ(InstalledValue(L"ProductCode"), L"");
+// A package that fails twice after the installed 1.1.8 was removed: with 1.1.8's package kept,
+// it is installed again and the user told so; without one, nothing is left installed.
+TEST_F(InstallStrategyTest, RealBrokenPackageAfterRemovalRestoresTheKeptPreviousVersion) {
+  const std::string kRestoring =
+      "Velmora 1.1.9 did not install after the installed Velmora 1.1.8 was removed; restoring Velmora 1.1.8.";
+  const std::wstring kRestoredMessage =
+      L"The update to Velmora 1.1.9 failed. Velmora 1.1.8, the version installed before, was restored and "
+      L"works as before. Run Velmora Setup again later, or download the latest installer from "
+      L"downloads.velmora.test.";
+  for (const bool kept : {false, true}) {
+    SCOPED_TRACE(kept ? "kept" : "nothing kept");
+    const SetupLogCapture caseLog;
+    boxes.clear();
+    const std::wstring installed = InstallSample(L"1.1.8");
+    const std::wstring broken = BrokenPackage();
+    EXPECT_EQ(Run(broken, false, {L"1.1.8", L"1.1.9"}, kept ? SamplePackage(L"1.1.8") : L""),
+              kept ? InstallResult::Restored : InstallResult::Failed);
+    const std::vector<std::string> messages = caseLog.Messages();
+    ASSERT_EQ(messages.size(), kept ? 12u : 10u);
+    EXPECT_EQ(messages[0], kRepairPath);
+    EXPECT_EQ(messages[1], StartLine(broken));
+    ExpectFailedRun(messages[2]);
+    EXPECT_EQ(messages[3], kInstallFailed);
+    EXPECT_EQ(messages[4], UninstallingLine(installed));
+    EXPECT_EQ(messages[5], "Uninstall exit code: 0.");
+    EXPECT_EQ(messages[6], StartLine(broken));
+    ExpectFailedRun(messages[7]);
+    EXPECT_EQ(messages[8], kRestoring);
+    if (kept) {
+      EXPECT_EQ(messages[9], StartLine(SamplePackage(L"1.1.8")));
+      EXPECT_EQ(messages[10], "Windows Installer exit code: 0.");
+      EXPECT_EQ(messages[11], "Velmora 1.1.8 was restored.");
+      EXPECT_EQ(boxes, std::vector<std::wstring>{kRestoredMessage});
+      EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+      EXPECT_EQ(InstalledValue(L"ProductCode"), installed);
+    } else {
+      EXPECT_EQ(messages[9], "Velmora 1.1.8 cannot be restored; nothing of Velmora is left installed.");
+      EXPECT_EQ(boxes, std::vector<std::wstring>{kFinalMessage});
+      EXPECT_EQ(InstalledValue(L"ProductCode"), L"");
+    }
+  }
 }
 
 TEST_F(InstallStrategyTest, RealCleanReinstallRemovesFirstThenInstallsInTwoRuns) {
   const std::wstring older = InstallSample(L"1.1.7");
-  EXPECT_TRUE(Run(SamplePackage(L"1.1.8"), true));
+  EXPECT_EQ(Run(SamplePackage(L"1.1.8"), true), InstallResult::Installed);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{
                                 kCleanReinstall, UninstallingLine(older), "Uninstall exit code: 0.",
                                 StartLine(SamplePackage(L"1.1.8")), "Windows Installer exit code: 0."}));
@@ -108,7 +151,7 @@ TEST_F(InstallStrategyTest, RealCleanReinstallRemovesFirstThenInstallsInTwoRuns)
 TEST_F(InstallStrategyTest, RealCleanReinstallOfABrokenPackageEndsWithTheMessageBox) {
   const std::wstring installed = InstallSample(L"1.1.7");
   const std::wstring broken = BrokenPackage();
-  EXPECT_FALSE(Run(broken, true));
+  EXPECT_EQ(Run(broken, true), InstallResult::Failed);
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 5u);
   EXPECT_EQ(messages[0], kCleanReinstall);
@@ -121,7 +164,7 @@ TEST_F(InstallStrategyTest, RealCleanReinstallOfABrokenPackageEndsWithTheMessage
 
 TEST_F(InstallStrategyTest, RealCodeNotInstalledCountsAsUninstalled) {
   WriteInstallerValue(L"ProductCode", L"{7E5B1C2A-0000-4000-8000-000000000001}");
-  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), true));
+  EXPECT_EQ(Run(SamplePackage(L"1.1.7"), true), InstallResult::Installed);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{
                                 kCleanReinstall, UninstallingLine(L"{7E5B1C2A-0000-4000-8000-000000000001}"),
                                 "Uninstall exit code: 1605.", StartLine(SamplePackage(L"1.1.7")),
@@ -131,7 +174,7 @@ TEST_F(InstallStrategyTest, RealCodeNotInstalledCountsAsUninstalled) {
 
 TEST_F(InstallStrategyTest, RealUninstallFailureIsFollowedByTheInstallAllTheSame) {
   WriteInstallerValue(L"ProductCode", L"not a product code");
-  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), true));
+  EXPECT_EQ(Run(SamplePackage(L"1.1.7"), true), InstallResult::Installed);
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 6u);
   EXPECT_EQ(messages[1], UninstallingLine(L"not a product code"));
@@ -143,7 +186,7 @@ TEST_F(InstallStrategyTest, RealUninstallFailureIsFollowedByTheInstallAllTheSame
 
 TEST_F(InstallStrategyTest, RealNothingRegisteredSkipsTheUninstall) {
   const std::wstring broken = BrokenPackage();
-  EXPECT_FALSE(Run(broken, false));
+  EXPECT_EQ(Run(broken, false), InstallResult::Failed);
   const std::vector<std::string> messages = log.Messages();
   ASSERT_EQ(messages.size(), 7u);
   EXPECT_EQ(messages[3], kInstallFailed);
@@ -158,8 +201,10 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
   MsiexecCalls standInHost = standIn.Calls();
   standInHost.notify = host.notify;
-  EXPECT_TRUE(
-      RunInstallStrategy(L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), false, standInHost));
+  EXPECT_EQ(RunInstallStrategy(
+                L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), false, {},
+                [](std::wstring&) { return false; }, standInHost),
+            InstallResult::Installed);
   EXPECT_EQ(log.Messages(),
             (std::vector<std::string>{kRepairPath, StartLine(L"C:\\Temp\\Velmora-Setup-42.msi"),
                                       "Windows Installer exit code: 1603.", kInstallFailed, kNoProductCode,
@@ -169,10 +214,12 @@ TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   EXPECT_TRUE(boxes.empty());
 }
 
-// Cancel (1602) and another installation in progress (1618) come from a stand-in msiexec, since
-// Wine's cannot be made to answer with either on demand. The registered product must stay
-// registered: no run follows the one that answered.
-TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
+// Cancel (1602), another installation in progress (1618) and a run that outlives its time limit
+// come from a stand-in msiexec, since Wine's cannot be made to do any of them on demand; the
+// limit is cut to three seconds, which the hanging stand-in outlives and the others do not. The
+// registered product must stay registered: no run follows the one that answered, and a
+// previous version on hand is not asked for.
+TEST_F(InstallStrategyTest, CancelBusyOrTimeOutFromStandInEndsTheSequence) {
   const std::wstring kBusyMessage =
       L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
       L"again.";
@@ -211,6 +258,20 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
        {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 0.", StartLine(package),
         "Windows Installer exit code: 1618.", kBusy},
        {kBusyMessage}},
+      {L"hang",
+       false,
+       {kRepairPath, StartLine(package), "Windows Installer timed out after 300 seconds.", kTimedOut},
+       {kTimedOutMessage}},
+      {L"1603,hang",
+       false,
+       {kRepairPath, StartLine(package), "Windows Installer exit code: 1603.", kInstallFailed,
+        UninstallingLine(productCode), "Uninstall timed out after 300 seconds.", kTimedOut},
+       {kTimedOutMessage}},
+      {L"0,hang",
+       true,
+       {kCleanReinstall, UninstallingLine(productCode), "Uninstall exit code: 0.", StartLine(package),
+        "Windows Installer timed out after 300 seconds.", kTimedOut},
+       {kTimedOutMessage}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.plan) + (c.removeFirst ? " remove-first" : ""));
@@ -220,11 +281,27 @@ TEST_F(InstallStrategyTest, CancelOrBusyAnswerFromStandInEndsTheSequence) {
     const MsiexecStandIn standIn(c.plan);
     MsiexecCalls standInHost = standIn.Calls();
     standInHost.notify = host.notify;
-    EXPECT_FALSE(RunInstallStrategy(package, TemporaryFolderPath(), c.removeFirst, standInHost));
+    standInHost.waitForProcess = [](HANDLE process, DWORD milliseconds) {
+      return WaitForSingleObject(process, milliseconds == kMsiexecTimeoutMilliseconds ? 3000 : milliseconds);
+    };
+    bool previousAskedFor = false;
+    EXPECT_EQ(RunInstallStrategy(
+                  package, TemporaryFolderPath(), c.removeFirst, {L"1.1.8", L"1.1.9"},
+                  [&](std::wstring& path) {
+                    previousAskedFor = true;
+                    path = SamplePackage(L"1.1.8");
+                    return true;
+                  },
+                  standInHost),
+              InstallResult::Failed);
+    EXPECT_FALSE(previousAskedFor);
     EXPECT_EQ(caseLog.Messages(), c.log);
     EXPECT_EQ(boxes, c.boxes);
     std::size_t runs = 0;
-    for (const std::string& line : c.log) runs += line.find("exit code: ") != std::string::npos ? 1 : 0;
+    for (const std::string& line : c.log) {
+      runs +=
+          line.find("exit code: ") != std::string::npos || line.find("timed out after") != std::string::npos;
+    }
     EXPECT_EQ(standIn.Runs().size(), runs);
     EXPECT_EQ(InstalledValue(L"ProductCode"), productCode);
   }
@@ -247,7 +324,7 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
   host = watch.Calls();
   host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
 
-  EXPECT_TRUE(Run(SamplePackage(L"1.1.7"), false));
+  EXPECT_EQ(Run(SamplePackage(L"1.1.7"), false), InstallResult::Installed);
 
   ASSERT_EQ(copies.size(), 3u);
   EXPECT_EQ(earlierCopiesEndedAtRunStart, (std::vector<bool>{true, true, true}));

@@ -68,7 +68,7 @@ TEST_F(MsiexecRunnerTest, HangingChildIsTerminatedAfterTheLimitAtSeam) {
     return wait.Wait(process, milliseconds);
   };
 
-  EXPECT_EQ(RunMsiexec(standIn.Program(), system, L"msiexec.exe /i \"x.msi\"", host), 0xFFFFFFFFu);
+  EXPECT_EQ(RunMsiexec(standIn.Program(), system, L"msiexec.exe /i \"x.msi\"", host), kMsiexecTimedOut);
 
   EXPECT_EQ(wait.waits, (std::vector<DWORD>{300000, 5000}));
   ASSERT_TRUE(wait.kept);

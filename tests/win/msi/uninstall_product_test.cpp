@@ -129,7 +129,9 @@ TEST_F(UninstallProductTest, HangingUninstallIsTerminatedAfterTheLimitAtSeam) {
     return wait.Wait(process, milliseconds);
   };
 
-  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host));
+  std::uint32_t code = 0;
+  EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host, &code));
+  EXPECT_EQ(code, kMsiexecTimedOut);
 
   EXPECT_EQ(wait.waits, (std::vector<DWORD>{300000, 5000}));
   ASSERT_TRUE(wait.kept);

@@ -8,6 +8,7 @@
 
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
+#include "msi/win/system_install_strategy.h"
 #include "msi_support.h"
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
@@ -94,16 +95,58 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   DWORD before = 0xFF;
   DWORD after = 0xFF;
   calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
+                                 const InstallVersions& versions,
+                                 const std::function<bool(std::wstring&)>& previousPackage,
                                  std::uint32_t& lastExitCode) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    const bool installed = strategy(package, folder, removeFirst, lastExitCode);
+    const InstallResult result =
+        strategy(package, folder, removeFirst, versions, previousPackage, lastExitCode);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    return installed;
+    return result;
   };
   RunSetup(calls);
   EXPECT_EQ(before, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
   EXPECT_EQ(after, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+// The kept package is held from its second digest check until msiexec has put the previous
+// version back: another process can neither change, rename nor delete it in between.
+TEST_F(WorkerScenario, FailedUpdateRestoresTheKeptPackageHeldAgainstChange) {
+  Offer118();
+  Run();
+  ASSERT_EQ(SetupOutcome.load(), Outcome::Installed);
+  ASSERT_TRUE(test::PublishCopy(L"downloads\\Velmora-Setup-1.1.9-x64.msi", SamplePackage(L"1.1.9")));
+  ASSERT_TRUE(test::PublishFile(
+      L"installer\\manifest.json",
+      ManifestText("1.1.9", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.9-x64.msi",
+                   PackageDigest(L"1.1.9"), 0)));
+  const std::wstring tamper = test::TestBinaryFolder() + L"\\win_tamper_file.exe";
+  DWORD tampered = 0xFF;
+  std::vector<std::wstring> boxes;
+  MsiexecCalls host;
+  host.notify = [&](const Notice& notice) { boxes.push_back(notice.text); };
+  WorkerCalls calls = SystemWorkerCalls();
+  calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
+                                 const InstallVersions& versions,
+                                 const std::function<bool(std::wstring&)>& previousPackage,
+                                 std::uint32_t& lastExitCode) {
+    const auto heldPrevious = [&](std::wstring& path) {
+      const bool found = previousPackage(path);
+      if (found) tampered = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + path + L"\"");
+      return found;
+    };
+    return RunInstallStrategy(package, folder, removeFirst, versions, heldPrevious, host, &lastExitCode);
+  };
+  RunSetup(calls);
+  test::UnpublishFile(L"downloads\\Velmora-Setup-1.1.9-x64.msi");
+  EXPECT_EQ(tampered, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
+  EXPECT_TRUE(InOrder(log.Messages(), {"Cached package of Velmora 1.1.8 passed its digest check: ",
+                                       "Velmora 1.1.8 was restored."}));
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Restored);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
 }
