@@ -43,6 +43,8 @@ const std::vector<ExitCodeRow>& UnattendedExitCodes() {
 }
 
 int ExitCodeFor(RunMode mode, const RunEnd& end) {
+  // The user stopped a download: Windows Installer's own code for a cancel, whoever watches.
+  if (end.outcome == Outcome::Cancelled) return kExitCancelled;
   const bool succeeded = end.outcome == Outcome::UpToDate || end.outcome == Outcome::Installed;
   if (!IsUnattended(mode)) return succeeded ? kExitSuccess : kExitFailed;
   if (end.outcome == Outcome::Restored) return kExitPreviousVersionRestored;

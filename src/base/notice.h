@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/setup_state.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 
@@ -14,7 +15,7 @@ enum class NoticeIcon { Error, Warning, Information };
 struct Notice {
   NoticeIcon icon = NoticeIcon::Error;
   std::wstring text;
-  std::wstring caption = L"Velmora Setup";
+  std::wstring caption = texts::kSetupCaption;
   WindowHandle owner = nullptr;  // the box's owner window; none when null
 };
 

@@ -1,4 +1,5 @@
 #include "base/setup_state.h"
+#include "base/user_texts.h"
 
 #include <cwchar>
 #include <vector>
@@ -16,6 +17,7 @@ std::atomic<bool> RestartRequired{false};
 WindowHandle SetupWindowHandle = nullptr;
 std::int32_t ProgressPercent = 0;
 bool ForceFallbackManifest = false;
+std::atomic<CancelState> SetupCancel{CancelState::NotOffered};
 
 namespace {
 
@@ -61,6 +63,24 @@ void CloseSetup(Outcome outcome, FailureCause cause) {
   EndRun(outcome, WM_SETUP_CLOSE);
 }
 
+void OfferCancel() {
+  CancelState expected = CancelState::NotOffered;
+  SetupCancel.compare_exchange_strong(expected, CancelState::Offered);
+}
+
+bool WithdrawCancel() {
+  CancelState expected = CancelState::Offered;
+  return SetupCancel.compare_exchange_strong(expected, CancelState::NotOffered) ||
+         expected == CancelState::NotOffered;
+}
+
+bool RequestCancel() {
+  CancelState expected = CancelState::Offered;
+  return SetupCancel.compare_exchange_strong(expected, CancelState::Requested);
+}
+
+bool CancelRequested() { return SetupCancel.load() == CancelState::Requested; }
+
 std::wstring CopyStatusText() {
   std::lock_guard<std::mutex> lock(StatusLock);
   return StatusText;
@@ -76,9 +96,8 @@ std::wstring FormatDownloadStatus(const std::wstring& version, int percent, std:
   constexpr std::size_t kLineUnits = 256;
   // Sized for the whole line, so the formatting itself never truncates; the cut is ours.
   std::vector<wchar_t> buffer(version.size() + kLineUnits, L'\0');
-  const int written =
-      std::swprintf(buffer.data(), buffer.size(), L"Downloading Velmora %ls... %d%%  (%.1f of %.1f MB)",
-                    version.c_str(), percent, done / 1048576.0, total / 1048576.0);
+  const int written = std::swprintf(buffer.data(), buffer.size(), texts::kDownloadProgressFormat,
+                                    version.c_str(), percent, done / 1048576.0, total / 1048576.0);
   std::wstring line(buffer.data(), written > 0 ? static_cast<std::size_t>(written) : 0);
   if (line.size() > kLineUnits - 1) line.resize(kLineUnits - 1);
   return line;

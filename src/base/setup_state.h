@@ -23,6 +23,7 @@ enum class Outcome : std::int32_t {
   InstallFailed = 4,
   Failed = 5,
   Restored = 6,
+  Cancelled = 7,  // the user stopped a download; nothing installed was touched
 };
 // Why a run ended without installing: what an unattended run's exit code tells a deployment tool.
 enum class FailureCause : std::int32_t {
@@ -53,6 +54,22 @@ extern std::atomic<bool> RestartRequired;
 extern WindowHandle SetupWindowHandle;
 extern std::int32_t ProgressPercent;
 extern bool ForceFallbackManifest;
+
+// Whether the user may cancel the run now. Cancelling is offered only while the manifest or the
+// package downloads: before then there is nothing to stop, and once Windows Installer runs, its
+// own window has the Cancel that leaves the product whole. The worker offers and withdraws; the
+// window asks the user and requests. Each step is one atomic exchange, so a request that races
+// the end of a download is either seen by the worker or refused to the window, never lost.
+enum class CancelState : std::int32_t { NotOffered = 0, Offered = 1, Requested = 2 };
+extern std::atomic<CancelState> SetupCancel;
+
+// Worker: the download about to start may be cancelled. No effect once cancel was requested.
+void OfferCancel();
+// Worker: the download is over. False when the user asked to cancel meanwhile (the request stays).
+[[nodiscard]] bool WithdrawCancel();
+// Window: the user confirmed the cancel. False when the worker had already moved on.
+[[nodiscard]] bool RequestCancel();
+[[nodiscard]] bool CancelRequested();
 
 // Posts a message to a window; PostMessageW in the Windows build (base/win/setup_post.cpp). The
 // result is not used. Replaced at link time, not passed as a parameter: the native tests link

@@ -2,6 +2,7 @@
 
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
+#include "base/user_texts.h"
 #include "msi/msiexec_command.h"
 #include "profile/vendor_profile.h"
 
@@ -21,10 +22,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    calls.notify(
-        {NoticeIcon::Error,
-         L"Another installation is running on this computer. Wait until it has finished, then run Velmora "
-         L"Setup again."});
+    calls.notify({NoticeIcon::Error, texts::kAnotherInstallRunning});
     return true;
   }
   if (exitCode == kMsiexecTimedOut) {
@@ -32,12 +30,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
         "Windows Installer did not finish within %lu seconds; starting no further msiexec run, so nothing is "
         "removed on that account.",
         static_cast<unsigned long>(kMsiexecTimeoutSeconds));
-    calls.notify(
-        {NoticeIcon::Error,
-         L"Windows Installer did not finish in time, so Velmora Setup stopped it and made no further "
-         L"changes. "
-         L"Run Velmora Setup again when the computer is less busy, or download the latest installer from " +
-             MessageHost() + L"."});
+    calls.notify({NoticeIcon::Error, FillIn(texts::kInstallerTimedOut, {MessageHost()})});
     return true;
   }
   return false;
@@ -55,7 +48,7 @@ bool RestorePrevious(const InstallVersions& versions, const InstallStrategyCalls
                versions.previous.c_str());
     return false;
   }
-  SetStatus(L"Restoring Velmora " + versions.previous + L"...");
+  SetStatus(FillIn(texts::kRestoringStatus, {versions.previous}));
   std::uint32_t exitCode = kMsiexecNoExitCode;
   if (!calls.installPackage(package, exitCode)) {
     LogMessage("Restoring Velmora %ls failed.", versions.previous.c_str());
@@ -63,10 +56,7 @@ bool RestorePrevious(const InstallVersions& versions, const InstallStrategyCalls
   }
   LogMessage("Velmora %ls was restored.", versions.previous.c_str());
   calls.notify({NoticeIcon::Error,
-                L"The update to Velmora " + versions.offered + L" failed. Velmora " + versions.previous +
-                    L", the version installed before, was restored and works as before. Run Velmora Setup "
-                    L"again later, or download the latest installer from " +
-                    MessageHost() + L"."});
+                FillIn(texts::kUpdateRestored, {versions.offered, versions.previous, MessageHost()})});
   return true;
 }
 
@@ -78,30 +68,26 @@ InstallResult RunSteps(const std::wstring& msiPath, bool removeFirst, const Inst
   } else {
     // Fresh installs and updates come this way too: the package's own upgrade rules decide.
     LogMessage("Repair path: trying install/upgrade first.");
-    SetStatus(L"Starting the Windows installer...");
+    SetStatus(texts::kStartingInstallerStatus);
     if (calls.installPackage(msiPath, exitCode)) return InstallResult::Installed;
     if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
     LogMessage("Install/upgrade failed; falling back to uninstall + reinstall.");
   }
-  SetStatus(L"Cleaning up the previous Velmora copy...");
+  SetStatus(texts::kCleaningUpStatus);
   // A failed uninstall does not end the run: installing over what is left may still work.
   const bool removed = calls.uninstallProduct(exitCode);
   if (!removed) {
     if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
     LogMessage("Uninstall failed; trying install over the existing product.");
   }
-  SetStatus(L"Installing the latest Velmora...");
+  SetStatus(texts::kInstallingStatus);
   if (calls.installPackage(msiPath, exitCode)) return InstallResult::Installed;
   if (EndsTheSequence(exitCode, calls)) return InstallResult::Failed;
   // Only a version that this sequence removed is put back; one whose uninstall failed is still
   // there, as Windows Installer rolls a failed uninstall back.
   if (removed && !versions.previous.empty() && RestorePrevious(versions, calls))
     return InstallResult::Restored;
-  calls.notify(
-      {NoticeIcon::Error,
-       L"Velmora could not be installed after repairing the previous copy. Run Velmora Setup again, or "
-       L"download the latest installer from " +
-           MessageHost() + L"."});
+  calls.notify({NoticeIcon::Error, FillIn(texts::kRepairFailed, {MessageHost()})});
   return InstallResult::Failed;
 }
 

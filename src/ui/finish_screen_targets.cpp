@@ -1,5 +1,7 @@
 #include "ui/finish_screen_targets.h"
 
+#include "ui/screen_layout.h"
+
 namespace velmora {
 namespace {
 
@@ -9,21 +11,32 @@ bool Contains(const TargetRect& rect, float x, float y) {
 
 }  // namespace
 
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight) {
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale) {
   const float px = static_cast<float>(x);
   const float py = static_cast<float>(y);
-  if (Contains(FinishTargetRect(FinishTargetPart::LaunchBox), px, py) ||
-      Contains(FinishTargetRect(FinishTargetPart::LaunchLabel), px, py)) {
+  const auto hits = [&](FinishTargetPart part) {
+    return Contains(ScaleRect(FinishTargetRect(part), scale), px, py);
+  };
+  if (hits(FinishTargetPart::LaunchBox) || hits(FinishTargetPart::LaunchLabel))
     return FinishTarget::LaunchOption;
-  }
-  if (Contains(FinishTargetRect(FinishTargetPart::ShortcutBox), px, py) ||
-      Contains(FinishTargetRect(FinishTargetPart::ShortcutLabel), px, py)) {
+  if (hits(FinishTargetPart::ShortcutBox) || hits(FinishTargetPart::ShortcutLabel)) {
     return FinishTarget::ShortcutOption;
   }
-  if (Contains(FinishButtonRect(static_cast<float>(clientWidth), static_cast<float>(clientHeight)), px, py)) {
-    return FinishTarget::FinishButton;
-  }
+  const TargetRect button =
+      FinishButtonRect(static_cast<float>(clientWidth) / scale, static_cast<float>(clientHeight) / scale);
+  if (Contains(ScaleRect(button, scale), px, py)) return FinishTarget::FinishButton;
   return FinishTarget::NoTarget;
+}
+
+FinishTarget NextFocus(FinishTarget current, bool backwards) {
+  constexpr FinishTarget kOrder[] = {FinishTarget::LaunchOption, FinishTarget::ShortcutOption,
+                                     FinishTarget::FinishButton};
+  constexpr int kCount = 3;
+  int index = backwards ? kCount : -1;
+  for (int i = 0; i < kCount; ++i) {
+    if (kOrder[i] == current) index = i;
+  }
+  return kOrder[(index + (backwards ? kCount - 1 : 1)) % kCount];
 }
 
 }  // namespace velmora

@@ -1,4 +1,5 @@
-// Where the finish screen's targets are, in client pixels with the origin at the top left. The
+// Where the finish screen's targets are, in logical units (pixels at 96 DPI) with the origin at
+// the top left. The
 // option rows are anchored to the top left; only the Finish button follows the client size.
 // The same rectangles are drawn and hit-tested, so a click lands where the user sees a target.
 #pragma once
@@ -38,7 +39,13 @@ constexpr TargetRect FinishButtonRect(float clientWidth, float clientHeight) {
 
 enum class FinishTarget { NoTarget, LaunchOption, ShortcutOption, FinishButton };
 
-// Edges count as inside; the gap between a box and its label is no target.
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight);
+// Edges count as inside; the gap between a box and its label is no target. The point and the
+// client size are in pixels; scale is pixels per logical unit (the window's DPI / 96), by which
+// the targets are scaled as they are drawn.
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale = 1.0f);
+
+// The tab order: launch option, shortcut option, Finish, and round again; backwards for
+// Shift+Tab. NoTarget goes to the first (or, backwards, the last) target.
+FinishTarget NextFocus(FinishTarget current, bool backwards);
 
 }  // namespace velmora

@@ -3,38 +3,34 @@
 namespace velmora {
 
 std::wstring ProgressStatusLine(const std::wstring& statusText) {
-  return statusText.empty() ? L"Preparing your installation..." : statusText;
+  return statusText.empty() ? texts::kPreparingStatus : statusText;
 }
 
 const wchar_t* FinishHeading(Operation operation) {
   switch (operation) {
     case Operation::Install:
-      return L"Velmora was installed successfully.";
+      return texts::kInstalledHeading;
     case Operation::Update:
-      return L"Velmora was updated successfully.";
+      return texts::kUpdatedHeading;
     case Operation::Repair:
-      return L"Velmora was repaired successfully.";
+      return texts::kRepairedHeading;
     case Operation::UpToDate:
-      return L"Velmora is already up to date.";
+      return texts::kUpToDateHeading;
     default:
-      return L"Velmora Setup completed successfully.";
+      return texts::kCompletedHeading;
   }
 }
 
 std::wstring FinishBody(bool webView2Missing, bool restartRequired) {
-  std::wstring body = restartRequired ? std::wstring(kRestartRequiredLine) + L"\n" : std::wstring();
-  body += L"Choose what happens when you click Finish.";
-  if (webView2Missing) {
-    body +=
-        L"\nMicrosoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable "
-        L"until it is installed.";
-  }
+  std::wstring body = restartRequired ? std::wstring(texts::kRestartRequiredLine) + L"\n" : std::wstring();
+  body += texts::kFinishBody;
+  if (webView2Missing) body += std::wstring(L"\n") + texts::kWebView2MissingWarning;
   return body;
 }
 
 const wchar_t* FinishButtonLabel(bool finishing, bool launchSelected) {
-  if (!finishing) return L"Finish";
-  return launchSelected ? L"Opening..." : L"Finishing...";
+  if (!finishing) return texts::kFinishButton;
+  return launchSelected ? texts::kOpeningButton : texts::kFinishingButton;
 }
 
 }  // namespace velmora

@@ -3,6 +3,8 @@
 // reaches the window through its posted notifications alone.
 #pragma once
 
+#include "ui/finish_screen_targets.h"
+
 namespace velmora {
 
 struct SetupWindowState {
@@ -15,8 +17,15 @@ struct SetupWindowState {
   bool hoverLaunch = false;
   bool hoverShortcut = false;
   bool hoverFinish = false;
+  // The finish screen's keyboard focus: Tab and Shift+Tab move it, Space acts on it. It starts
+  // on the first option, as a dialog's focus starts on its first control.
+  FinishTarget focus = FinishTarget::LaunchOption;
+  // The focus cue is drawn only once the keyboard has been used, as in the system's dialogs.
+  bool focusCueShown = false;
   // Recorded by the WebView2 prompt before the worker starts; adds a warning to the finish screen.
   bool webView2Missing = false;
+  // The "Cancel Velmora setup?" question is on the screen; a second close does not ask again.
+  bool cancelPromptOpen = false;
 };
 
 // The one instance for the life of the process.

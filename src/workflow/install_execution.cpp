@@ -7,13 +7,11 @@
 #include "workflow/download_failure_reason.h"
 #include "workflow/manifest_acquisition.h"
 #include "workflow/package_cache.h"
+#include "workflow/user_cancel.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
-
-constexpr wchar_t kDownloadFailurePrefix[] =
-    L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web "
-    L"shield, allow Velmora Setup and try again. ";
 
 std::wstring ReadValue(const WorkerCalls& calls, const wchar_t* name) {
   std::wstring value;
@@ -36,35 +34,56 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 }
 
 // Two pinned attempts sharing one progress reporter, then the system downloader. True with
-// the package at path; false once the run has failed with the download message.
+// the package at path; false with the reason for the message in reason, or once the user
+// cancelled. Reports nothing final itself: the caller first learns whether a cancel came in
+// meanwhile.
 bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
-                     const std::wstring& offeredVersion, const std::wstring& path) {
+                     const std::wstring& offeredVersion, const std::wstring& path, std::string& reason) {
   int lastPercent = -1;
   std::vector<std::string> pinnedErrors;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
     if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
+    if (CancelRequested()) return false;
     std::string error;
     if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
                             MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
+    if (CancelRequested()) return false;  // stopped by the user, not failed
     LogMessage("Installer download attempt %d failed: %s.", attempt, WithoutFinalStop(error).c_str());
     pinnedErrors.push_back(error);
     calls.deleteFile(path);
   }
 
-  SetStatus(L"Downloading with Windows network settings...");
+  SetStatus(texts::kSystemDownloadStatus);
   std::string systemError;
   if (calls.systemDownload(manifest.packageUrl, path, &systemError)) {
     LogMessage("Windows downloader completed the installer download.");
     PostProgress(100);
     return true;
   }
+  if (CancelRequested()) return false;
   LogMessage("Windows downloader failed: %s.", WithoutFinalStop(systemError).c_str());
-  const std::string reason = DownloadFailureReason(pinnedErrors, systemError);
+  reason = DownloadFailureReason(pinnedErrors, systemError);
+  return false;
+}
+
+// The download with the user's cancel offered while it runs. True with the package at path;
+// false once the run has ended, cancelled or failed with the download message.
+bool FetchPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
+                  const std::wstring& offeredVersion, const std::wstring& path) {
+  OfferCancel();
+  std::string reason;
+  const bool downloaded = DownloadPackage(calls, manifest, offeredVersion, path, reason);
+  // From here on the user can no longer cancel: what follows ends in Windows Installer.
+  if (!WithdrawCancel()) {
+    EndCancelledRun(calls, path, "Installer download");
+    return false;
+  }
+  if (downloaded) return true;
   LogMessage("Installer download failed: %s.", WithoutFinalStop(reason).c_str());
   calls.deleteFile(path);
-  FailSetup(FailureCause::Download, kDownloadFailurePrefix + WidenAscii(reason));
+  FailSetup(FailureCause::Download, texts::kDownloadFailed + WidenAscii(reason));
   return false;
 }
 
@@ -79,7 +98,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     calls.deleteFile(path);
-    FailSetup(FailureCause::PackageCheck, L"The downloaded file is not a valid Velmora MSI installer.");
+    FailSetup(FailureCause::PackageCheck, texts::kNotAnMsi);
     return nullptr;
   }
   std::string actual;
@@ -88,7 +107,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
     calls.deleteFile(path);
-    FailSetup(FailureCause::PackageCheck, L"The downloaded installer failed its integrity check.");
+    FailSetup(FailureCause::PackageCheck, texts::kIntegrityFailed);
     return nullptr;
   }
   return lock;
@@ -154,15 +173,15 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   HeldFile lock = CachedPackageForRepair(calls, manifest, decision, runFolder, package);
   const bool fromCache = static_cast<bool>(lock);
   if (!fromCache) {
-    SetStatus(L"Downloading Velmora " + offered + L"...");
+    SetStatus(FillIn(texts::kDownloadingStatus, {offered}));
     package = runFolder + L"Velmora-Setup-" + std::to_wstring(calls.processId()) + L".msi";
     calls.deleteFile(package);
-    if (!DownloadPackage(calls, manifest, offered, package)) return;
+    if (!FetchPackage(calls, manifest, offered, package)) return;
     lock = LockAndVerifyPackage(calls, manifest, package);
     if (!lock) return;
     LogMessage("Installer downloaded to %ls.", package.c_str());
     PostProgress(100);
-    SetStatus(L"Download complete. Starting the Velmora installer...");
+    SetStatus(texts::kDownloadCompleteStatus);
   }
 
   HeldFile previousLock;
@@ -187,7 +206,7 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   if (!fromCache) calls.deleteFile(package);
   switch (result) {
     case InstallResult::Installed:
-      SetStatus(L"Install complete.");
+      SetStatus(texts::kInstallCompleteStatus);
       if (IsRestartRequiredCode(lastExitCode)) {
         // The new files may not all be in place before the restart.
         RestartRequired.exchange(true);

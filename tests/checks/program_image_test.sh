@@ -1,10 +1,10 @@
 #!/bin/bash
 # Checks the built VelmoraSetup.exe itself, since Wine ignores its manifest: the application
-# manifest (administrator rights, common controls 6), icon group 101 with ten 32-bit images
-# 16..256 (256 stored as PNG), and an import table of exactly the DLLs that Windows never takes
-# from the program's folder; read with pefile, an independent reader, the version resource (the
-# project's version, the profile's company and product) and the address-space and
-# data-execution flags. Prints "N passed, N failed".
+# manifest (administrator rights, common controls 6, per-monitor DPI awareness), icon group 101
+# with ten 32-bit images 16..256 (256 stored as PNG), and an import table of exactly the DLLs
+# that Windows never takes from the program's folder; read with pefile, an independent reader,
+# the version resource (the project's version, the profile's company and product) and the
+# address-space and data-execution flags. Prints "N passed, N failed".
 # Usage: program_image_test.sh VelmoraSetup.exe PROFILE_HEADER PROJECT_VERSION
 set -u
 exe=$1
@@ -23,6 +23,10 @@ check "manifest requires administrator" \
   'grep -q "requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"" "$work/manifest.xml"'
 check "manifest binds common controls 6" \
   'grep -q "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"" "$work/manifest.xml"'
+check "manifest declares per-monitor v2 DPI awareness" \
+  'grep -q "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>" "$work/manifest.xml"'
+check "manifest falls back to dpiAware for systems before per-monitor v2" \
+  'grep -q "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>" "$work/manifest.xml"'
 
 wrestool -x --type=14 --name=101 "$exe" -o "$work/icon.ico" 2>/dev/null
 check "icon group 101 exists" '[ -s "$work/icon.ico" ]'

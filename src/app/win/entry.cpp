@@ -24,6 +24,7 @@
 #include "ui/win/setup_window.h"
 #include "webview/win/webview2_prompt.h"
 #include "workflow/win/system_worker.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -60,7 +61,7 @@ int RunAsSecondCopy() {
   const int exitCode = SecondCopyExitCode(SetupRunMode, false);
   LogMessage("Velmora Setup is already running (PID %lu ends with exit code %d).", GetCurrentProcessId(),
              exitCode);
-  TellUser({NoticeIcon::Information, L"Velmora Setup is already running."});
+  TellUser({NoticeIcon::Information, texts::kAlreadyRunning});
   return exitCode;
 }
 
@@ -70,8 +71,7 @@ int EndRun(bool createShortcut) {
   if (end.outcome == Outcome::Failed) {
     std::wstring message = CopyErrorText();
     if (message.empty()) {
-      message =
-          L"Velmora Setup could not complete. Download the latest installer from " + MessageHost() + L".";
+      message = FillIn(texts::kCouldNotComplete, {MessageHost()});
     }
     TellUser({NoticeIcon::Error, message});
   }
@@ -144,7 +144,7 @@ int RunSetupProgram(HINSTANCE instance) {
   if (!ApplyCommandLine(options, exitCode)) return exitCode;
   // A quiet run draws nothing, so it does without GDI+ and its helper window.
   const bool drawing = SetupRunMode != RunMode::Quiet;
-  if (!(drawing ? StartComAndGdiplus() : StartCom())) return ShowError(L"Velmora Setup could not start.");
+  if (!(drawing ? StartComAndGdiplus() : StartCom())) return ShowError(texts::kCouldNotStart);
 
   // Never closed: the system releases it when the process ends.
   const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
@@ -154,15 +154,15 @@ int RunSetupProgram(HINSTANCE instance) {
   if (drawing) {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    if (!RegisterSetupWindowClass(instance)) return ShowError(L"Velmora Setup could not start.");
+    if (!RegisterSetupWindowClass(instance)) return ShowError(texts::kCouldNotStart);
     window = CreateSetupWindow(instance);
-    if (window == nullptr) return ShowError(L"Velmora Setup could not create its window.");
+    if (window == nullptr) return ShowError(texts::kCouldNotCreateWindow);
     ShowSetupWindow(window);
   }
 
   PromptForWebView2();
 
-  if (!RunWorker(window)) return ShowError(L"Velmora Setup could not start.");
+  if (!RunWorker(window)) return ShowError(texts::kCouldNotStart);
   return EndRun(options.shortcut);
 }
 

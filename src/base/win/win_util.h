@@ -5,10 +5,11 @@
 
 #include <string>
 
+#include "base/user_texts.h"
+
 namespace velmora {
 
-// The caption of every window and message box the program shows; also the setup window's title.
-inline constexpr wchar_t kSetupCaption[] = L"Velmora Setup";
+using texts::kSetupCaption;
 
 // The variable's value, or empty when it is unset, empty, or too long for a buffer of
 // bufferUnits (a cut value would name some other folder).

@@ -12,6 +12,7 @@
 #include "base/win/win_util.h"
 #include "launch/win/shell_user_token.h"
 #include "product/win/product_record.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
@@ -103,7 +104,7 @@ bool CreateDesktopShortcut() {
   }
   link.Get()->SetPath(exePath.c_str());
   link.Get()->SetWorkingDirectory(folder.c_str());
-  link.Get()->SetDescription(L"Launch Velmora");
+  link.Get()->SetDescription(texts::kShortcutDescription);
   link.Get()->SetIconLocation(exePath.c_str(), 0);
   const HRESULT saved = SaveLink(link.Get(), linkPath);
   link.Close();

@@ -8,25 +8,17 @@
 #include "launch/win/start_as_shell_user.h"
 #include "msi/win/stop_running_copies.h"
 #include "product/win/product_record.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Velmora";
-constexpr wchar_t kMissingFolderText[] = L"Velmora is installed, but its install folder could not be found.";
-constexpr wchar_t kMissingExecutableText[] = L"Velmora is installed, but Velmora.exe could not be found.";
-constexpr wchar_t kStartFailedText[] =
-    L"Velmora was installed successfully, but Windows could not start it.\n\n"
-    L"Try opening it from the Start menu.";
-constexpr wchar_t kNoWindowText[] =
-    L"Velmora was installed successfully, but it could not open automatically.\n\n"
-    L"Try opening it from the Start menu.\n\nDiagnostic log:\n";
 // Shown in place of the log's path when ProgramData gives none.
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
 
 void ShowWarning(const LaunchCalls& calls, const std::wstring& text) {
-  calls.notify({NoticeIcon::Warning, text, kCaption});
+  calls.notify({NoticeIcon::Warning, text, texts::kLaunchCaption});
 }
 
 // Polls until the window shows, the process ends or the limit passes. True for the window;
@@ -67,12 +59,12 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
   target.exePath = GetInstalledExePath();
   if (target.folder.empty()) {
     LogMessage("Installed Velmora folder is missing.");
-    ShowWarning(calls, kMissingFolderText);
+    ShowWarning(calls, texts::kMissingInstallFolder);
     return false;
   }
   if (!IsFile(target.exePath)) {
     LogMessage("Velmora.exe is missing from %ls.", target.folder.c_str());
-    ShowWarning(calls, kMissingExecutableText);
+    ShowWarning(calls, texts::kMissingExecutable);
     return false;
   }
 
@@ -87,7 +79,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     if (!CreateProcessW(target.exePath.c_str(), target.commandLine.data(), nullptr, nullptr, FALSE, 0,
                         nullptr, target.folder.c_str(), &target.startup, &target.process)) {
       LogMessage("CreateProcessW(Velmora) failed: %lu.", GetLastError());
-      ShowWarning(calls, kStartFailedText);
+      ShowWarning(calls, texts::kCouldNotStartApp);
       return false;
     }
     LogMessage("Velmora launched with the current administrator token.");
@@ -106,7 +98,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     LogMessage("Velmora window did not appear within 30 seconds; the process is still running.");
   }
   const std::wstring logPath = GetLogFilePath();
-  ShowWarning(calls, kNoWindowText + (logPath.empty() ? std::wstring(kLogPathPattern) : logPath));
+  ShowWarning(calls, texts::kCouldNotOpenApp + (logPath.empty() ? std::wstring(kLogPathPattern) : logPath));
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include "base/run_mode.h"
 #include "msi/win/msiexec_runner.h"
 #include "msi/win/stop_running_copies.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 
@@ -13,7 +14,7 @@ bool InstallPackage(const std::wstring& msiPath, const std::wstring& logFolder, 
   std::wstring systemFolder;
   if (!GetSystemFolder(calls, systemFolder)) {
     LogMessage("Windows Installer not found; GetSystemDirectoryW failed.");
-    calls.notify({NoticeIcon::Error, L"Windows Installer could not be found."});
+    calls.notify({NoticeIcon::Error, texts::kInstallerNotFound});
     return false;
   }
   // Every attempt of one run writes the same log, so the last attempt's log is what stays.

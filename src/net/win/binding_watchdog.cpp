@@ -10,8 +10,11 @@ constexpr DWORD kWatchIntervalMilliseconds = 250;
 
 }  // namespace
 
-BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds)
-    : stallMilliseconds_(stallMilliseconds), lastBytesAt_(GetTickCount64()), watcher_([this] { Watch(); }) {}
+BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds, std::function<bool()> stopRequested)
+    : stallMilliseconds_(stallMilliseconds),
+      stopRequested_(std::move(stopRequested)),
+      lastBytesAt_(GetTickCount64()),
+      watcher_([this] { Watch(); }) {}
 
 BindingWatchdog::~BindingWatchdog() {
   {
@@ -28,7 +31,8 @@ void BindingWatchdog::Watch() {
   while (!stopping_) {
     stop_.wait_for(lock, std::chrono::milliseconds(kWatchIntervalMilliseconds));
     if (stopping_ || aborted_.load()) continue;
-    if (GetTickCount64() - lastBytesAt_.load() < stallMilliseconds_) continue;
+    const bool stalled = GetTickCount64() - lastBytesAt_.load() >= stallMilliseconds_;
+    if (!stalled && !(stopRequested_ && stopRequested_())) continue;
     // Before the binding has started there is nothing to abort yet; the next look will tell.
     IBinding* const binding = binding_;
     if (binding == nullptr) continue;

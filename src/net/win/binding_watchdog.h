@@ -1,7 +1,7 @@
 // A status callback for one urlmon binding that aborts the binding when no bytes have arrived
-// for a set time. The system downloader has no time-out of its own: against a server that
-// stops sending mid-body, or a connection reset that urlmon misses, it would wait for many
-// minutes while the setup window cannot be closed.
+// for a set time, or when a stop is requested (the user cancelled). The system downloader has no time-out of
+// its own: against a server that stops sending mid-body, or a connection reset that urlmon misses, it would
+// wait for many minutes while the setup window cannot be closed.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +18,7 @@ namespace velmora {
 class BindingWatchdog final : public IBindStatusCallback {
  public:
   // The watch starts at construction: the time to the first byte counts too.
-  explicit BindingWatchdog(DWORD stallMilliseconds);
+  BindingWatchdog(DWORD stallMilliseconds, std::function<bool()> stopRequested);
   BindingWatchdog(const BindingWatchdog&) = delete;
   BindingWatchdog& operator=(const BindingWatchdog&) = delete;
   // Stops the watch and lets go of the binding.
@@ -49,6 +50,7 @@ class BindingWatchdog final : public IBindStatusCallback {
   void Watch();
 
   const DWORD stallMilliseconds_;
+  const std::function<bool()> stopRequested_;  // asked from the watch's thread
   std::atomic<ULONG> references_{1};
   std::atomic<ULONGLONG> lastBytesAt_;
   std::atomic<bool> aborted_{false};

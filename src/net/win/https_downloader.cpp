@@ -92,6 +92,10 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
   std::uint64_t received = 0;
   if (t.progress) t.progress(0, total);
   for (;;) {
+    if (t.calls.stopRequested()) {
+      SetError(t.error, "Download cancelled by the user");
+      return false;
+    }
     DWORD read = 0;
     if (!t.api.WinHttpReadData(request, buffer.Data(), kReadBufferBytes, &read)) {
       SetErrorWithLastError(t.error, "Update download read failed");

@@ -21,6 +21,8 @@ struct DownloadCalls {
   std::function<const WinHttpApi&()> winHttpApi = GetWinHttpApi;  // asked only once the URL has passed
   const char* serverKeyPin = ServerKeyPin();
   std::function<BOOL(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)> writeFile = WriteFile;
+  // Asked before each read of the body; true stops the download there (the user cancelled).
+  std::function<bool()> stopRequested = CancelRequested;
 };
 
 class HttpsDownloader {
@@ -29,8 +31,8 @@ class HttpsDownloader {
 
   // Fetches the URL into destinationPath (created or truncated only once every check before the
   // body has passed). maxBytes 0 means 268,435,456. True when the whole body, at least one
-  // byte, is in the file. On false, *error (when error is non-null) holds the reason. The
-  // progress callable sees (0, total) first and then the bytes
+  // byte, is in the file. A stop requested through the calls ends it before the next read. On false, *error
+  // (when error is non-null) holds the reason. The progress callable sees (0, total) first and then the bytes
   // written after each write; it is released before the call returns.
   [[nodiscard]] bool Download(const std::wstring& destinationPath, std::uint64_t maxBytes,
                               DownloadProgress progress, std::string* error,

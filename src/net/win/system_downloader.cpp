@@ -11,7 +11,8 @@
 namespace velmora {
 
 bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& destinationPath,
-                                  std::string* error, DWORD stallMilliseconds) {
+                                  std::string* error, DWORD stallMilliseconds,
+                                  const std::function<bool()>& stopRequested) {
   ScopedLibrary urlmon(LoadLibraryExW(L"urlmon.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   const auto download = urlmon ? reinterpret_cast<decltype(&::URLDownloadToFileW)>(reinterpret_cast<void*>(
                                      GetProcAddress(urlmon.Get(), "URLDownloadToFileW")))
@@ -25,7 +26,7 @@ bool DownloadWithSystemDownloader(const std::string& url, const std::wstring& de
   HRESULT result = S_OK;
   {
     // Ended, and the binding let go, before urlmon is unloaded.
-    BindingWatchdog watchdog(stallMilliseconds);
+    BindingWatchdog watchdog(stallMilliseconds, stopRequested);
     result = download(nullptr, WidenAscii(url).c_str(), destinationPath.c_str(), 0, &watchdog);
   }
   urlmon.Close();

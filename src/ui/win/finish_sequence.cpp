@@ -3,16 +3,14 @@
 #include "base/bootstrap_log.h"
 #include "base/win/win_util.h"
 #include "ui/setup_window_state.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 namespace {
 
 void CreateShortcutOrSaySo(const FinishCalls& calls, HWND owner) {
   if (calls.createDesktopShortcut()) return;
-  calls.notify({NoticeIcon::Warning,
-                L"Velmora was installed successfully, but the desktop shortcut could not be "
-                L"created.\n\nTry opening Velmora from the Start menu.",
-                kSetupCaption, owner});
+  calls.notify({NoticeIcon::Warning, texts::kShortcutFailed, texts::kSetupCaption, owner});
 }
 
 }  // namespace

@@ -6,10 +6,11 @@
 #include "ui/palette.h"
 #include "ui/win/progress_screen.h"
 #include "ui/setup_window_state.h"
+#include "ui/win/window_dpi.h"
 
 namespace velmora {
 
-void PaintSetupWindow(HWND window) {
+void PaintSetupWindow(HWND window, const ScreenColors& colors) {
   const ScopedPaint paint = BeginScopedPaint(window);
   RECT client = {};
   GetClientRect(window, &client);
@@ -29,11 +30,19 @@ void PaintSetupWindow(HWND window) {
     const ScopedGraphics graphics(rawGraphics);
     gdip::GdipSetSmoothingMode(graphics.get(), Gdiplus::SmoothingModeAntiAlias);
     gdip::GdipSetTextRenderingHint(graphics.get(), Gdiplus::TextRenderingHintClearTypeGridFit);
-    gdip::GdipGraphicsClear(graphics.get(), WhiteColor);
+    gdip::GdipGraphicsClear(graphics.get(), colors.background);
+    // The screens draw in logical units; one transform scales every rectangle, font, line and
+    // radius to the window's DPI. At 96 DPI there is none, and the pixels are exactly those of
+    // an unscaled drawing.
+    const float scale = WindowScale(window);
+    if (scale != 1.0f)
+      gdip::GdipScaleWorldTransform(graphics.get(), scale, scale, Gdiplus::MatrixOrderPrepend);
+    const float logicalWidth = static_cast<float>(width) / scale;
+    const float logicalHeight = static_cast<float>(height) / scale;
     if (WindowState.finishScreenShown) {
-      DrawFinishScreen(graphics.get(), static_cast<float>(width), static_cast<float>(height));
+      DrawFinishScreen(graphics.get(), logicalWidth, logicalHeight, colors);
     } else {
-      DrawProgressScreen(graphics.get(), static_cast<float>(width), static_cast<float>(height));
+      DrawProgressScreen(graphics.get(), logicalWidth, logicalHeight, colors);
     }
   }
   BitBlt(paint.Get(), 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);

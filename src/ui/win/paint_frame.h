@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include "ui/palette.h"
+
 namespace velmora {
 
-void PaintSetupWindow(HWND window);
+void PaintSetupWindow(HWND window, const ScreenColors& colors);
 
 }  // namespace velmora

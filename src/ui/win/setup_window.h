@@ -5,6 +5,7 @@
 
 #include "base/win/win_util.h"
 #include "ui/win/finish_sequence.h"
+#include "ui/win/screen_colors.h"
 
 namespace velmora {
 
@@ -22,8 +23,10 @@ void UpdateHover(HWND window, int x, int y);
 
 // The fixed-size 500 x 216 window (caption, system menu, minimise box); its handle is stored in
 // SetupWindowHandle for the worker to post to. Null when the window could not be created. The
-// window keeps its own copy of the post-install actions until it is destroyed.
-HWND CreateSetupWindow(HINSTANCE instance, const FinishCalls& finishCalls = {});
+// window keeps its own copy of the post-install actions and of the colour calls until it is
+// destroyed.
+HWND CreateSetupWindow(HINSTANCE instance, const FinishCalls& finishCalls = {},
+                       const ScreenColorCalls& colorCalls = {});
 
 // Centres the window on the monitor under the mouse pointer, shows and paints it.
 void ShowSetupWindow(HWND window);

@@ -6,6 +6,7 @@
 #include "base/win/win_util.h"
 #include "launch/win/open_page_as_user.h"
 #include "ui/setup_window_state.h"
+#include "base/user_texts.h"
 
 namespace velmora {
 
@@ -24,22 +25,21 @@ struct PromptDialog {
 };
 
 constexpr PromptDialog kMissingDialog = {
-    L"Microsoft Edge WebView2 Runtime is missing",
-    L"Velmora uses the Microsoft Edge WebView2 Runtime for secure browser sign-in and web pages."
-    L"\n\nInstall it from Microsoft, then click Recheck. Velmora can still open without it, but "
-    L"web sign-in may not work.",
-    {{kInstallButton, L"Install"}, {kContinueWithoutButton, L"Not now"}},
+    texts::kWebView2MissingTitle,
+    texts::kWebView2MissingText,
+    {{kInstallButton, texts::kWebView2InstallButton}, {kContinueWithoutButton, texts::kWebView2NotNowButton}},
     kInstallButton,
-    L"Microsoft Edge WebView2 Runtime is missing.\n\nOpen the official Microsoft download page now?",
+    texts::kWebView2MissingQuestion,
     MB_ICONWARNING | MB_YESNO,
 };
 
 constexpr PromptDialog kRecheckDialog = {
-    L"Install WebView2, then recheck",
-    L"After the Microsoft installer finishes, click Recheck.",
-    {{kRecheckButton, L"Recheck"}, {kContinueWithoutButton, L"Continue without"}},
+    texts::kWebView2RecheckTitle,
+    texts::kWebView2RecheckText,
+    {{kRecheckButton, texts::kWebView2RecheckButton},
+     {kContinueWithoutButton, texts::kWebView2ContinueButton}},
     kRecheckButton,
-    L"Click Yes after installing WebView2 to recheck, or No to continue without it.",
+    texts::kWebView2RecheckQuestion,
     MB_ICONQUESTION | MB_YESNO,
 };
 
@@ -103,10 +103,7 @@ void PromptForWebView2(const WebView2PromptCalls& calls) {
     return;
   }
   WindowState.webView2Missing = true;
-  calls.notify({NoticeIcon::Warning,
-                L"Microsoft Edge WebView2 Runtime is still missing.\n\nVelmora can open, but web "
-                L"sign-in may not work until it is installed.",
-                kSetupCaption, Owner()});
+  calls.notify({NoticeIcon::Warning, texts::kWebView2StillMissing, kSetupCaption, Owner()});
   LogMessage("WebView2 recheck failed; runtime is still missing.");
 }
 

@@ -7,6 +7,7 @@
 namespace velmora {
 namespace {
 
+// A cancelled download is 1602 in either mode.
 TEST(ExitCodeFor, InteractiveRunsKeepZeroAndOne) {
   const struct {
     RunEnd end;
@@ -22,6 +23,7 @@ TEST(ExitCodeFor, InteractiveRunsKeepZeroAndOne) {
       {{Outcome::InstallFailed, FailureCause::InstallerCancelled}, 1},
       {{Outcome::InstallFailed, FailureCause::AnotherInstallRunning}, 1},
       {{Outcome::Restored, FailureCause::Installer}, 1},
+      {{Outcome::Cancelled}, 1602},
       {{Outcome::Pending}, 1},
   };
   for (const auto& c : cases) {
@@ -49,6 +51,7 @@ TEST(ExitCodeFor, UnattendedRunsGiveOneSystemCodePerEnding) {
       {{Outcome::InstallFailed, FailureCause::InstallerCancelled}, 1602},
       {{Outcome::InstallFailed, FailureCause::AnotherInstallRunning}, 1618},
       {{Outcome::Restored, FailureCause::Installer}, 1638},
+      {{Outcome::Cancelled}, 1602},
       {{Outcome::Pending}, 1627},
   };
   for (const RunMode mode : {RunMode::Passive, RunMode::Quiet}) {

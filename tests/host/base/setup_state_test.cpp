@@ -68,10 +68,12 @@ TEST_F(SetupStateTest, FinalReportsStoreOutcomeClearBusyAndPostTheirMessage) {
     FailureCause cause;
   };
   const auto closeBusy = [](Outcome outcome) { CloseSetup(outcome, FailureCause::AnotherInstallRunning); };
+  const auto close = [](Outcome outcome) { CloseSetup(outcome); };
   for (const Case& c :
        {Case{FinishSetup, Outcome::UpToDate, WM_SETUP_FINISH, FailureCause::None},
         Case{FinishSetup, Outcome::Installed, WM_SETUP_FINISH, FailureCause::None},
-        Case{closeBusy, Outcome::InstallFailed, WM_SETUP_CLOSE, FailureCause::AnotherInstallRunning}}) {
+        Case{closeBusy, Outcome::InstallFailed, WM_SETUP_CLOSE, FailureCause::AnotherInstallRunning},
+        Case{close, Outcome::Cancelled, WM_SETUP_CLOSE, FailureCause::None}}) {
     ResetSetupState(kWindow);
     c.report(c.outcome);
     EXPECT_EQ(SetupOutcome.load(), c.outcome);
@@ -82,6 +84,49 @@ TEST_F(SetupStateTest, FinalReportsStoreOutcomeClearBusyAndPostTheirMessage) {
     // The window reads both when the message arrives, so both are in place before the post.
     EXPECT_EQ(StatesAtPosts(), (std::vector<StateAtPost>{{c.outcome, false}}));
   }
+}
+
+// The worker offers and withdraws cancelling around each download; the window requests it.
+// Each step from each state, and what the state becomes.
+TEST_F(SetupStateTest, CancelIsGrantedOnlyWhileOfferedAndAGrantedRequestOutlivesTheWithdrawal) {
+  enum class Step { Offer, Withdraw, Request };
+  struct Case {
+    CancelState from;
+    Step step;
+    bool result;  // of Withdraw and Request; Offer has none
+    CancelState to;
+  };
+  const Case cases[] = {
+      {CancelState::NotOffered, Step::Offer, true, CancelState::Offered},
+      {CancelState::Offered, Step::Offer, true, CancelState::Offered},
+      {CancelState::Requested, Step::Offer, true, CancelState::Requested},
+      {CancelState::NotOffered, Step::Withdraw, true, CancelState::NotOffered},
+      {CancelState::Offered, Step::Withdraw, true, CancelState::NotOffered},
+      {CancelState::Requested, Step::Withdraw, false, CancelState::Requested},
+      {CancelState::NotOffered, Step::Request, false, CancelState::NotOffered},
+      {CancelState::Offered, Step::Request, true, CancelState::Requested},
+      {CancelState::Requested, Step::Request, false, CancelState::Requested},
+  };
+  for (const Case& c : cases) {
+    const int row = static_cast<int>(&c - cases);
+    SetupCancel = c.from;
+    bool result = true;
+    switch (c.step) {
+      case Step::Offer:
+        OfferCancel();
+        break;
+      case Step::Withdraw:
+        result = WithdrawCancel();
+        break;
+      case Step::Request:
+        result = RequestCancel();
+        break;
+    }
+    EXPECT_EQ(result, c.result) << row;
+    EXPECT_EQ(SetupCancel.load(), c.to) << row;
+    EXPECT_EQ(CancelRequested(), c.to == CancelState::Requested) << row;
+  }
+  EXPECT_TRUE(RecordedPosts().empty()) << "the worker, not the state, ends a cancelled run";
 }
 
 TEST_F(SetupStateTest, ProgressReporterPostsPercentAndStatusLine) {

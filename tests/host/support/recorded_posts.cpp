@@ -28,6 +28,7 @@ void ResetSetupState(WindowHandle window) {
   SetupWindowHandle = window;
   ProgressPercent = 0;
   ForceFallbackManifest = false;
+  SetupCancel = CancelState::NotOffered;
   RecordedPosts().clear();
   StatesAtPosts().clear();
 }

@@ -19,6 +19,14 @@ std::wstring FakeMachine::CachedPath(const std::wstring& version) const {
   return L"C:\\ProgramData\\Velmora\\Setup\\Cache\\" + CachedPackageName(version);
 }
 
+bool FakeMachine::Finish(const ScriptedDownload& download, const std::wstring& path, std::string* error) {
+  cancelAtDownloads.push_back(SetupCancel.load());
+  if (download.userCancels) cancelsGranted.push_back(RequestCancel());
+  if (download.ok || (download.userCancels && !download.body.empty())) files[path] = download.body;
+  if (!download.ok && error) *error = download.error;
+  return download.ok;
+}
+
 WorkerCalls FakeMachine::Calls() {
   WorkerCalls p;
   p.sweepEarlierRuns = [this] { ++sweeps; };
@@ -41,22 +49,12 @@ WorkerCalls FakeMachine::Calls() {
     for (const auto& [done, total] : next.progress) {
       if (progress) progress(done, total);
     }
-    if (next.ok) {
-      files[path] = next.body;
-    } else if (error) {
-      *error = next.error;
-    }
-    return next.ok;
+    return Finish(next, path, error);
   };
   p.systemDownload = [this](const std::string& url, const std::wstring& path, std::string* error) {
     events.push_back("system " + url);
     files.erase(path);
-    if (systemDownload.ok) {
-      files[path] = systemDownload.body;
-    } else if (error) {
-      *error = systemDownload.error;
-    }
-    return systemDownload.ok;
+    return Finish(systemDownload, path, error);
   };
   p.readManifestFile = [this](const std::wstring& path, std::string& text) {
     const auto found = files.find(path);
@@ -118,6 +116,7 @@ WorkerCalls FakeMachine::Calls() {
                                 std::uint32_t& lastExitCode) {
     lastExitCode = installExitCode;
     events.push_back("install");
+    cancelAtInstall = SetupCancel.load();
     strategyCalls.emplace_back(path, removeFirst);
     strategyLogFolders.push_back(logFolder);
     strategyVersions.push_back(versions);

@@ -17,6 +17,9 @@ struct ScriptedDownload {
   std::string body;                                               // written to the file when ok
   std::string error;                                              // given back when not ok
   std::vector<std::pair<std::uint64_t, std::uint64_t>> progress;  // reported before the result
+  // The user confirms "Cancel" while this download runs, after its progress. A download that
+  // ends cancelled leaves its body behind as a partial staged file.
+  bool userCancels = false;
 };
 
 struct FakeMachine {
@@ -50,8 +53,13 @@ struct FakeMachine {
   bool runFolderHeldAtInstall = false;
   bool runFolderHeld = false;
   int sweeps = 0;
+  std::vector<CancelState> cancelAtDownloads;  // while each download ran, the system one included
+  CancelState cancelAtInstall = CancelState::Requested;
+  std::vector<bool> cancelsGranted;  // what the window was told for each userCancels
 
   WorkerCalls Calls();
+  // The end of one scripted download, the same for both downloaders.
+  bool Finish(const ScriptedDownload& download, const std::wstring& path, std::string* error);
   std::wstring ManifestPath() const;
   std::wstring PackagePath() const;
   std::wstring CachedPath(const std::wstring& version) const;

@@ -624,5 +624,115 @@ TEST_F(WorkerWithFakeMachineTest, DownloadStatusLinesCarryTheOfferedVersion) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
 }
 
+// Cancelling is offered while the manifest and the package download, and withdrawn before
+// anything is checked or installed.
+TEST_F(WorkerWithFakeMachineTest, CancelIsOfferedOnlyWhileDownloading) {
+  ServeManifest();
+  FailDownload("Update download read failed (code 12030)");
+  FailDownload("Update download read failed (code 12030)");
+  machine.systemDownload = {true, kMsi, "", {}};
+  Run();
+  EXPECT_EQ(machine.cancelAtDownloads, std::vector<CancelState>(4, CancelState::Offered));
+  EXPECT_EQ(machine.cancelAtInstall, CancelState::NotOffered);
+  EXPECT_EQ(SetupCancel.load(), CancelState::NotOffered);
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+
+  // With the diagnostic switch the manifest is not downloaded, so nothing is offered for it.
+  ResetSetupState(kWindow);
+  machine = FakeMachine{};
+  machine.digests[kMsi] = kDigest;
+  ForceFallbackManifest = true;
+  machine.httpsDownloads.push_back({false, "", "Update server returned HTTP 404", {}});
+  machine.httpsDownloads.push_back({false, "", "Update server returned HTTP 404", {}});
+  Run();
+  EXPECT_EQ(machine.events[0], "https " + BuiltInManifest().packageUrl + " 536870912");
+  EXPECT_EQ(machine.cancelAtDownloads, std::vector<CancelState>(3, CancelState::Offered));
+}
+
+// The user confirms the cancel during each kind of download: the run stops there, with no
+// further attempt, no fallback and no install; the staged file is removed and the window is
+// closed with the cancelled outcome.
+TEST_F(WorkerWithFakeMachineTest, CancelDuringADownloadEndsTheRunThereAndRemovesTheStagedFile) {
+  const ScriptedDownload cancelled{false, "partial", "Download cancelled by the user", {}, true};
+  const ScriptedDownload failed{false, "", "Update download read failed (code 12030)", {}};
+  struct Case {
+    const char* name;
+    std::vector<ScriptedDownload> https;
+    ScriptedDownload system;
+    std::vector<std::string> events;  // after the manifest's download, for the package's
+    const char* line;
+    bool manifestServed;
+  };
+  const std::string manifestEvent = "https " + DefaultManifestUrl() + " 65536";
+  const std::string packageEvent = "https " + kPackageUrl + " 536870912";
+  const std::vector<Case> cases = {
+      {"manifest, first attempt",
+       {cancelled},
+       {},
+       {manifestEvent},
+       "Manifest download cancelled by the user.",
+       false},
+      {"manifest, second attempt",
+       {failed, cancelled},
+       {},
+       {manifestEvent, "sleep 600", manifestEvent},
+       "Manifest download cancelled by the user.",
+       false},
+      {"package, first attempt",
+       {cancelled},
+       {},
+       {manifestEvent, packageEvent},
+       "Installer download cancelled by the user.",
+       true},
+      {"package, second attempt",
+       {failed, cancelled},
+       {},
+       {manifestEvent, packageEvent, "sleep 600", packageEvent},
+       "Installer download cancelled by the user.",
+       true},
+      {"package, Windows downloader",
+       {failed, failed},
+       {false, "partial", "Windows downloader failed (0x80004004).", {}, true},
+       {manifestEvent, packageEvent, "sleep 600", packageEvent, "system " + kPackageUrl},
+       "Installer download cancelled by the user.",
+       true},
+      // The request came in as the last byte arrived: the worker still honours it.
+      {"package, complete as the user confirmed",
+       {{true, kMsi, "", {}, true}},
+       {},
+       {manifestEvent, packageEvent},
+       "Installer download cancelled by the user.",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetSetupState(kWindow);
+    CapturedLog().clear();
+    machine = FakeMachine{};
+    machine.digests[kMsi] = kDigest;
+    if (c.manifestServed) ServeManifest();
+    for (const ScriptedDownload& download : c.https) machine.httpsDownloads.push_back(download);
+    machine.systemDownload = c.system;
+    Run();
+    EXPECT_EQ(machine.events, c.events);
+    EXPECT_EQ(machine.cancelsGranted, std::vector<bool>{true});
+    EXPECT_TRUE(machine.strategyCalls.empty());
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Cancelled);
+    EXPECT_FALSE(SetupBusy.load());
+    EXPECT_EQ(FinalMessages(), std::vector<std::uint32_t>{WM_SETUP_CLOSE});
+    EXPECT_TRUE(CopyErrorText().empty()) << "the user asked for it: no failure message";
+    ASSERT_FALSE(Log().empty());
+    EXPECT_EQ(Log().back(), c.line);
+    // Neither the cancelled attempt nor any fallback is reported as a failure.
+    for (const std::string& line : Log()) {
+      EXPECT_EQ(line.find("failed: Download cancelled"), std::string::npos) << line;
+      EXPECT_EQ(line.find("built-in"), std::string::npos) << line;
+    }
+    EXPECT_TRUE(machine.locked.empty());
+    EXPECT_FALSE(machine.runFolderHeld);
+    ExpectNoTemporaryFilesLeft();
+  }
+}
+
 }  // namespace
 }  // namespace velmora

@@ -3,6 +3,7 @@
 // text of every message box it showed.
 #include <gtest/gtest.h>
 
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -215,6 +216,136 @@ TEST_F(SetupScenario, PartialPackageOfAKilledRunIsRemovedByTheNextRun) {
                       "Manifest version=1.1.8 ", "Finish screen shown for operation 1."}));
   EXPECT_FALSE(test::PathExists(partial));
   EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+std::uint64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Waits up to a minute for the staged package to grow past `size`; its new size, or 0.
+std::uint64_t WaitForGrowthPast(const std::wstring& path, std::uint64_t size) {
+  for (int i = 0; i < 600; ++i) {
+    const std::uint64_t now = FileSize(path);
+    if (now > size) return now;
+    Sleep(100);
+  }
+  return 0;
+}
+
+// The question box of the process, waited for up to ten seconds, with its text.
+HWND WaitForQuestion(DWORD processId, std::wstring& text) {
+  for (int i = 0; i < 100; ++i) {
+    const HWND box = test::FindProcessWindow(processId, L"#32770", L"Velmora Setup");
+    if (box != nullptr) {
+      Sleep(200);  // let it lay out its text
+      wchar_t buffer[256] = {};
+      GetDlgItemTextW(box, 0xFFFF, buffer, 256);  // a message box's text control
+      text = buffer;
+      return box;
+    }
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+// The progress bar's value as a screen reader reads it from another process: the window's
+// client object through oleacc (bound here at run time, as the program binds it), child 3.
+std::wstring ProgressValueOf(HWND window) {
+  const HMODULE oleacc = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const auto fromWindow = reinterpret_cast<decltype(&AccessibleObjectFromWindow)>(
+      reinterpret_cast<void*>(GetProcAddress(oleacc, "AccessibleObjectFromWindow")));
+  IAccessible* object = nullptr;
+  if (fromWindow == nullptr || FAILED(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                 reinterpret_cast<void**>(&object)))) {
+    return L"";
+  }
+  VARIANT bar;
+  VariantInit(&bar);
+  bar.vt = VT_I4;
+  bar.lVal = 3;
+  BSTR value = nullptr;
+  std::wstring text;
+  if (object->get_accValue(bar, &value) == S_OK && value != nullptr) {
+    text.assign(value, SysStringLen(value));
+    SysFreeString(value);
+  }
+  object->Release();
+  return text;
+}
+
+int PercentOf(const std::wstring& value) { return value.empty() ? -1 : std::stoi(value); }
+
+// The user cancels a slow package download. The close box asks; No leaves the download
+// running; Esc asks again; Yes stops it: exit code 1602, the staged package gone, no message,
+// and the installed product exactly as it was.
+TEST_F(SetupScenario, CancelDuringASlowDownloadEndsWith1602AndLeavesTheInstalledProductAlone) {
+  PreInstall("1.0.0");
+  const std::wstring installedExe = InstalledExePath();
+  const std::string installedBytes = test::ReadWholeFile(installedExe);
+  ASSERT_FALSE(installedBytes.empty());
+  const std::string url = PublishPackage("1.1.8");
+  PublishManifest(Manifest("1.1.8", url, test::SamplePackageOf("1.1.8").sha256, 0));
+  // 50 MB at 400 kB a second: minutes to go, and the staged file grows every read.
+  ASSERT_TRUE(test::SetServerBehaviour(
+      R"({"/downloads/Velmora-Setup-1.1.8-x64.msi": "rate=400000,body=zeros:50000000"})"));
+  ScopedProcessInformation setup;
+  ASSERT_TRUE(test::StartChild({L"", L"\"" + test::SetupProgramPath() + L"\""}, setup));
+  const DWORD pid = setup.ProcessId();
+  std::wstring staged;
+  for (int i = 0; i < 600 && staged.empty(); ++i) {
+    Sleep(100);
+    staged = PartialPackageOf(pid, runFolders);
+  }
+  ASSERT_FALSE(staged.empty()) << "the download never started";
+  const HWND window = test::FindProcessWindow(pid, L"VelmoraSetupWindow", L"Velmora Setup");
+  ASSERT_NE(window, nullptr);
+  // A screen reader follows the download: the bar's value rises as the file grows.
+  const std::wstring first = ProgressValueOf(window);
+  ASSERT_EQ(first.empty() ? L'?' : first.back(), L'%') << test::Narrow(first);
+  EXPECT_GT(WaitForGrowthPast(staged, FileSize(staged) + 1500000), 0u);
+  Sleep(300);
+  EXPECT_GT(PercentOf(ProgressValueOf(window)), PercentOf(first));
+
+  struct Ask {
+    const char* how;
+    UINT message;
+    WPARAM wParam;
+    int answer;
+  };
+  for (const Ask& ask :
+       {Ask{"close box, No", WM_CLOSE, 0, IDNO}, Ask{"Esc, Yes", WM_KEYDOWN, VK_ESCAPE, IDYES}}) {
+    SCOPED_TRACE(ask.how);
+    PostMessageW(window, ask.message, ask.wParam, 0);
+    std::wstring question;
+    const HWND box = WaitForQuestion(pid, question);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(question, L"Cancel Velmora setup?");
+    // The download goes on while the question waits.
+    const std::uint64_t before = FileSize(staged);
+    EXPECT_GT(WaitForGrowthPast(staged, before), before);
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(ask.answer, BN_CLICKED), 0);
+    if (ask.answer == IDNO) {
+      Sleep(300);
+      EXPECT_EQ(WaitForSingleObject(setup.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+      const std::uint64_t afterNo = FileSize(staged);
+      EXPECT_GT(WaitForGrowthPast(staged, afterNo), afterNo) << "No keeps the download running";
+    }
+  }
+  ASSERT_EQ(WaitForSingleObject(setup.Process(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  DWORD code = 0;
+  ASSERT_TRUE(GetExitCodeProcess(setup.Process(), &code));
+  EXPECT_EQ(code, 1602u);
+  EXPECT_EQ(test::FindProcessWindow(pid, L"#32770", nullptr), nullptr);
+  EXPECT_FALSE(test::PathExists(staged));
+  EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ", "Manifest version=1.1.8 ",
+                              "Cancel requested by the user.", "Installer download cancelled by the user."}));
+  // Nothing after the download ran: no package check, no Windows Installer.
+  EXPECT_EQ(Log().back(), "Installer download cancelled by the user.");
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.0.0");
+  EXPECT_EQ(test::ReadWholeFile(installedExe), installedBytes);
   ExpectOnlyMsiexecLogsLeft();
 }
 

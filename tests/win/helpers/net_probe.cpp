@@ -72,11 +72,18 @@ int Download(const wchar_t* url, const wchar_t* destination) {
   return 0;
 }
 
-int System(const wchar_t* url, const wchar_t* destination, const wchar_t* stallMilliseconds) {
+// With stopAfterMilliseconds, a stop is requested (as by the user's cancel) once that much
+// time has passed since the start.
+int System(const wchar_t* url, const wchar_t* destination, const wchar_t* stallMilliseconds,
+           const wchar_t* stopAfterMilliseconds) {
   std::string error;
   const DWORD stall = stallMilliseconds != nullptr ? std::wcstoul(stallMilliseconds, nullptr, 10)
                                                    : velmora::kSystemDownloadStallMilliseconds;
-  const bool ok = velmora::DownloadWithSystemDownloader(Narrow(url), destination, &error, stall);
+  const ULONGLONG start = GetTickCount64();
+  const ULONGLONG stopAfter =
+      stopAfterMilliseconds != nullptr ? std::wcstoull(stopAfterMilliseconds, nullptr, 10) : ~0ull;
+  const bool ok = velmora::DownloadWithSystemDownloader(
+      Narrow(url), destination, &error, stall, [=] { return GetTickCount64() - start >= stopAfter; });
   std::printf("result=%d\nerror=%s\n", ok ? 1 : 0, error.c_str());
   return 0;
 }
@@ -88,9 +95,10 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && (argc == 4 || argc == 5))
-    return System(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
-  std::fprintf(stderr,
-               "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS]\n");
+  if (mode == L"system" && argc >= 4 && argc <= 6)
+    return System(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr, argc == 6 ? argv[5] : nullptr);
+  std::fprintf(
+      stderr,
+      "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS [STOP_AFTER_MS]]\n");
   return 2;
 }

@@ -316,6 +316,41 @@ TEST_F(SandboxDownloadTest, FailedAndShortWritesAtWriteSeamDeleteTheStagingFile)
   }
 }
 
+// A cancel by the user is asked for before every read: a stop that comes after the first
+// buffer was written ends the download there, and the staged file goes with it.
+TEST_F(SandboxDownloadTest, StopRequestedAfterTheFirstBufferEndsTheDownloadBeforeTheNextRead) {
+  PlacePreviousFile();
+  bool stop = false;
+  int asked = 0;
+  DownloadCalls calls;
+  calls.stopRequested = [&] {
+    ++asked;
+    return stop;
+  };
+  Fetched f;
+  f.ok = HttpsDownloader(PackageUrl())
+             .Download(
+                 Destination(), 0,
+                 [&](std::uint64_t done, std::uint64_t total) {
+                   f.reports.emplace_back(done, total);
+                   stop = done > 0;
+                 },
+                 &f.error, calls);
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, "Download cancelled by the user");
+  EXPECT_FALSE(test::PathExists(Destination()));
+  ASSERT_EQ(f.reports.size(), 2u);
+  EXPECT_GT(f.reports[1].first, 0u);
+  EXPECT_LT(f.reports[1].first, package.size());
+  EXPECT_EQ(asked, 2) << "asked before the first read and before the second, which never came";
+
+  // Never asked to stop, the same download completes.
+  stop = false;
+  calls.stopRequested = [] { return false; };
+  EXPECT_TRUE(Fetch(PackageUrl(), Destination(), 0, calls).ok);
+  EXPECT_TRUE(test::FileHolds(Destination(), package));
+}
+
 // In a process of its own, so that this is the run's first download.
 TEST_F(SandboxDownloadTest, RejectedUrlNeitherLoadsWinHttpNorReachesTheServer) {
   PlacePreviousFile();

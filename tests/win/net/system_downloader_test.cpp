@@ -133,6 +133,28 @@ TEST_F(SystemDownloaderTest, NoBytesForTheStallLimitAbortsTheDownload) {
   }
 }
 
+// The user's cancel reaches the system downloader too: a slow body that would take minutes is
+// aborted soon after the stop is requested, and no file is left. In a process of its own, as
+// above.
+TEST_F(SystemDownloaderTest, StopRequestedMidBodyAbortsTheDownloadAndLeavesNoFile) {
+  constexpr ULONGLONG kStopAfter = 1500;
+  const std::string url = "https://elsewhere.test/_/rate=20000" + path;
+  std::map<std::string, std::string> values;
+  const ULONGLONG start = GetTickCount64();
+  ASSERT_TRUE(test::RunNetProbe(L"", "",
+                                "system " + test::ShellQuote(url) + " " +
+                                    test::ShellQuote(test::Narrow(Destination())) + " 60000 " +
+                                    std::to_string(kStopAfter),
+                                values));
+  const ULONGLONG elapsed = GetTickCount64() - start;
+  EXPECT_EQ(values["result"], "0");
+  EXPECT_EQ(values["error"], "Windows downloader failed (0x80004004).");
+  EXPECT_FALSE(test::PathExists(Destination()));
+  EXPECT_GE(elapsed, kStopAfter);
+  // At 20,000 bytes a second the whole body would take far longer than this.
+  EXPECT_LT(elapsed * 20, package.size()) << "the download ran to its end";
+}
+
 // In a process of its own with urlmon ruled out by the loader.
 TEST_F(SystemDownloaderTest, WithoutUrlmonTheDestinationIsLeftAsItWas) {
   std::map<std::string, std::string> values;

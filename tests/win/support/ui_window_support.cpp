@@ -81,20 +81,21 @@ void ResetWindowAndSetupState() {
   SetupOperation.exchange(Operation::None);
   SetupOutcome.exchange(Outcome::Pending);
   ProgressPercent = 0;
+  SetupCancel.exchange(CancelState::NotOffered);
   SetupWindowHandle = nullptr;
   std::lock_guard<std::mutex> lock(StatusLock);
   StatusText.clear();
   ErrorText.clear();
 }
 
-SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls) {
+SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls, const ScreenColorCalls& colorCalls) {
   ResetWindowAndSetupState();
   // The display outlives each test: a pointer left over the window by an earlier one would hover.
   SetCursorPos(1, 1);
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const bool registered = RegisterSetupWindowClass(instance);
   EXPECT_TRUE(registered || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
-  window_ = CreateSetupWindow(instance, finishCalls);
+  window_ = CreateSetupWindow(instance, finishCalls, colorCalls);
   EXPECT_NE(window_, nullptr);
   EXPECT_EQ(SetupWindowHandle, window_);
   ShowSetupWindow(window_);

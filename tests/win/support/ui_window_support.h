@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/win/finish_sequence.h"
+#include "ui/win/screen_colors.h"
 #include "win_test_support.h"
 
 namespace velmora::test {
@@ -31,10 +32,11 @@ void ResetWindowAndSetupState();
 
 // The real setup window, registered, created and shown as the entry does; destroyed afterwards
 // if the test has not closed it. The log goes to a ProgramData folder of the test's own. The
-// window runs the post-install actions it is given, the program's own unless a test says.
+// window runs the post-install actions and picks its colours with the calls it is given, the
+// program's own unless a test says.
 class SetupWindowFixture {
  public:
-  explicit SetupWindowFixture(const FinishCalls& finishCalls = {});
+  explicit SetupWindowFixture(const FinishCalls& finishCalls = {}, const ScreenColorCalls& colorCalls = {});
   ~SetupWindowFixture();
   SetupWindowFixture(const SetupWindowFixture&) = delete;
   SetupWindowFixture& operator=(const SetupWindowFixture&) = delete;

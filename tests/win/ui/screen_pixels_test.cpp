@@ -271,5 +271,34 @@ TEST_F(ScreenPixelsTest, FinishScreenWithTheWebView2WarningScreenshot) {
   Screenshot(L"finish-screen-webview2-warning");
 }
 
+// The focus cue appears once the keyboard is used: dotted ink around the focused option's
+// words, then dotted white inside the Finish button; nothing else on the screen changes.
+TEST_F(ScreenPixelsTest, FocusCueAppearsOnlyOnceTheKeyboardIsUsed) {
+  SetupOperation.exchange(Operation::Install);
+  window_.ShowFinishScreen();
+  const Capture before = Client();
+  window_.PressKey(VK_TAB);  // to the shortcut option
+  const Capture shortcut = Client();
+  EXPECT_EQ(shortcut.Crop(0, 0, W(), 176), before.Crop(0, 0, W(), 176));
+  EXPECT_EQ(shortcut.Crop(0, 204, W(), H() - 204), before.Crop(0, 204, W(), H() - 204));
+  // Left of the words, in the gap after the box, the cue's dotted side.
+  EXPECT_EQ(before.InkPixels(56, 178, 8, 24), 0);
+  EXPECT_GE(shortcut.PixelsOf(Rgb(InkColor), 56, 178, 8, 24), 4);
+  EXPECT_LT(shortcut.PixelsOf(Rgb(InkColor), 56, 178, 8, 24), 24) << "dotted, not solid";
+  // The box itself keeps its look.
+  EXPECT_EQ(shortcut.Crop(30, 178, 24, 24), before.Crop(30, 178, 24, 24));
+  Screenshot(L"finish-screen-focus-cue");
+
+  window_.PressKey(VK_TAB);  // to Finish
+  const Capture finish = Client();
+  Screenshot(L"finish-screen-focus-on-finish");
+  EXPECT_EQ(finish.Crop(0, 0, W(), H() - 80), before.Crop(0, 0, W(), H() - 80));
+  // The cue's top side runs about 4 pixels inside the button face, clear of the label.
+  const int top = H() - 74;
+  EXPECT_EQ(before.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 0);
+  EXPECT_GT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 20);
+  EXPECT_LT(finish.PixelsOf(Rgb(WhiteColor), W() - 166, top, 128, 4), 128) << "dotted, not solid";
+}
+
 }  // namespace
 }  // namespace velmora

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "ui/win/finish_sequence.h"
 #include "ui/setup_window_state.h"
 #include "ui/win/window_placement.h"
+#include "ui_dialog_driver.h"
 #include "ui_window_support.h"
 
 namespace velmora {
@@ -122,10 +124,61 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseRow{"EscapeOnceTheWorkerIsDone", true, false, WM_KEYDOWN, VK_ESCAPE, true},
                       CloseRow{"EscapeOnTheFinishScreen", true, true, WM_KEYDOWN, VK_ESCAPE, true},
                       CloseRow{"ReturnOnTheProgressScreen", true, false, WM_KEYDOWN, VK_RETURN, false},
-                      CloseRow{"OtherKeyOnTheFinishScreen", true, true, WM_KEYDOWN, VK_SPACE, false},
+                      CloseRow{"OtherKeyOnTheFinishScreen", true, true, WM_KEYDOWN, 'A', false},
                       CloseRow{"WorkerCloseWhileBusy", false, false, WM_SETUP_CLOSE, 0, false},
                       CloseRow{"WorkerCloseOnceDone", true, false, WM_SETUP_CLOSE, 0, true}),
     [](const ::testing::TestParamInfo<CloseRow>& info) { return std::string(info.param.name); });
+
+bool Logged(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// While a download runs, the close box and Esc ask whether to cancel, with the window as the
+// box's owner. No leaves the download going and the next close asks again; a close while the
+// question is open asks nothing more; Yes requests the cancel and leaves closing to the worker.
+TEST_F(SetupWindowTest, CloseOrEscapeDuringADownloadAsksAndOnlyYesRequestsTheCancel) {
+  OfferCancel();
+  const HWND window = window_.Window();
+  test::DialogDriver driver(
+      L"Velmora Setup", {{IDNO, false, [window] { PostMessageW(window, WM_CLOSE, 0, 0); }}, {IDNO}, {IDYES}},
+      [this] { return window_.LogLines(); });
+  window_.Post(WM_CLOSE);
+  EXPECT_TRUE(window_.Alive());
+  EXPECT_EQ(SetupCancel.load(), CancelState::Offered);
+  window_.PressKey(VK_ESCAPE);
+  EXPECT_EQ(SetupCancel.load(), CancelState::Offered);
+  window_.Post(WM_CLOSE);
+  EXPECT_EQ(SetupCancel.load(), CancelState::Requested);
+  EXPECT_TRUE(window_.Alive()) << "the worker closes the window once it has stopped";
+  const std::vector<test::SeenDialog> seen = driver.Finish();
+  ASSERT_EQ(seen.size(), 3u);
+  for (const test::SeenDialog& dialog : seen) {
+    EXPECT_TRUE(dialog.expected);
+    EXPECT_EQ(dialog.owner, window);
+    EXPECT_TRUE(test::ShowsText(dialog, L"Cancel Velmora setup?"));
+    EXPECT_TRUE(test::ShowsText(dialog, L"&Yes"));
+    EXPECT_TRUE(test::ShowsText(dialog, L"&No"));
+  }
+  EXPECT_TRUE(Logged(window_.LogLines(), "Cancel requested by the user."));
+  EXPECT_TRUE(actions_.empty());
+}
+
+// The download ended while the question was open: the late Yes is refused, the run goes on,
+// and from then on a close is ignored without a question, as it is while Windows Installer runs.
+TEST_F(SetupWindowTest, YesAfterTheDownloadEndedIsDeclinedAndLaterClosesAskNothing) {
+  OfferCancel();
+  test::DialogDriver driver(L"Velmora Setup", {{IDYES, false, [] { (void)WithdrawCancel(); }}},
+                            [this] { return window_.LogLines(); });
+  window_.PressKey(VK_ESCAPE);
+  EXPECT_EQ(SetupCancel.load(), CancelState::NotOffered);
+  window_.Post(WM_CLOSE);
+  window_.PressKey(VK_ESCAPE);
+  EXPECT_TRUE(window_.Alive());
+  const std::vector<test::SeenDialog> seen = driver.Finish();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(Logged(window_.LogLines(), "Cancel declined: the download had already ended."));
+  EXPECT_FALSE(Logged(window_.LogLines(), "Cancel requested by the user."));
+}
 
 TEST_F(SetupWindowTest, WorkerCloseAfterFailSetupClosesWithoutUserAction) {
   std::thread worker([] { FailSetup(FailureCause::PackageCheck, L"The package could not be verified."); });
@@ -256,6 +309,76 @@ TEST_F(SetupWindowTest, SecondClickSelectsTheOptionAgain) {
   EXPECT_TRUE(WindowState.launchSelected);
 }
 
+// Keys as the system posts them; Shift is held in this thread's keyboard state while it applies.
+void PressTab(test::SetupWindowFixture& window, bool shift) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  const BYTE before = keys[VK_SHIFT];
+  keys[VK_SHIFT] = shift ? 0x80 : 0;
+  SetKeyboardState(keys);
+  window.PressKey(VK_TAB);
+  keys[VK_SHIFT] = before;
+  SetKeyboardState(keys);
+}
+
+// Finish by keyboard alone: Tab moves the focus to the shortcut option, Space clears it, two
+// more Tabs go round past Finish to the launch option, and Enter finishes from there.
+TEST_F(SetupWindowTest, KeyboardOnlyFinishTabSpaceTabTabEnter) {
+  FinishWith(Operation::Install);
+  EXPECT_EQ(WindowState.focus, FinishTarget::LaunchOption);
+  EXPECT_FALSE(WindowState.focusCueShown) << "hidden until the keyboard is used";
+  PressTab(window_, false);
+  EXPECT_EQ(WindowState.focus, FinishTarget::ShortcutOption);
+  EXPECT_TRUE(WindowState.focusCueShown);
+  window_.PressKey(VK_SPACE);
+  EXPECT_FALSE(WindowState.shortcutSelected);
+  EXPECT_TRUE(WindowState.launchSelected);
+  PressTab(window_, false);
+  EXPECT_EQ(WindowState.focus, FinishTarget::FinishButton);
+  PressTab(window_, false);
+  EXPECT_EQ(WindowState.focus, FinishTarget::LaunchOption);
+  const std::optional<int> quit = window_.PressKey(VK_RETURN);
+  EXPECT_FALSE(window_.Alive());
+  EXPECT_EQ(quit, std::optional<int>(0));
+  EXPECT_EQ(actions_, std::vector<std::string>{"launch"});
+  EXPECT_EQ(window_.LogLines().back(), "Finish requested: launch=1 shortcut=0.");
+}
+
+// Shift+Tab goes backwards; Space on an option toggles it, on Finish presses the button.
+TEST_F(SetupWindowTest, ShiftTabGoesBackAndSpaceActsOnTheFocusedTarget) {
+  FinishWith(Operation::Install);
+  PressTab(window_, true);
+  EXPECT_EQ(WindowState.focus, FinishTarget::FinishButton);
+  PressTab(window_, true);
+  EXPECT_EQ(WindowState.focus, FinishTarget::ShortcutOption);
+  PressTab(window_, true);
+  EXPECT_EQ(WindowState.focus, FinishTarget::LaunchOption);
+  window_.PressKey(VK_SPACE);
+  EXPECT_FALSE(WindowState.launchSelected);
+  window_.PressKey(VK_SPACE);
+  EXPECT_TRUE(WindowState.launchSelected);
+  // A click on an option moves the focus there, as on a check box.
+  window_.ReleaseLeftButton(100, 190);
+  EXPECT_EQ(WindowState.focus, FinishTarget::ShortcutOption);
+  EXPECT_FALSE(WindowState.shortcutSelected);
+  PressTab(window_, false);
+  EXPECT_TRUE(window_.Alive());
+  window_.PressKey(VK_SPACE);
+  EXPECT_FALSE(window_.Alive());
+  EXPECT_EQ(actions_, std::vector<std::string>{"launch"});
+}
+
+// On the progress screen the keys that work the finish screen do nothing, and the focus cue
+// stays hidden.
+TEST_F(SetupWindowTest, TabAndSpaceOnTheProgressScreenDoNothing) {
+  PressTab(window_, false);
+  window_.PressKey(VK_SPACE);
+  EXPECT_EQ(WindowState.focus, FinishTarget::LaunchOption);
+  EXPECT_FALSE(WindowState.focusCueShown);
+  EXPECT_TRUE(WindowState.launchSelected && WindowState.shortcutSelected);
+  EXPECT_TRUE(window_.Alive());
+}
+
 // Mouse moves: exactly one hover flag on the finish screen, none on the progress screen.
 struct HoverRow {
   const char* name;
@@ -380,6 +503,15 @@ INSTANTIATE_TEST_SUITE_P(
                       PlacementRow{
                           "LargerThanTheWorkAreaTruncatesTowardZero", 1291, 811, false, {-5, -5, 1286, 806}}),
     [](const ::testing::TestParamInfo<PlacementRow>& info) { return std::string(info.param.name); });
+
+// Moved to a monitor of another scale, or the scale changed: the window takes the rectangle
+// the system suggests for the new DPI.
+TEST_F(SetupWindowTest, DpiChangeTakesTheSuggestedRectangle) {
+  RECT suggested = {100, 120, 100 + 750, 120 + 324};
+  SendMessageW(window_.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_TRUE(SameRect(window_.WindowRect(), suggested)) << Describe(window_.WindowRect());
+  EXPECT_TRUE(window_.Alive());
+}
 
 TEST_F(SetupWindowTest, PlacingNoWindowDoesNothing) {
   PlaceWindowOnMonitor(nullptr, 520, 340, false);
