@@ -179,8 +179,8 @@ void OnSetupFinish(HWND window) {
   SetupWindowState& state = WindowState;
   if (SetupBusy.load() || state.finishScreenShown) return;
   state.finishScreenShown = true;
-  const FinishCalls* stored = FinishCallsOf(window);
-  state.actionsOffered = (stored != nullptr ? *stored : FinishCalls{}).signedInUserPresent();
+  const SetupWindowCalls* stored = CallsOf(window);
+  state.actionsOffered = (stored != nullptr ? stored->finish : FinishCalls{}).signedInUserPresent();
   if (!state.actionsOffered) {
     state.launchSelected = false;
     state.shortcutSelected = false;

@@ -98,7 +98,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && (argc >= 4 && argc <= 6 || argc == 8 || argc == 9)) return System(argc, argv);
+  if (mode == L"system" && ((argc >= 4 && argc <= 6) || argc == 8 || argc == 9)) return System(argc, argv);
   std::fprintf(stderr,
                "usage: win_net_probe load | plain | download URL DEST | "
                "system URL DEST [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]\n");
