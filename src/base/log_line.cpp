@@ -71,7 +71,7 @@ std::string FormatLogMessage(const char* format, va_list args) {
       out += *p++;
       continue;
     }
-    // The spec is rebuilt as it is read, with a '*' width or precision replaced by its
+    // The conversion is rebuilt as it is read, with a '*' width or precision replaced by its
     // argument, so that every later argument is still read from its own slot.
     std::string spec(1, *p++);
     while (*p != '\0' && std::strchr("-+ #0", *p) != nullptr) spec += *p++;
