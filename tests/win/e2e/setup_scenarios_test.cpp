@@ -350,11 +350,12 @@ class SignedManifestScenario : public SetupScenario {
   }
 };
 
-// The keys that the signed-manifest program trusts are the test PKI's, as make_pki.sh prints them.
+// The keys that the signed-manifest and publisher programs trust are the test PKI's, as
+// make_pki.sh prints them.
 TEST(SignedManifestProfile, ItsKeysAreTheTestPkisManifestKeys) {
   std::string profile;
-  for (const char c : test::ReadWholeFile(
-           test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tests/profiles/sandbox_signed_manifest.h"))) {
+  for (const char c : test::ReadWholeFile(test::DosPathOf(
+           std::string(VELMORA_SOURCE_DIR) + "/tests/profiles/sandbox_manifest_signing_keys.h"))) {
     // Literals joined: a long key may be written as adjacent string literals.
     if (c != '"' && c != ' ' && c != '\n') profile.push_back(c);
   }
@@ -733,10 +734,11 @@ TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
   }
 }
 
-// VelmoraSetupPublisher.exe: the sandbox profile with the sandbox publisher's key. The host
-// holds the pinned TLS key but not the publisher's signing key, and serves what it pleases
-// with a manifest whose digest matches.
-class PublisherScenario : public SetupScenario {
+// VelmoraSetupPublisher.exe: the sandbox profile with the test PKI's manifest signing keys and
+// the sandbox publisher's key. The host holds the pinned TLS key and, worse, the manifest key,
+// but not the publisher's signing key: it serves what it pleases with a correctly signed
+// manifest whose digest matches.
+class PublisherScenario : public SignedManifestScenario {
  protected:
   // The 1.1.8 package as signed by "publisher" or "other-publisher", or unsigned ("").
   void Offer(const std::string& signer) {
@@ -749,11 +751,15 @@ class PublisherScenario : public SetupScenario {
     const std::wstring relative = L"downloads\\Velmora-Setup-1.1.8-x64.msi";
     ASSERT_TRUE(test::PublishCopy(relative, package));
     published.push_back(relative);
-    PublishManifest(
-        Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest, 0));
+    const std::string manifest =
+        Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest, 0);
+    PublishManifest(manifest);
+    PublishSignature(test::OpensslSignature(manifest, "manifest-key-1"));
   }
 
+  // A run with a fresh log, for a table's next row.
   SetupRunResult RunPublisherProgram() {
+    DeleteFileW(LogPath().c_str());
     SetupRunOptions options;
     options.program = test::TestBinaryFolder() + L"\\..\\VelmoraSetupPublisher.exe";
     options.unselectLaunch = true;
@@ -776,7 +782,8 @@ TEST_F(PublisherScenario, PackageOfAnotherPublisherOrUnsignedIsRefusedAndTheProd
     const std::string reason = *signer ? "signed by Velmora Sandbox Other Publisher (key "
                                        : "the package is not signed (0x800B0100).";
     EXPECT_TRUE(
-        InOrder(Log(), {"Installed version=1.0.0 ", "Downloaded MSI publisher check failed: " + reason}));
+        InOrder(Log(), {"Manifest signature verified with signing key 1; ", "Installed version=1.0.0 ",
+                        "Downloaded MSI publisher check failed: " + reason}));
     EXPECT_EQ(RegistryValue(L"Version"), L"1.0.0");
     EXPECT_TRUE(runFolders.FileNames().empty()) << "msiexec never ran, so it left no log";
     ExpectOnlyMsiexecLogsLeft();
@@ -791,7 +798,7 @@ TEST_F(PublisherScenario, PackageSignedByThePublisherUpdates) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.finishScreenSeen);
   EXPECT_TRUE(run.messageBoxes.empty());
-  EXPECT_TRUE(InOrder(Log(), {"Installed version=1.0.0 ",
+  EXPECT_TRUE(InOrder(Log(), {"Manifest signature verified with signing key 1; ", "Installed version=1.0.0 ",
                               "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key ",
                               "Installer downloaded to ", "Finish screen shown for operation 2."}));
   EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
