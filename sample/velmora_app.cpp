@@ -2,7 +2,10 @@
 // and stops. It is started without arguments, so tests steer it through a control file beside
 // the executable, read once at start:
 //
-//   window      show the window and run until WM_CLOSE (the default, also with no file)
+//   window      show the window and run until WM_CLOSE (the default, also with no file); on
+//               WM_CLOSE first write velmora-sample-saved.txt ("saved") beside the executable,
+//               as an application saves its user's work when asked to close
+//   ignoreclose with a window: answer WM_CLOSE by doing nothing, like a hung application
 //   nowindow    never create a window; stay running until killed, at most two minutes
 //   exit N      exit at once with code N (unsigned decimal), no window
 //   report      first write velmora-sample-report.txt beside the executable (UTF-8 lines
@@ -27,6 +30,7 @@ constexpr wchar_t kBanner[] = L"Velmora " VELMORA_SAMPLE_VERSION;
 constexpr wchar_t kControlFileName[] = L"velmora-sample-mode.txt";
 constexpr wchar_t kReportFileName[] = L"velmora-sample-report.txt";
 constexpr wchar_t kReportTempName[] = L"velmora-sample-report.txt.tmp";
+constexpr wchar_t kSavedFileName[] = L"velmora-sample-saved.txt";
 constexpr DWORD kControlFileLimit = 4096;
 constexpr DWORD kNoWindowLifetimeMs = 120000;
 constexpr DWORD kLongestModulePath = 32768;
@@ -97,7 +101,15 @@ struct ControlSettings {
   RunMode mode = RunMode::Window;
   unsigned long exitCode = 0;
   bool writeReport = false;
+  bool ignoreClose = false;
 };
+
+// What the window does on WM_CLOSE, set once before the window is made.
+struct CloseBehaviour {
+  bool ignore = false;
+  std::wstring savedPath;
+};
+CloseBehaviour Closing;
 
 std::string WithCode(const char* message, DWORD code) {
   return std::string(message) + " (code " + std::to_string(code) + ")";
@@ -129,6 +141,8 @@ std::string_view Trim(std::string_view text) {
     settings.mode = RunMode::NoWindow;
   } else if (line == "report") {
     settings.writeReport = true;
+  } else if (line == "ignoreclose") {
+    settings.ignoreClose = true;
   } else if (line.substr(0, 5) == "exit " || line.substr(0, 5) == "exit\t") {
     if (!ParseExitCode(Trim(line.substr(5)), settings.exitCode)) {
       if (error) *error = "bad exit code in control line: " + std::string(line);
@@ -293,6 +307,11 @@ LRESULT CALLBACK SampleWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       EndPaint(window, &paint);
       return 0;
     }
+    case WM_CLOSE:
+      if (Closing.ignore) return 0;
+      if (!WriteWholeFile(Closing.savedPath, "saved\n", nullptr)) DeleteFileW(Closing.savedPath.c_str());
+      DestroyWindow(window);
+      return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
@@ -352,6 +371,8 @@ int Run(HINSTANCE instance, int showCommand, std::string* error) {
     case RunMode::Window:
       break;
   }
+  Closing.ignore = settings.ignoreClose;
+  Closing.savedPath = folder + kSavedFileName;
   return RunWindow(instance, showCommand, error);
 }
 

@@ -65,8 +65,11 @@ std::vector<AccessibleElement> AccessibleElements(const SetupWindowState& state,
                            FinishTarget::FinishButton};
   finish.focused = state.focus == FinishTarget::FinishButton;
   finish.isDefault = true;
-  return {Text(FinishHeading(SetupOperation.load()), layout.heading),
-          Text(FinishBody(state.webView2Missing), layout.body), Option(state, FinishTarget::LaunchOption),
+  const AccessibleElement heading = Text(FinishHeading(SetupOperation.load()), layout.heading);
+  const AccessibleElement body = Text(FinishBody(state.webView2Missing, state.actionsOffered), layout.body);
+  // Options that are not on the screen are not announced either.
+  if (!state.actionsOffered) return {heading, body, finish};
+  return {heading, body, Option(state, FinishTarget::LaunchOption),
           Option(state, FinishTarget::ShortcutOption), finish};
 }
 

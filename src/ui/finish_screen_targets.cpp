@@ -11,11 +11,12 @@ bool Contains(const TargetRect& rect, float x, float y) {
 
 }  // namespace
 
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale) {
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale,
+                                 bool optionsOffered) {
   const float px = static_cast<float>(x);
   const float py = static_cast<float>(y);
   const auto hits = [&](FinishTargetPart part) {
-    return Contains(ScaleRect(FinishTargetRect(part), scale), px, py);
+    return optionsOffered && Contains(ScaleRect(FinishTargetRect(part), scale), px, py);
   };
   if (hits(FinishTargetPart::LaunchBox) || hits(FinishTargetPart::LaunchLabel))
     return FinishTarget::LaunchOption;
@@ -28,7 +29,8 @@ FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight
   return FinishTarget::NoTarget;
 }
 
-FinishTarget NextFocus(FinishTarget current, bool backwards) {
+FinishTarget NextFocus(FinishTarget current, bool backwards, bool optionsOffered) {
+  if (!optionsOffered) return FinishTarget::FinishButton;
   constexpr FinishTarget kOrder[] = {FinishTarget::LaunchOption, FinishTarget::ShortcutOption,
                                      FinishTarget::FinishButton};
   constexpr int kCount = 3;

@@ -41,11 +41,14 @@ enum class FinishTarget { NoTarget, LaunchOption, ShortcutOption, FinishButton }
 
 // Edges count as inside; the gap between a box and its label is no target. The point and the
 // client size are in pixels; scale is pixels per logical unit (the window's DPI / 96), by which
-// the targets are scaled as they are drawn.
-FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale = 1.0f);
+// the targets are scaled as they are drawn. Without the options on the screen only the button
+// is a target.
+FinishTarget HitTestFinishScreen(int x, int y, int clientWidth, int clientHeight, float scale = 1.0f,
+                                 bool optionsOffered = true);
 
 // The tab order: launch option, shortcut option, Finish, and round again; backwards for
-// Shift+Tab. NoTarget goes to the first (or, backwards, the last) target.
-FinishTarget NextFocus(FinishTarget current, bool backwards);
+// Shift+Tab. NoTarget goes to the first (or, backwards, the last) target. Without the options
+// the focus stays on Finish.
+FinishTarget NextFocus(FinishTarget current, bool backwards, bool optionsOffered = true);
 
 }  // namespace velmora

@@ -21,8 +21,8 @@ const wchar_t* FinishHeading(Operation operation) {
   }
 }
 
-std::wstring FinishBody(bool webView2Missing) {
-  std::wstring body = texts::kFinishBody;
+std::wstring FinishBody(bool webView2Missing, bool actionsOffered) {
+  std::wstring body = actionsOffered ? texts::kFinishBody : texts::kFinishBodyWithoutActions;
   if (webView2Missing) body += std::wstring(L"\n") + texts::kWebView2MissingWarning;
   return body;
 }

@@ -21,7 +21,8 @@ std::wstring ProgressStatusLine(const std::wstring& statusText);
 const wchar_t* FinishHeading(Operation operation);
 
 // The finish body, with the WebView2 warning on a line of its own when the runtime is missing.
-std::wstring FinishBody(bool webView2Missing);
+// Without the launch and shortcut options it points the user to the Start menu instead.
+std::wstring FinishBody(bool webView2Missing, bool actionsOffered = true);
 
 const wchar_t* FinishButtonLabel(bool finishing, bool launchSelected);
 

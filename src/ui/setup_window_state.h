@@ -10,6 +10,9 @@ namespace velmora {
 struct SetupWindowState {
   bool launchSelected = true;
   bool shortcutSelected = true;
+  // Cleared when the finish screen finds no signed-in user to act for (no shell window): the
+  // launch and the shortcut would then run as administrator, so neither is offered or done.
+  bool actionsOffered = true;
   // Set once when the finish screen replaces the progress screen; never cleared.
   bool finishScreenShown = false;
   // Set once when the Finish sequence starts; from then on all input is ignored.

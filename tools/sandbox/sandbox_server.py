@@ -22,9 +22,13 @@ where REST maps to the document root, or through DOCROOT/_behaviour.json, read o
     cut=N              send only the first N bytes of the body, announce the full size, close
     body=empty         a 200 with a zero-length body instead of the file
     body=zeros:N       N generated zero bytes instead of the file
+    body=endless       generated zero bytes without end and without Content-Length, until the
+                       client closes the connection (at most 15 minutes)
     body=html | html   a small text/html page instead of the file
     delay=SECONDS      wait before answering
     rate=BYTES         send a file or zeros body at about BYTES bytes a second
+    trickle            the same as rate=512: a body that keeps coming, but slower than any
+                       client's minimum rate (64 KiB a minute is about 1,092 bytes a second)
     reset              after the body (or cut=N bytes of it) abort the connection with a TCP reset;
                        a clean close ends a short body without a read error in some clients
     stall              after the body (or cut=N bytes of it) send nothing more and keep the
@@ -72,6 +76,7 @@ import urllib.parse
 import warnings
 
 CHUNK = 1 << 20
+TRICKLE_RATE = 512
 ZEROS = memoryview(bytes(CHUNK))
 BEHAVIOUR_FILE = "_behaviour.json"
 TLS_FILE = "_tls.json"
@@ -138,7 +143,7 @@ class Behaviour:
     length: str = "auto"        # auto | none | exact | lie
     length_value: int = 0       # announced bytes for exact, extra bytes for lie
     cut: int | None = None
-    body: str = "file"          # file | empty | zeros | html
+    body: str = "file"          # file | empty | zeros | endless | html
     body_size: int = 0
     delay: float = 0.0
     rate: int = 0               # body bytes a second; 0 is as fast as the connection goes
@@ -186,16 +191,18 @@ def apply_option(behaviour, option):
     elif key == "stall" and not value:
         behaviour.stall = True
     elif key == "body":
-        if value in ("empty", "html"):
+        if value in ("empty", "html", "endless"):
             behaviour.body = value
         elif value.startswith("zeros:"):
             behaviour.body, behaviour.body_size = "zeros", parse_count(value[6:], "body=zeros:")
         else:
-            raise BadOption(f"body needs empty, html or zeros:N, got {value!r}")
+            raise BadOption(f"body needs empty, html, endless or zeros:N, got {value!r}")
     elif key == "rate":
         behaviour.rate = parse_count(value, "rate=")
         if not behaviour.rate:
             raise BadOption("rate needs at least one byte a second")
+    elif key == "trickle" and not value:
+        behaviour.rate = TRICKLE_RATE
     elif key == "delay":
         try:
             behaviour.delay = float(value)
@@ -295,6 +302,7 @@ class Body:
     data: bytes = b""           # small bodies held in memory
     path: str | None = None     # a file streamed from disk
     zeros: bool = False         # generated zero bytes
+    endless: bool = False       # generated zero bytes until the client gives up
 
 
 def text_body(text):
@@ -310,6 +318,8 @@ def choose_body(behaviour, docroot, rest):
         return Body("application/octet-stream", 0), 200
     if behaviour.body == "zeros":
         return Body("application/octet-stream", behaviour.body_size, zeros=True), 200
+    if behaviour.body == "endless":
+        return Body("application/octet-stream", 0, zeros=True, endless=True), 200
     path = resolve_file(docroot, rest)
     if path is None:
         return text_body(f"sandbox: {rest} not found\n"), 404
@@ -355,6 +365,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         sent = body.size if behaviour.cut is None else min(behaviour.cut, body.size)
         announced = {"auto": body.size, "none": None, "exact": behaviour.length_value,
                      "lie": body.size + behaviour.length_value}[behaviour.length]
+        if body.endless:
+            announced = None
         if announced is not None:
             sent = min(sent, announced)
         # Without a length, or when the body falls short of it, only closing ends the body.
@@ -386,6 +398,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif body.path:
             self.connection.sendall(head)
             self.send_file(body.path, sent)
+        elif body.endless:
+            self.connection.sendall(head)
+            self.send_endless()
         elif body.zeros:
             self.connection.sendall(head)
             self.send_zeros(sent)
@@ -422,6 +437,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             n = min(count, CHUNK)
             self.send_paced(ZEROS[:n])
             count -= n
+
+    def send_endless(self):
+        """Zeros until the client closes the connection (the send then fails) or the limit."""
+        deadline = time.monotonic() + STALL_LIMIT
+        try:
+            while time.monotonic() < deadline:
+                self.send_paced(ZEROS)
+        except (OSError, ssl.SSLError):
+            pass
 
     def send_file(self, path, count):
         buffer = memoryview(bytearray(CHUNK))

@@ -119,6 +119,21 @@ print(total, nonzero)')
   expect Content-Length "$(header Content-Length)" $n && expect "bytes received, non-zero bytes" "$counts" "$n 0"
 }
 
+# A body that never ends: no Content-Length, and still coming when curl gives up after 3 s.
+endless_body() {
+  local got
+  got=$(curl -sS --max-time 3 -D "$work/head" "$base/_/body=endless/downloads/small.msi" 2>/dev/null | wc -c)
+  expect Content-Length "$(header Content-Length)" "" &&
+    { [ "$got" -gt 10485760 ] || { echo "only $got bytes in 3 s"; return 1; }; }
+}
+
+# A trickle: the zeros keep coming at about 512 bytes a second.
+trickle_body() {
+  local got
+  got=$(curl -sS --max-time 3 "$base/_/trickle,body=zeros:1000000/downloads/small.msi" 2>/dev/null | wc -c)
+  { [ "$got" -ge 512 ] && [ "$got" -le 2048 ]; } || { echo "$got bytes in 3 s"; return 1; }
+}
+
 html_body() {
   fetch "$base/_/html/downloads/small.msi"
   expect status "$code" 200 && expect Content-Type "$(header Content-Type)" "text/html; charset=utf-8" &&
@@ -286,6 +301,8 @@ inside() {
   check "cut=10,reset" short_body /_/cut=10,reset/downloads/small.msi 4096 10 56
   check "body=empty" empty_body
   check "body=zeros:268435457" zeros_body
+  check "body=endless" endless_body
+  check "trickle" trickle_body
   check "html" html_body
   check "combined options" combined
   check "delay=0.3" delayed

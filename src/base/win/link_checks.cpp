@@ -1,5 +1,6 @@
 #include "base/win/link_checks.h"
 
+#include <utility>
 #include <vector>
 
 namespace velmora {
@@ -7,6 +8,30 @@ namespace {
 
 constexpr DWORD kPathBufferUnits = 32768;
 constexpr std::size_t kListingBytes = 16384;
+
+std::wstring ChildPath(const std::wstring& folder, const wchar_t* name) {
+  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+}
+
+bool IsFolder(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  return GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Not a link of any kind (a reparse point on the path, as Wine reports folder links, or on the
+// opened object, as Windows reports junctions and symbolic links; a second name of a file) and
+// of the kind wanted.
+bool IsUnlinkedOfKind(const std::wstring& path, HANDLE handle, bool folder) {
+  return !IsLinkOrUnreadable(path, handle) && IsFolder(handle) == folder;
+}
+
+OpenedEntry Opened(ScopedHandle handle) {
+  OpenedEntry entry;
+  if (!handle) return entry;
+  entry.finalPath = FinalPathOf(handle.Get());
+  entry.handle = std::move(handle);
+  return entry;
+}
 
 }  // namespace
 
@@ -68,6 +93,60 @@ bool DeleteUnlinkedFile(const std::wstring& path) {
   if (!file || IsLinkOrUnreadable(path, file.Get()) || !OpenedPathIs(file.Get(), path)) return false;
   FILE_DISPOSITION_INFO remove = {TRUE};
   return SetFileInformationByHandle(file.Get(), FileDispositionInfo, &remove, sizeof remove) != FALSE;
+}
+
+ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access, DWORD disposition) {
+  return ScopedHandle(CreateFileW(
+      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+      FILE_FLAG_OPEN_REPARSE_POINT | (folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL), nullptr));
+}
+
+// The system placing the opened object anywhere but directly inside its parent also catches
+// links that are not reported as reparse points, such as a Unix symbolic link to a file under
+// Wine.
+OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std::wstring& path,
+                      const wchar_t* name, bool folder) {
+  OpenedEntry entry = Opened(std::move(handle));
+  if (!entry || !IsUnlinkedOfKind(path, entry.handle.Get(), folder) ||
+      !SamePath(entry.finalPath, ChildPath(parent.finalPath, name))) {
+    return {};
+  }
+  return entry;
+}
+
+OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name,
+                          DWORD access) {
+  return KeepIfOwn(OpenWithoutFollowing(path, true, access, OPEN_EXISTING), parent, path, name, true);
+}
+
+OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const std::wstring& path, const wchar_t* name,
+                                DWORD access) {
+  ScopedHandle file;
+  for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, OPEN_EXISTING}) {
+    file = OpenWithoutFollowing(path, false, access | FILE_READ_ATTRIBUTES, disposition);
+    const DWORD raced = disposition == OPEN_EXISTING ? ERROR_FILE_NOT_FOUND : ERROR_FILE_EXISTS;
+    if (file || GetLastError() != raced) break;
+  }
+  return KeepIfOwn(std::move(file), parent, path, name, false);
+}
+
+OpenedEntry OpenChosenFolder(const std::wstring& path) {
+  OpenedEntry folder =
+      Opened(ScopedHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+  if (!folder || !IsFolder(folder.handle.Get())) return {};
+  return folder;
+}
+
+OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path) {
+  OpenedEntry folder = Opened(OpenWithoutFollowing(path, true, FILE_READ_ATTRIBUTES, OPEN_EXISTING));
+  const std::wstring prefix = ChildPath(parent.finalPath, L"");
+  if (!parent || !folder || !IsUnlinkedOfKind(path, folder.handle.Get(), true) ||
+      folder.finalPath.size() <= prefix.size() ||
+      !SamePath(folder.finalPath.substr(0, prefix.size()), prefix)) {
+    return {};
+  }
+  return folder;
 }
 
 }  // namespace velmora

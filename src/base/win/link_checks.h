@@ -39,6 +39,42 @@ std::wstring FinalPathOf(HANDLE handle);
 // itself.
 std::vector<std::wstring> FileNamesIn(HANDLE folder);
 
+// A file or folder, opened, with the path the system reports for it.
+struct OpenedEntry {
+  ScopedHandle handle;
+  std::wstring finalPath;
+  explicit operator bool() const { return handle.Valid(); }
+};
+
+// Opens a path without following a link at its end. Folders are held without delete sharing,
+// so that they cannot be renamed or swapped while they are held.
+[[nodiscard]] ScopedHandle OpenWithoutFollowing(const std::wstring& path, bool folder, DWORD access,
+                                                DWORD disposition);
+
+// Keeps the opened entry when it is the parent's own entry of that name and kind; otherwise
+// closes it and gives an empty one.
+[[nodiscard]] OpenedEntry KeepIfOwn(ScopedHandle handle, const OpenedEntry& parent, const std::wstring& path,
+                                    const wchar_t* name, bool folder);
+
+// Opens an existing folder that must be the parent's own entry of that name.
+[[nodiscard]] OpenedEntry OpenOwnFolder(const OpenedEntry& parent, const std::wstring& path,
+                                        const wchar_t* name, DWORD access = FILE_READ_ATTRIBUTES);
+
+// Opens the file `name` at path, the parent's own entry, with the access asked for; or creates
+// it only where no name exists at all (creating through "open always" would follow a dangling
+// link and create its target). Empty unless it is the parent's own plain file.
+[[nodiscard]] OpenedEntry OpenOrCreateOwnFile(const OpenedEntry& parent, const std::wstring& path,
+                                              const wchar_t* name, DWORD access);
+
+// An existing folder whose place an administrator chose (the machine-wide data folder, a
+// user's profile), opened for its attributes. Links that lead to it are that administrator's
+// choice, so they are followed. Empty unless it is a folder.
+[[nodiscard]] OpenedEntry OpenChosenFolder(const std::wstring& path);
+
+// An existing folder somewhere below parent, opened only when it is not itself a link and the
+// system places it inside parent, so that no link on the way leads out of it.
+[[nodiscard]] OpenedEntry OpenFolderInside(const OpenedEntry& parent, const std::wstring& path);
+
 // Deletes the file through a handle that was checked to be the file itself: a name that
 // leads elsewhere, as a link does (Wine deletes a link's target when asked to delete the link
 // by name), is left alone. False when nothing was deleted.

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "base/bootstrap_log.h"
+#include "base/win/known_folder.h"
+#include "base/win/link_checks.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/win_util.h"
 #include "launch/win/shell_user_token.h"
@@ -26,13 +28,6 @@ struct ComInterfaceTraits {
 template <typename Interface>
 using ScopedComInterface = Scoped<ComInterfaceTraits<Interface>>;
 
-struct TaskMemoryTraits {
-  using Value = PWSTR;
-  static bool Valid(PWSTR text) { return text != nullptr; }
-  static void Close(PWSTR text) { CoTaskMemFree(text); }
-};
-using ScopedTaskMemoryText = Scoped<TaskMemoryTraits>;
-
 // The calling thread acts as the token's user while this lives, if impersonation succeeded.
 class ScopedImpersonation {
  public:
@@ -48,32 +43,63 @@ class ScopedImpersonation {
   bool active_;
 };
 
-// The desktop of whoever the calling thread acts as; empty when the shell cannot tell.
-std::wstring KnownDesktopFolder() {
-  PWSTR raw = nullptr;
-  const HRESULT result = SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &raw);
-  const ScopedTaskMemoryText path(raw);
-  return SUCCEEDED(result) && path ? std::wstring(path.Get()) : std::wstring();
+// The signed-in user's desktop, looked up and opened as that user. The user can point the
+// desktop anywhere through the registry, and can plant links in the profile, so the folder is
+// taken only when it is a real folder inside the user's own profile, which an administrator
+// records; a desktop elsewhere (a system folder) is refused. Held open without delete sharing,
+// so that it cannot be swapped before the link is written.
+struct UserDesktop {
+  std::wstring path;  // as the shell gives it; empty when it gives none
+  OpenedEntry folder;
+};
+
+UserDesktop OpenUserDesktop(HANDLE token) {
+  UserDesktop desktop;
+  const ScopedImpersonation impersonation(token);
+  if (!impersonation.Active()) return desktop;
+  desktop.path = KnownFolderPath(FOLDERID_Desktop);
+  if (desktop.path.empty()) return desktop;
+  desktop.folder = OpenFolderInside(OpenChosenFolder(KnownFolderPath(FOLDERID_Profile)), desktop.path);
+  return desktop;
 }
 
-// The signed-in user's desktop, looked up while impersonating that user only for the lookup.
-std::wstring SignedInUserDesktopFolder() {
-  const ScopedHandle token = GetShellUserToken();
-  const ScopedImpersonation impersonation(token.Get());
-  return impersonation.Active() ? KnownDesktopFolder() : std::wstring();
+// The link's bytes, as the shell link object writes them.
+HRESULT SaveLinkToMemory(IShellLinkW* link, std::string& bytes) {
+  IPersistStream* rawPersist = nullptr;
+  HRESULT result = link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&rawPersist));
+  const ScopedComInterface<IPersistStream> persist(rawPersist);
+  if (FAILED(result)) return result;
+  if (!persist) return E_NOINTERFACE;
+  IStream* rawStream = nullptr;
+  result = CreateStreamOnHGlobal(nullptr, TRUE, &rawStream);
+  const ScopedComInterface<IStream> stream(rawStream);
+  if (FAILED(result)) return result;
+  result = persist.Get()->Save(stream.Get(), TRUE);
+  if (FAILED(result)) return result;
+  HGLOBAL memory = nullptr;
+  result = GetHGlobalFromStream(stream.Get(), &memory);
+  if (FAILED(result)) return result;
+  STATSTG status = {};
+  result = stream.Get()->Stat(&status, STATFLAG_NONAME);
+  if (FAILED(result)) return result;
+  const void* data = GlobalLock(memory);
+  if (data == nullptr) return E_OUTOFMEMORY;
+  bytes.assign(static_cast<const char*>(data), static_cast<std::size_t>(status.cbSize.QuadPart));
+  GlobalUnlock(memory);
+  return S_OK;
 }
 
-// Saves the link as the signed-in user when that user's token can be had, else as this
-// account; an existing file of that name is replaced.
-HRESULT SaveLink(IShellLinkW* link, const std::wstring& linkPath) {
-  IPersistFile* rawFile = nullptr;
-  const HRESULT queried = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawFile));
-  const ScopedComInterface<IPersistFile> file(rawFile);
-  if (FAILED(queried)) return queried;
-  if (!file) return E_NOINTERFACE;
-  const ScopedHandle token = GetShellUserToken();
-  const ScopedImpersonation impersonation(token.Get());
-  return file.Get()->Save(linkPath.c_str(), TRUE);
+// Writes the link as the signed-in user, replacing an existing file of that name, but never
+// through a link: a planted symbolic or hard link named Velmora.lnk is refused, not followed.
+bool WriteLinkFile(HANDLE token, const UserDesktop& desktop, const std::string& bytes) {
+  const ScopedImpersonation impersonation(token);
+  if (!impersonation.Active()) return false;
+  const OpenedEntry file =
+      OpenOrCreateOwnFile(desktop.folder, desktop.path + L"\\Velmora.lnk", L"Velmora.lnk", GENERIC_WRITE);
+  DWORD written = 0;
+  return file && SetFilePointer(file.handle.Get(), 0, nullptr, FILE_BEGIN) == 0 &&
+         WriteFile(file.handle.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size() && SetEndOfFile(file.handle.Get());
 }
 
 }  // namespace
@@ -86,13 +112,26 @@ bool CreateDesktopShortcut() {
     return false;
   }
 
-  std::wstring desktop = SignedInUserDesktopFolder();
-  if (desktop.empty()) desktop = KnownDesktopFolder();
-  if (desktop.empty()) {
+  // Written as the administrator, the link would land on that account's desktop, or wherever
+  // the user's registry points it, through whatever links were planted there.
+  const ScopedHandle token = GetShellUserToken();
+  if (!token) {
+    LogMessage(
+        "Desktop shortcut skipped: no signed-in user's token (no shell window); it is not written "
+        "as administrator.");
+    return false;
+  }
+  const UserDesktop desktop = OpenUserDesktop(token.Get());
+  if (desktop.path.empty()) {
     LogMessage("Desktop shortcut skipped: desktop folder could not be found.");
     return false;
   }
-  const std::wstring linkPath = desktop + L"\\Velmora.lnk";
+  if (!desktop.folder) {
+    LogMessage("Desktop shortcut skipped: %ls is not a real folder inside the user's profile.",
+               desktop.path.c_str());
+    return false;
+  }
+  const std::wstring linkPath = desktop.path + L"\\Velmora.lnk";
 
   IShellLinkW* rawLink = nullptr;
   const HRESULT created = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -106,11 +145,13 @@ bool CreateDesktopShortcut() {
   link.Get()->SetWorkingDirectory(folder.c_str());
   link.Get()->SetDescription(texts::kShortcutDescription);
   link.Get()->SetIconLocation(exePath.c_str(), 0);
-  const HRESULT saved = SaveLink(link.Get(), linkPath);
+  std::string bytes;
+  const bool saved =
+      SUCCEEDED(SaveLinkToMemory(link.Get(), bytes)) && WriteLinkFile(token.Get(), desktop, bytes);
   link.Close();
 
-  LogMessage("Desktop shortcut %s: %ls", SUCCEEDED(saved) ? "created" : "failed", linkPath.c_str());
-  return SUCCEEDED(saved);
+  LogMessage("Desktop shortcut %s: %ls", saved ? "created" : "failed", linkPath.c_str());
+  return saved;
 }
 
 }  // namespace velmora

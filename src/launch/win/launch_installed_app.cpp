@@ -14,7 +14,7 @@
 namespace velmora {
 namespace {
 
-// Shown in place of the log's path when ProgramData gives none.
+// Shown in place of the log's path when the system gives no machine-wide data folder.
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
 
@@ -34,11 +34,9 @@ void ShowWarning(const LaunchCalls& calls, const std::wstring& text) {
   calls.messageBox(nullptr, text.c_str(), texts::kLaunchCaption, MB_ICONWARNING);
 }
 
-// The signed-in user's token, as that user and then through the token API. False when there
-// is no token or both attempts failed; the caller then starts the process with its own token.
-bool StartWithShellUserToken(const LaunchCalls& calls, LaunchTarget& target) {
-  const ScopedHandle token = GetShellUserToken();
-  if (!token) return false;
+// With the signed-in user's token, as that user and then through the token API. False when both
+// attempts failed.
+bool StartWithShellUserToken(const LaunchCalls& calls, const ScopedHandle& token, LaunchTarget& target) {
   LPVOID rawBlock = nullptr;
   calls.createEnvironmentBlock(&rawBlock, token.Get(), FALSE);
   const ScopedEnvironmentBlock environment(rawBlock);
@@ -107,6 +105,17 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     return false;
   }
 
+  // The application has an embedded web sign-in and must never run elevated: without the
+  // signed-in user's token (Explorer ended, a service or SYSTEM context) it is not started.
+  const ScopedHandle token = GetShellUserToken();
+  if (!token) {
+    LogMessage(
+        "Velmora not launched: no signed-in user's token (no shell window); it is not started as "
+        "administrator.");
+    ShowWarning(calls, texts::kCouldNotStartApp);
+    return false;
+  }
+
   // A copy that runs without showing a window would otherwise run beside the new one.
   StopRunningCopies();
 
@@ -120,14 +129,10 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
   target.commandLine = L"\"" + target.exePath + L"\"";
   target.startup.cb = sizeof target.startup;
 
-  if (!StartWithShellUserToken(calls, target)) {
-    if (!CreateProcessW(target.exePath.c_str(), target.commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, target.folder.c_str(), &target.startup, &target.process)) {
-      LogMessage("CreateProcessW(Velmora) failed: %lu.", GetLastError());
-      ShowWarning(calls, texts::kCouldNotStartApp);
-      return false;
-    }
-    LogMessage("Velmora launched with the current administrator token.");
+  if (!StartWithShellUserToken(calls, token, target)) {
+    LogMessage("Velmora not launched: it is not started with the administrator token instead.");
+    ShowWarning(calls, texts::kCouldNotStartApp);
+    return false;
   }
   ScopedProcessInformation started(target.process);
   LogMessage("Velmora process started with PID %lu.", started.ProcessId());

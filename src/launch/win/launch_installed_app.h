@@ -1,6 +1,6 @@
-// Starts the installed Velmora.exe as the user signed in to the desktop rather than as the
-// elevated setup account, falling back to weaker ways of starting it, and waits for its window
-// so the user can be told when it did not open.
+// Starts the installed Velmora.exe as the user signed in to the desktop, never as the elevated
+// setup account (it has an embedded web sign-in), trying the token API when the first way fails,
+// and waits for its window so the user can be told when it did not open.
 #pragma once
 
 #include <windows.h>

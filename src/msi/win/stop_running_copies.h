@@ -1,20 +1,20 @@
-// Ends every running copy of the application by force before msiexec runs or the installed
-// application is launched, so neither meets a copy that is already running.
+// Ends the installed product's running copies before msiexec runs or the installed application
+// is launched, so neither meets a copy that is already running. Each copy is first asked to
+// close, as the system's Restart Manager would ask it, so that it can save the user's work;
+// only a copy still running after a bounded wait is ended by force.
 #pragma once
 
 #include <windows.h>
 
 namespace velmora {
 
-// Never fails from the caller's point of view: a copy that cannot be opened is left alone,
-// and nothing is reported to the user. The calling process is never stopped, whatever its
-// own file name.
-void StopRunningCopies();
+// How long the copies that were asked to close get to save and exit, all together.
+inline constexpr DWORD kPoliteCloseWaitMilliseconds = 10000;
 
-// One process of the snapshot: opened, and terminated only when the opened process's image is
-// still a file named Velmora.exe. True when it was told to end (its end is awaited, not
-// examined); false, with nothing logged, when it could not be opened or is another program.
-// The caller keeps its own process out.
-[[nodiscard]] bool StopRunningCopy(DWORD processId);
+// Never fails from the caller's point of view: a copy that cannot be opened is left alone,
+// and nothing is reported to the user. Only processes whose image is the Velmora.exe of the
+// install folder that the product record names are touched: a Velmora.exe anywhere else, and
+// the calling process whatever its own file name, are never stopped.
+void StopRunningCopies();
 
 }  // namespace velmora

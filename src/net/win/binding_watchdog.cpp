@@ -1,6 +1,7 @@
 #include "net/win/binding_watchdog.h"
 
 #include <chrono>
+#include <utility>
 
 namespace velmora {
 namespace {
@@ -10,10 +11,13 @@ constexpr DWORD kWatchIntervalMilliseconds = 250;
 
 }  // namespace
 
-BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds, std::function<bool()> stopRequested)
+BindingWatchdog::BindingWatchdog(DWORD stallMilliseconds, std::uint64_t maxBytes,
+                                 const MinimumRate& minimumRate, std::function<bool()> stopRequested)
     : stallMilliseconds_(stallMilliseconds),
+      maxBytes_(maxBytes),
       stopRequested_(std::move(stopRequested)),
       lastBytesAt_(GetTickCount64()),
+      pace_(StartPace(minimumRate, GetTickCount64())),
       watcher_([this] { Watch(); }) {}
 
 BindingWatchdog::~BindingWatchdog() {
@@ -26,18 +30,34 @@ BindingWatchdog::~BindingWatchdog() {
   ReleaseBinding();
 }
 
+WatchdogAbort BindingWatchdog::Aborted() const {
+  // A body over the limit was refused from OnProgress, which may end the binding before the
+  // watch gets to it.
+  return tooLarge_.load() ? WatchdogAbort::TooLarge : aborted_.load();
+}
+
+// Called with the lock held.
+WatchdogAbort BindingWatchdog::Due() {
+  const ULONGLONG now = GetTickCount64();
+  if (tooLarge_.load()) return WatchdogAbort::TooLarge;
+  if (stopRequested_ && stopRequested_()) return WatchdogAbort::Cancelled;
+  if (now - lastBytesAt_.load() >= stallMilliseconds_) return WatchdogAbort::Stalled;
+  if (IsTooSlow(pace_, now)) return WatchdogAbort::TooSlow;
+  return WatchdogAbort::None;
+}
+
 void BindingWatchdog::Watch() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     stop_.wait_for(lock, std::chrono::milliseconds(kWatchIntervalMilliseconds));
-    if (stopping_ || aborted_.load()) continue;
-    const bool stalled = GetTickCount64() - lastBytesAt_.load() >= stallMilliseconds_;
-    if (!stalled && !(stopRequested_ && stopRequested_())) continue;
+    if (stopping_ || aborted_.load() != WatchdogAbort::None) continue;
+    const WatchdogAbort due = Due();
+    if (due == WatchdogAbort::None) continue;
     // Before the binding has started there is nothing to abort yet; the next look will tell.
     IBinding* const binding = binding_;
     if (binding == nullptr) continue;
     binding->AddRef();
-    aborted_ = true;
+    aborted_ = due;
     // Outside the lock: the binding may report its end through OnStopBinding while aborting.
     // The abort ends it with E_ABORT on the thread that waits in URLDownloadToFileW.
     lock.unlock();
@@ -82,11 +102,28 @@ HRESULT BindingWatchdog::GetPriority(LONG*) { return E_NOTIMPL; }
 
 HRESULT BindingWatchdog::OnLowResource(DWORD) { return S_OK; }
 
-HRESULT BindingWatchdog::OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR) {
+std::wstring BindingWatchdog::CacheFile() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return cacheFile_;
+}
+
+HRESULT BindingWatchdog::OnProgress(ULONG progress, ULONG, ULONG statusCode, LPCWSTR statusText) {
+  if (statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE && statusText != nullptr) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    cacheFile_ = statusText;
+  }
   // Status reports without new bytes (redirects, cache notes) do not count as life.
   if (progress != bytesSeen_) {
     bytesSeen_ = progress;
     BytesArrived();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    NotePace(pace_, GetTickCount64(), progress);
+  }
+  // Ended at once, before more is written; the watch also aborts the binding should the
+  // answer not stop it.
+  if (progress > maxBytes_) {
+    tooLarge_ = true;
+    return E_ABORT;
   }
   return S_OK;
 }

@@ -1,18 +1,20 @@
 #include "net/win/https_downloader.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "base/win/scoped_handle.h"
 #include "net/error_text.h"
 #include "net/win/server_key_pin.h"
 #include "net/text_encoding.h"
+#include "net/transfer_limits.h"
 #include "net/url_rules.h"
 #include "net/wiped_buffer.h"
 
 namespace velmora {
 namespace {
 
-constexpr std::uint64_t kDefaultMaxBytes = 0x10000000;
+constexpr std::uint64_t kDefaultMaxBytes = kMaxDownloadBytes;
 constexpr wchar_t kUserAgent[] = L"VelmoraNative-Updater/1.0";
 constexpr DWORD kAccessTypes[] = {WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                   WINHTTP_ACCESS_TYPE_NO_PROXY};
@@ -91,13 +93,19 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
   WipedBuffer buffer(kReadBufferBytes);
   std::uint64_t received = 0;
   if (t.progress) t.progress(0, total);
+  TransferPace pace = StartPace(t.calls.minimumRate, GetTickCount64());
   for (;;) {
     if (t.calls.stopRequested()) {
       SetError(t.error, "Download cancelled by the user");
       return false;
     }
+    // A read waits only for what has arrived: asked for a whole buffer, WinHTTP may wait to
+    // fill it, and a trickle would then never come back to the rate check.
+    DWORD available = 0;
     DWORD read = 0;
-    if (!t.api.WinHttpReadData(request, buffer.Data(), kReadBufferBytes, &read)) {
+    if (!t.api.WinHttpQueryDataAvailable(request, &available) ||
+        (available != 0 &&
+         !t.api.WinHttpReadData(request, buffer.Data(), std::min(available, kReadBufferBytes), &read))) {
       SetErrorWithLastError(t.error, "Update download read failed");
       return false;
     }
@@ -113,6 +121,11 @@ bool ReadBody(const TransferRequest& t, HINTERNET request, HANDLE file, std::uin
     }
     received += read;
     if (t.progress) t.progress(received, total);
+    NotePace(pace, GetTickCount64(), received);
+    if (IsTooSlow(pace, GetTickCount64())) {
+      SetError(t.error, "Update download was " + SlowerThan(t.calls.minimumRate));
+      return false;
+    }
   }
   // A connection closed early ends the body like a complete one; only the count tells.
   if (total != 0 && received < total) {

@@ -12,6 +12,7 @@
 
 #include "base/setup_state.h"
 #include "profile/vendor_profile.h"
+#include "net/transfer_limits.h"
 #include "net/win/winhttp_api.h"
 
 namespace velmora {
@@ -22,6 +23,8 @@ struct DownloadCalls {
   std::function<const WinHttpApi&()> winHttpApi = GetWinHttpApi;  // asked only once the URL has passed
   const char* serverKeyPin = ServerKeyPin();
   std::function<BOOL(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)> writeFile = WriteFile;
+  // The slowest the body may arrive; the tests shorten the window.
+  MinimumRate minimumRate;
   // Asked before each read of the body; true stops the download there (the user cancelled).
   std::function<bool()> stopRequested = CancelRequested;
 };

@@ -17,6 +17,7 @@ WinHttpApi LoadWinHttpApi() {
   ResolveEntryPoint(api.module, "WinHttpSendRequest", api.WinHttpSendRequest);
   ResolveEntryPoint(api.module, "WinHttpReceiveResponse", api.WinHttpReceiveResponse);
   ResolveEntryPoint(api.module, "WinHttpQueryHeaders", api.WinHttpQueryHeaders);
+  ResolveEntryPoint(api.module, "WinHttpQueryDataAvailable", api.WinHttpQueryDataAvailable);
   ResolveEntryPoint(api.module, "WinHttpReadData", api.WinHttpReadData);
   ResolveEntryPoint(api.module, "WinHttpCloseHandle", api.WinHttpCloseHandle);
   ResolveEntryPoint(api.module, "WinHttpQueryOption", api.WinHttpQueryOption);
@@ -30,8 +31,9 @@ bool HasRequiredWinHttpEntryPoints(const WinHttpApi& api) {
   return api.module != nullptr && api.WinHttpOpen != nullptr && api.WinHttpConnect != nullptr &&
          api.WinHttpOpenRequest != nullptr && api.WinHttpSetOption != nullptr &&
          api.WinHttpSendRequest != nullptr && api.WinHttpReceiveResponse != nullptr &&
-         api.WinHttpQueryHeaders != nullptr && api.WinHttpReadData != nullptr &&
-         api.WinHttpCloseHandle != nullptr && api.WinHttpQueryOption != nullptr;
+         api.WinHttpQueryHeaders != nullptr && api.WinHttpQueryDataAvailable != nullptr &&
+         api.WinHttpReadData != nullptr && api.WinHttpCloseHandle != nullptr &&
+         api.WinHttpQueryOption != nullptr;
 }
 
 const WinHttpApi& GetWinHttpApi() {

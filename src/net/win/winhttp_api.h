@@ -17,6 +17,7 @@ struct WinHttpApi {
   decltype(&::WinHttpSendRequest) WinHttpSendRequest = nullptr;
   decltype(&::WinHttpReceiveResponse) WinHttpReceiveResponse = nullptr;
   decltype(&::WinHttpQueryHeaders) WinHttpQueryHeaders = nullptr;
+  decltype(&::WinHttpQueryDataAvailable) WinHttpQueryDataAvailable = nullptr;
   decltype(&::WinHttpReadData) WinHttpReadData = nullptr;
   decltype(&::WinHttpCloseHandle) WinHttpCloseHandle = nullptr;
   decltype(&::WinHttpQueryOption) WinHttpQueryOption = nullptr;

@@ -19,6 +19,14 @@ std::wstring DefaultInstallFolder() {
   return programFiles + L"\\Velmora";
 }
 
+// The folder the record names, without trailing separators (a drive root keeps its own).
+std::wstring RecordedInstallFolder() {
+  std::wstring folder;
+  if (!ReadInstallerValue(L"InstallFolder", &folder)) return {};
+  while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  return folder;
+}
+
 std::wstring UntrimmedInstallFolder() {
   std::wstring folder;
   if (ReadInstallerValue(L"InstallFolder", &folder) && !folder.empty()) return folder;
@@ -52,16 +60,17 @@ bool ReadInstallerValue(const wchar_t* name, std::wstring* value) {
 }
 
 std::wstring GetInstallFolder() {
-  std::wstring folder;
-  if (ReadInstallerValue(L"InstallFolder", &folder) && !folder.empty()) {
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    return folder;
-  }
-  return DefaultInstallFolder();
+  const std::wstring recorded = RecordedInstallFolder();
+  return recorded.empty() ? DefaultInstallFolder() : recorded;
 }
 
 std::wstring GetInstalledExePath() {
   const std::wstring folder = GetInstallFolder();
+  return folder.empty() ? std::wstring() : folder + L"\\Velmora.exe";
+}
+
+std::wstring GetRecordedExePath() {
+  const std::wstring folder = RecordedInstallFolder();
   return folder.empty() ? std::wstring() : folder + L"\\Velmora.exe";
 }
 

@@ -84,14 +84,16 @@ void DrawFinishScreen(GpGraphics* graphics, float width, float height, const Scr
   const FinishScreenLayout layout = LayOutFinishScreen(width);
   DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), layout.heading, kTitleTextSize, colors.ink,
                 FontStyleBold);
-  DrawTextBlock(graphics, FinishBody(state.webView2Missing).c_str(), layout.body, kBodyTextSize, colors.muted,
-                FontStyleRegular);
-  DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
-                FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
-                state.hoverLaunch, colors);
-  DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::ShortcutBox),
-                FinishTargetRect(FinishTargetPart::ShortcutLabel), kShortcutOptionLabel,
-                state.shortcutSelected, state.hoverShortcut, colors);
+  DrawTextBlock(graphics, FinishBody(state.webView2Missing, state.actionsOffered).c_str(), layout.body,
+                kBodyTextSize, colors.muted, FontStyleRegular);
+  if (state.actionsOffered) {
+    DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
+                  FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,
+                  state.hoverLaunch, colors);
+    DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::ShortcutBox),
+                  FinishTargetRect(FinishTargetPart::ShortcutLabel), kShortcutOptionLabel,
+                  state.shortcutSelected, state.hoverShortcut, colors);
+  }
   const TargetRect button = FinishButtonRect(width, height);
   FillRoundedRectangle(graphics, button, kButtonRadius,
                        state.hoverFinish && !state.finishing ? colors.accentHover : colors.accent);

@@ -7,6 +7,7 @@
 
 #include "launch/win/desktop_shortcut.h"
 #include "launch/win/launch_installed_app.h"
+#include "launch/win/shell_user_token.h"
 
 namespace velmora {
 
@@ -16,6 +17,9 @@ struct FinishCalls {
   std::function<bool()> createDesktopShortcut = CreateDesktopShortcut;  // true when the link was saved
   // Reports its own failures; given the launch's own calls.
   std::function<bool(const LaunchCalls& launch)> launchInstalledApp = LaunchInstalledApp;
+  // Whether a signed-in user's token can be had, asked as the finish screen appears: without
+  // one, neither action is offered.
+  std::function<bool()> signedInUserPresent = [] { return GetShellUserToken().Valid(); };
 };
 
 // Shows the busy button before the slow steps, makes the shortcut before the application

@@ -29,7 +29,7 @@ SIZE ClientSize(HWND window) {
 // At the rectangles the screen is drawn with, scaled to the window's DPI.
 FinishTarget TargetAt(HWND window, int x, int y) {
   const SIZE size = ClientSize(window);
-  return HitTestFinishScreen(x, y, size.cx, size.cy, WindowScale(window));
+  return HitTestFinishScreen(x, y, size.cx, size.cy, WindowScale(window), WindowState.actionsOffered);
 }
 
 // Both sizes are outer sizes at 96 DPI; the window gets the same client area, scaled.
@@ -140,7 +140,7 @@ void OnKeyDown(HWND window, WPARAM key) {
   } else if (key == VK_ESCAPE) {
     OnCloseRequest(window);
   } else if (key == VK_TAB && state.finishScreenShown) {
-    state.focus = NextFocus(state.focus, GetKeyState(VK_SHIFT) < 0);
+    state.focus = NextFocus(state.focus, GetKeyState(VK_SHIFT) < 0, state.actionsOffered);
     ShowFocusCue(window);
     InvalidateClient(window);
     AnnounceFocusChanged(window);
@@ -179,10 +179,21 @@ void OnSetupFinish(HWND window) {
   SetupWindowState& state = WindowState;
   if (SetupBusy.load() || state.finishScreenShown) return;
   state.finishScreenShown = true;
+  const SetupWindowCalls* stored = CallsOf(window);
+  state.actionsOffered = (stored != nullptr ? stored->finish : FinishCalls{}).signedInUserPresent();
+  if (!state.actionsOffered) {
+    state.launchSelected = false;
+    state.shortcutSelected = false;
+  }
   PlaceScaled(window, 520, 340, false);
   InvalidateClient(window);
   AnnounceScreenChanged(window);
   LogMessage("Finish screen shown for operation %d.", static_cast<int>(SetupOperation.load()));
+  if (!state.actionsOffered) {
+    LogMessage(
+        "No signed-in user's token (no shell window): Velmora is not launched and no desktop shortcut "
+        "is created, rather than as administrator; the user opens Velmora from the Start menu.");
+  }
 }
 
 }  // namespace
@@ -213,6 +224,7 @@ LRESULT CALLBACK SetupWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE:
       state.launchSelected = true;
       state.shortcutSelected = true;
+      state.actionsOffered = true;
       InitializeFocusCue(window);
       return 0;
     case WM_DESTROY:

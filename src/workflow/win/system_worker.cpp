@@ -11,6 +11,7 @@
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
 #include "workflow/win/package_cache_folder.h"
+#include "workflow/install_execution.h"
 #include "workflow/win/run_files.h"
 #include "workflow/worker.h"
 
@@ -27,7 +28,10 @@ WorkerCalls SystemWorkerCalls() {
     return HttpsDownloader(url).Download(path, maxBytes, progress, error);
   };
   calls.systemDownload = [](const std::string& url, const std::wstring& path, std::string* error) {
-    return DownloadWithSystemDownloader(url, path, error);
+    // The package's limit, the one its pinned downloads have.
+    SystemDownloadLimits limits;
+    limits.maxBytes = kPackageMaxBytes;
+    return DownloadWithSystemDownloader(url, path, error, limits);
   };
   calls.readManifestFile = ReadManifestFile;
   calls.manifestSigningKeys = ProfileManifestSigningKeys();

@@ -55,6 +55,24 @@ INSTANTIATE_TEST_SUITE_P(Points, HitTestFinishScreenTest,
                              // Negative points (the mouse left through the top left) hit nothing.
                              HitCase{-1, -1, 520, 340, FinishTarget::NoTarget}));
 
+// Without a signed-in user to act for, the options are not on the screen: their places hit
+// nothing, and the button stays where it is.
+TEST(HitTestFinishScreenWithoutOptions, OnlyTheButtonIsATarget) {
+  for (const HitCase& c : {HitCase{32, 144, 520, 340, FinishTarget::NoTarget},
+                           HitCase{100, 150, 520, 340, FinishTarget::NoTarget},
+                           HitCase{32, 180, 520, 340, FinishTarget::NoTarget},
+                           HitCase{424, 200, 520, 340, FinishTarget::NoTarget},
+                           HitCase{348, 264, 520, 340, FinishTarget::FinishButton},
+                           HitCase{488, 308, 520, 340, FinishTarget::FinishButton}}) {
+    EXPECT_EQ(HitTestFinishScreen(c.x, c.y, c.width, c.height, 1.0f, false), c.expected)
+        << "(" << c.x << ", " << c.y << ")";
+  }
+  // The keyboard cannot reach them either: Tab and Shift+Tab stay on Finish.
+  EXPECT_EQ(NextFocus(FinishTarget::NoTarget, false, false), FinishTarget::FinishButton);
+  EXPECT_EQ(NextFocus(FinishTarget::FinishButton, false, false), FinishTarget::FinishButton);
+  EXPECT_EQ(NextFocus(FinishTarget::FinishButton, true, false), FinishTarget::FinishButton);
+}
+
 // At 150 % and 200 % the targets are the 96-DPI ones scaled, edges included, and the button
 // keeps its scaled distance from the bottom-right corner.
 TEST(HitTestFinishScreenScaled, TargetsAreTheLogicalRectanglesScaled) {
@@ -150,6 +168,7 @@ TEST(SetupWindowStateRecord, StartsWithBothOptionsAndNothingElse) {
   EXPECT_FALSE(fresh.finishing);
   EXPECT_FALSE(fresh.hoverLaunch || fresh.hoverShortcut || fresh.hoverFinish);
   EXPECT_FALSE(fresh.webView2Missing);
+  EXPECT_TRUE(fresh.actionsOffered);
   EXPECT_EQ(fresh.focus, FinishTarget::LaunchOption);
   EXPECT_FALSE(fresh.focusCueShown);
   EXPECT_FALSE(fresh.cancelPromptOpen);

@@ -27,6 +27,13 @@ TEST(FinishBody, CarriesTheWarningOnALineOfItsOwnOnlyWhenTheRuntimeIsMissing) {
             L"installed. Web sign-in may be unavailable until it is installed.");
 }
 
+TEST(FinishBody, WithoutTheOptionsPointsToTheStartMenuAndKeepsTheWarning) {
+  EXPECT_EQ(FinishBody(false, false), L"Open Velmora from the Start menu.");
+  EXPECT_EQ(FinishBody(true, false),
+            L"Open Velmora from the Start menu.\nMicrosoft Edge WebView2 Runtime is not "
+            L"installed. Web sign-in may be unavailable until it is installed.");
+}
+
 TEST(FinishButtonLabel, ShowsTheBusyLabelOnlyWhileFinishing) {
   EXPECT_STREQ(FinishButtonLabel(false, true), L"Finish");
   EXPECT_STREQ(FinishButtonLabel(false, false), L"Finish");

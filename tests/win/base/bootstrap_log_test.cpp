@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <regex>
 
 #include "net_test_support.h"
@@ -11,8 +12,16 @@ namespace velmora {
 namespace {
 
 using test::ChildRun;
+using test::RedirectedShellFolder;
 using test::ScopedEnvironmentVariable;
 using test::TempFolder;
+
+// The machine-wide data folder pointed at a path while this lives.
+class MachineDataAt : public RedirectedShellFolder {
+ public:
+  explicit MachineDataAt(const std::wstring& path)
+      : RedirectedShellFolder(HKEY_LOCAL_MACHINE, test::kMachineDataFolderValue, path) {}
+};
 
 // Runs a shell command on the Unix side and waits for its end: links made or removed there are
 // the link itself, where Windows calls would act on its target.
@@ -27,10 +36,10 @@ bool RemoveLink(const std::wstring& link) {
 
 class BootstrapLogTest : public ::testing::Test {
  protected:
-  std::wstring LogPath() const { return programData / L"Velmora\\Setup\\bootstrapper.log"; }
+  std::wstring LogPath() const { return programData.LogPath(); }
   std::string LogText() const { return test::ReadWholeFile(LogPath()); }
 
-  // Logs the lines from a child process that this test debugs, with the same ProgramData.
+  // Logs the lines from a child process that this test debugs.
   ChildRun LogFromChild(const std::wstring& arguments) {
     ChildRun run;
     EXPECT_TRUE(test::RunCollectingDebugOutput(
@@ -38,8 +47,7 @@ class BootstrapLogTest : public ::testing::Test {
     return run;
   }
 
-  TempFolder programData;
-  ScopedEnvironmentVariable variable{L"ProgramData", programData.Path()};
+  test::OwnMachineDataFolder programData;
 };
 
 TEST_F(BootstrapLogTest, FirstLineCreatesBothFoldersAndLaterLinesAppend) {
@@ -88,12 +96,38 @@ TEST_F(BootstrapLogTest, LongMessageIsCutAndStillOneLine) {
   EXPECT_EQ(text.substr(20), std::string(2047, 'm') + "\n");
 }
 
-TEST_F(BootstrapLogTest, GetLogFilePathFormsThePathFromProgramDataUnchanged) {
+TEST_F(BootstrapLogTest, GetLogFilePathIsUnderTheMachineDataFolderTheSystemGives) {
   EXPECT_EQ(GetLogFilePath(), programData.Path() + L"\\Velmora\\Setup\\bootstrapper.log");
-  ScopedEnvironmentVariable trailing(L"ProgramData", programData.Path() + L"\\");
-  EXPECT_EQ(GetLogFilePath(), programData.Path() + L"\\\\Velmora\\Setup\\bootstrapper.log");
-  ScopedEnvironmentVariable unset(L"ProgramData", std::nullopt);
+  const MachineDataAt missing(programData / L"not there");
   EXPECT_EQ(GetLogFilePath(), L"");
+}
+
+// Any parent process can set the variable, and a same-user elevation builds the environment
+// from values the user can write: an elevated log written where it points would let a user
+// create folders and files in any protected folder, through a link or directly.
+TEST_F(BootstrapLogTest, TheProgramDataVariablePlaysNoPart) {
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  const TempFolder links;
+  const std::wstring intoSystem = links / L"data";
+  ASSERT_TRUE(test::MakeUnixSymlink(system, intoSystem));
+  struct Case {
+    const char* name;
+    std::optional<std::wstring> variable;
+  };
+  for (const Case& c :
+       {Case{"a link into the system folder", intoSystem},
+        Case{"the system folder itself", std::wstring(system)}, Case{"unset", std::nullopt}}) {
+    SCOPED_TRACE(c.name);
+    const ScopedEnvironmentVariable pointed(L"ProgramData", c.variable);
+    const std::size_t before = LogText().size();
+    const ChildRun run = LogFromChild(L"elsewhere");
+    EXPECT_EQ(GetLogFilePath(), LogPath());
+    ASSERT_EQ(run.debugStrings.size(), 1u);
+    EXPECT_EQ(LogText().substr(before), run.debugStrings[0]);
+    EXPECT_FALSE(test::PathExists(std::wstring(system) + L"\\Velmora"));
+  }
+  EXPECT_TRUE(test::RemoveUnixSymlink(intoSystem));
 }
 
 TEST_F(BootstrapLogTest, SharedWriterDoesNotStopAppendingButAnExclusiveLockDoes) {
@@ -129,11 +163,13 @@ TEST_F(BootstrapLogTest, EveryLineReachesTheDebuggerAndTheFile) {
   EXPECT_EQ(LogText(), run.debugStrings[0] + run.debugStrings[1]);
 }
 
-TEST_F(BootstrapLogTest, WithoutProgramDataOnlyTheDebuggerGetsTheLine) {
-  ScopedEnvironmentVariable unset(L"ProgramData", std::nullopt);
+TEST_F(BootstrapLogTest, WithoutAMachineDataFolderOnlyTheDebuggerGetsTheLine) {
+  const std::wstring missing = programData / L"not there";
+  const MachineDataAt gone(missing);
   const ChildRun run = LogFromChild(L"nowhere");
   ASSERT_EQ(run.debugStrings.size(), 1u);
   EXPECT_EQ(run.debugStrings[0].substr(19), " nowhere\n");
+  EXPECT_FALSE(test::PathExists(missing));
   EXPECT_FALSE(test::PathExists(programData / L"Velmora"));
 }
 
@@ -147,7 +183,7 @@ TEST_F(BootstrapLogTest, PlantedFolderLinksAreNeverWrittenThrough) {
   for (const Case& c : {Case{L"Velmora", nullptr}, Case{L"Velmora\\Setup", L"Velmora"}}) {
     TempFolder victim;
     TempFolder data;
-    ScopedEnvironmentVariable pointed(L"ProgramData", data.Path());
+    const MachineDataAt pointed(data.Path());
     if (c.precreate) CreateDirectoryW((data / c.precreate).c_str(), nullptr);
     ASSERT_TRUE(test::MakeUnixSymlink(victim.Path(), data / c.linkedPart)) << test::Narrow(c.linkedPart);
     if (std::wstring(c.linkedPart) == L"Velmora") CreateDirectoryW((victim / L"Setup").c_str(), nullptr);

@@ -9,11 +9,13 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
 
 #include "base/win/scoped_handle.h"
+#include "launch_support.h"
 #include "profile/vendor_profile.h"
 #include "msi_support.h"
 #include "net/win/file_integrity.h"
@@ -123,6 +125,7 @@ class SetupScenario : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(test::SandboxDocroot().empty()) << "run inside tools/sandbox/with_sandbox.sh";
     ASSERT_TRUE(test::PathExists(test::SetupProgramPath()));
+    ASSERT_TRUE(shell->Ready());
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     Uninstall();
     DeleteFileW(DesktopShortcutPath().c_str());
@@ -169,20 +172,20 @@ class SetupScenario : public ::testing::Test {
 
   SetupRunResult Run(SetupRunOptions options = {}) { return RunSetupProgram(options); }
 
-  std::wstring LogPath() const { return programData / L"Velmora\\Setup\\bootstrapper.log"; }
-  std::vector<std::string> Log() const { return LogMessages(LogPath()); }
+  std::vector<std::string> Log() const { return LogMessages(programData.LogPath()); }
 
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
-  TempFolder programData;
+  test::OwnMachineDataFolder programData;
   TempFolder temp;
   TempFolder webView2Root;
-  ScopedEnvironmentVariable programDataVariable{L"ProgramData", programData.Path()};
   ScopedEnvironmentVariable tmpVariable{L"TMP", temp.Path()};
   ScopedEnvironmentVariable tempVariable{L"TEMP", temp.Path()};
   ScopedEnvironmentVariable runtimeVariable{L"ProgramFiles(x86)", webView2Root.Path()};
   test::NewRunFolders runFolders;
   std::vector<std::wstring> published;
+  // A desktop shell, as on a signed-in desktop, unless a scenario ends it.
+  std::optional<test::ShellWindowOwner> shell{std::in_place};
 };
 
 TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) {
@@ -245,6 +248,112 @@ TEST_F(SetupScenario, UpToDateWith118InstalledDownloadsNothing) {
   EXPECT_NE(requests.find("/installer/manifest.json"), std::string::npos) << requests;
   EXPECT_EQ(requests.find("/downloads/"), std::string::npos) << requests;
   EXPECT_FALSE(test::PathExists(DesktopShortcutPath()));
+}
+
+std::wstring SystemFolder() {
+  wchar_t system[MAX_PATH] = {};
+  GetSystemDirectoryW(system, MAX_PATH);
+  return system;
+}
+
+// No signed-in user's desktop (no shell window, as when Explorer has ended or in a service or
+// SYSTEM context): nothing runs or is written as administrator on the user's behalf, wherever
+// the user's registry points the desktop, and the finish screen says where to find Velmora.
+TEST_F(SetupScenario, NoShellWindowNeitherLaunchesNorWritesTheShortcut) {
+  shell.reset();
+  ASSERT_EQ(GetShellWindow(), nullptr);
+  const test::RedirectedDesktop intoSystem(SystemFolder());
+  PreInstall("1.1.8");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-no-shell";
+  const SetupRunResult run = Run(options);
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.finishScreenSeen);
+  EXPECT_TRUE(run.messageBoxes.empty());
+  EXPECT_TRUE(
+      InOrder(Log(), {"Finish screen shown for operation 4.", "No signed-in user's token (no shell window)",
+                      "Finish requested: launch=0 shortcut=0."}));
+  EXPECT_FALSE(test::PathExists(SystemFolder() + L"\\Velmora.lnk"));
+  EXPECT_FALSE(WaitForSampleWindow(2000)) << "Velmora was started as administrator";
+}
+
+// The machine-wide data folder comes from the system: a ProgramData variable that a parent
+// process set, here to a link into the system folder, gets nothing created there, and the log
+// is where the system keeps it.
+TEST_F(SetupScenario, ProgramDataVariableLinkedIntoTheSystemFolderGetsNothingCreatedThere) {
+  const TempFolder links;
+  const std::wstring intoSystem = links / L"data";
+  ASSERT_TRUE(test::MakeUnixSymlink(SystemFolder(), intoSystem));
+  ASSERT_FALSE(test::PathExists(SystemFolder() + L"\\Velmora"));
+  PreInstall("1.1.8");
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.unselectShortcut = true;
+  SetupRunResult run;
+  {
+    const ScopedEnvironmentVariable pointed(L"ProgramData", intoSystem);
+    run = Run(options);
+  }
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_FALSE(test::PathExists(SystemFolder() + L"\\Velmora"));
+  EXPECT_TRUE(InOrder(Log(), {"Setup started (PID ", "Installed build is current; opening Velmora."}));
+  EXPECT_TRUE(test::RemoveUnixSymlink(intoSystem));
+}
+
+// The sample application, started from a path as a user would start it, with its window up.
+ScopedProcessInformation StartSampleWindow(const std::wstring& exe) {
+  ScopedProcessInformation started;
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+  EXPECT_TRUE(test::StartChild({exe, L"\"" + exe + L"\"", folder}, started)) << test::Narrow(exe);
+  for (int i = 0; i < 200; ++i, Sleep(50)) {
+    if (test::FindProcessWindow(started.ProcessId(), L"VelmoraNativeClass", L"Velmora") != nullptr) break;
+  }
+  return started;
+}
+
+// An update with Velmora open: the installed copy is asked to close and saves first; a copy of
+// Velmora.exe in another folder is someone else's and keeps running through the whole run.
+TEST_F(SetupScenario, UpdateAsksTheOpenAppToCloseAndLeavesAnotherFoldersCopyRunning) {
+  PreInstall("1.0.0");
+  const std::wstring installedExe = InstalledExePath();
+  const std::wstring saved =
+      installedExe.substr(0, installedExe.find_last_of(L'\\')) + L"\\velmora-sample-saved.txt";
+  DeleteFileW(saved.c_str());
+  const ScopedProcessInformation installed = StartSampleWindow(installedExe);
+  const TempFolder elsewhere;
+  ASSERT_TRUE(CopyFileW(installedExe.c_str(), (elsewhere / L"Velmora.exe").c_str(), FALSE));
+  const ScopedProcessInformation other = StartSampleWindow(elsewhere / L"Velmora.exe");
+  ASSERT_TRUE(installed.Valid() && other.Valid());
+  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  SetupRunOptions options;
+  options.unselectLaunch = true;
+  options.unselectShortcut = true;
+
+  const SetupRunResult run = Run(options);
+
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  EXPECT_TRUE(
+      InOrder(Log(), {"Velmora process " + std::to_string(installed.ProcessId()) + " closed when asked.",
+                      "Finish screen shown for operation 2."}));
+  EXPECT_EQ(test::ReadWholeFile(saved), "saved\n");
+  EXPECT_EQ(WaitForSingleObject(installed.Process(), 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(other.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+      << "a Velmora.exe in another folder was stopped";
+  EXPECT_EQ(test::ReadWholeFile(elsewhere / L"velmora-sample-saved.txt"), "");
+  const std::string otherId = std::to_string(other.ProcessId());
+  for (const std::string& line : Log()) {
+    EXPECT_NE(line.rfind("Velmora process " + otherId + " ", 0), 0u) << line;
+    EXPECT_NE(line.rfind("Stopping existing Velmora process " + otherId + ":", 0), 0u) << line;
+  }
+  TerminateProcess(other.Process(), 0);
+  WaitForSingleObject(other.Process(), 10000);
+  DeleteFileW(saved.c_str());
 }
 
 TEST_F(SetupScenario, RepairReplacesAMismatchingExecutable) {
@@ -331,7 +440,7 @@ class SignedManifestScenario : public SetupScenario {
 
   // A run of the signed-manifest program with a fresh log, for a table's next row.
   SetupRunResult RunSigned() {
-    DeleteFileW(LogPath().c_str());
+    DeleteFileW(programData.LogPath().c_str());
     SetupRunOptions options;
     options.program = test::SignedManifestSetupProgramPath();
     options.unselectLaunch = true;
@@ -479,7 +588,7 @@ TEST_F(SetupScenario, WithoutSigningKeysExpiryAndSignatureChangeNothingInTheLog)
     SCOPED_TRACE(manifest);
     Uninstall();
     PublishManifest(manifest);
-    DeleteFileW(LogPath().c_str());
+    DeleteFileW(programData.LogPath().c_str());
     const std::size_t requested = test::ServerRequestLog().size();
     const SetupRunResult run = Run(options);
     ASSERT_TRUE(run.exited);
@@ -855,7 +964,7 @@ class FailedUpdateScenario : public SetupScenario {
 
   // The log then holds this run's lines only.
   SetupRunResult Offer119() {
-    DeleteFileW((programData / L"Velmora\\Setup\\bootstrapper.log").c_str());
+    DeleteFileW(programData.LogPath().c_str());
     PublishManifest(Manifest("1.1.9", PublishPackage("1.1.9"), test::SamplePackageOf("1.1.9").sha256, 0));
     return Run();
   }

@@ -5,7 +5,8 @@
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
 //   win_net_probe download URL DESTINATION   HttpsDownloader with the program's own calls
-//   win_net_probe system URL DESTINATION [STALL_MS]  DownloadWithSystemDownloader
+//   win_net_probe system URL DESTINATION [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]
+//                                            DownloadWithSystemDownloader, limits shortened
 #include <windows.h>
 
 #include <cstdio>
@@ -72,18 +73,20 @@ int Download(const wchar_t* url, const wchar_t* destination) {
   return 0;
 }
 
-// With stopAfterMilliseconds, a stop is requested (as by the user's cancel) once that much
-// time has passed since the start.
-int System(const wchar_t* url, const wchar_t* destination, const wchar_t* stallMilliseconds,
-           const wchar_t* stopAfterMilliseconds) {
+// The limits the program uses, with those given on the command line in their place. With
+// STOP_AFTER_MS, a stop is requested (as by the user's cancel) once that much time has passed
+// since the start.
+int System(int argc, wchar_t** argv) {
+  velmora::SystemDownloadLimits limits;
+  if (argc > 4) limits.stallMilliseconds = std::wcstoul(argv[4], nullptr, 10);
+  const ULONGLONG stopAfter = argc > 5 ? std::wcstoull(argv[5], nullptr, 10) : ~0ull;
+  if (argc > 7)
+    limits.minimumRate = {std::wcstoull(argv[6], nullptr, 10), std::wcstoull(argv[7], nullptr, 10)};
+  if (argc > 8) limits.maxBytes = std::wcstoull(argv[8], nullptr, 10);
   std::string error;
-  const DWORD stall = stallMilliseconds != nullptr ? std::wcstoul(stallMilliseconds, nullptr, 10)
-                                                   : velmora::kSystemDownloadStallMilliseconds;
   const ULONGLONG start = GetTickCount64();
-  const ULONGLONG stopAfter =
-      stopAfterMilliseconds != nullptr ? std::wcstoull(stopAfterMilliseconds, nullptr, 10) : ~0ull;
   const bool ok = velmora::DownloadWithSystemDownloader(
-      Narrow(url), destination, &error, stall, [=] { return GetTickCount64() - start >= stopAfter; });
+      Narrow(argv[2]), argv[3], &error, limits, [=] { return GetTickCount64() - start >= stopAfter; });
   std::printf("result=%d\nerror=%s\n", ok ? 1 : 0, error.c_str());
   return 0;
 }
@@ -95,10 +98,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && argc >= 4 && argc <= 6)
-    return System(argv[2], argv[3], argc >= 5 ? argv[4] : nullptr, argc == 6 ? argv[5] : nullptr);
-  std::fprintf(
-      stderr,
-      "usage: win_net_probe load | plain | download URL DEST | system URL DEST [STALL_MS [STOP_AFTER_MS]]\n");
+  if (mode == L"system" && ((argc >= 4 && argc <= 6) || argc == 8 || argc == 9)) return System(argc, argv);
+  std::fprintf(stderr,
+               "usage: win_net_probe load | plain | download URL DEST | "
+               "system URL DEST [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]\n");
   return 2;
 }

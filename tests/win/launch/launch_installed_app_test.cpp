@@ -34,7 +34,10 @@ constexpr wchar_t kNoWindowBox[] =
 constexpr char kFocused[] = "Existing Velmora window focused.";
 constexpr char kAsUser[] = "Velmora launched in the signed-in user context.";
 constexpr char kWithToken[] = "Velmora launched with the signed-in user token.";
-constexpr char kAdministrator[] = "Velmora launched with the current administrator token.";
+constexpr char kNoToken[] =
+    "Velmora not launched: no signed-in user's token (no shell window); it is not started as administrator.";
+constexpr char kNotAsAdministrator[] =
+    "Velmora not launched: it is not started with the administrator token instead.";
 constexpr char kVisible[] = "Velmora window is visible.";
 constexpr char kStillRunning[] =
     "Velmora window did not appear within 30 seconds; the process is still running.";
@@ -68,10 +71,14 @@ DWORD LoggedPid(const SetupLogCapture& log) {
   return lines.empty() ? 0 : std::stoul(lines.front().substr(sizeof kStartedPrefix - 1));
 }
 
+// A desktop shell runs, as on a signed-in desktop, unless a test ends it: without one nothing
+// is started.
 class LaunchInstalledAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(FindApplicationWindow(), nullptr) << "a Velmora window was open before the test";
+    shell.emplace();
+    ASSERT_TRUE(shell->Ready());
   }
   void TearDown() override { install.EndLaunched(log.Messages()); }
 
@@ -96,6 +103,7 @@ class LaunchInstalledAppTest : public ::testing::Test {
   SetupLogCapture log;
   SampleInstall install;
   std::vector<RecordedBox> boxes;
+  std::optional<ShellWindowOwner> shell;
 };
 
 // A window of this test process with the title and class a row asks for, shown minimised.
@@ -170,18 +178,24 @@ TEST_F(LaunchInstalledAppTest, RunningApplicationIsFocusedAndKeepsRunning) {
   WaitForSingleObject(process, 10000);
 }
 
+// A copy of the installed file that runs without a window is stopped; a Velmora.exe in another
+// folder is someone else's and keeps running.
 TEST_F(LaunchInstalledAppTest, CopyRunningWithoutAWindowIsStoppedBeforeTheStart) {
   const test::TempFolder elsewhere;
-  const test::msi::RunningCopy copy(install.ExePath(), elsewhere / L"Velmora.exe");
+  const test::msi::RunningCopy copy(install.ExePath(), install.ExePath());
+  const test::msi::RunningCopy other(install.ExePath(), elsewhere / L"Velmora.exe");
   ASSERT_TRUE(copy.Started());
+  ASSERT_TRUE(other.Started());
   install.SetControl("report");
 
   EXPECT_TRUE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   EXPECT_TRUE(copy.HasEnded()) << "the running copy was left alone";
+  EXPECT_FALSE(other.HasEnded()) << "a Velmora.exe in another folder was stopped";
   ExpectStartedAsInstalled();
   const Lines messages = log.Messages();
   ASSERT_GE(messages.size(), 2u);
-  EXPECT_EQ(messages[0], "Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".");
+  EXPECT_EQ(messages[0],
+            "Stopping existing Velmora process " + std::to_string(copy.Pid()) + ": it has no window to ask.");
   EXPECT_EQ(messages[1], LaunchingLine(install));
 }
 
@@ -231,7 +245,7 @@ TEST_F(LaunchInstalledAppTest, ProcessExitingAtOnceGivesItsFullExitCodeAndTheBox
   calls.windowWaitMs = kLimitNeverReached;
   EXPECT_FALSE(LaunchInstalledApp(calls));
   ExpectStartedAsInstalled();
-  EXPECT_EQ(WithoutPid(log.Messages()), (Lines{LaunchingLine(install), kAdministrator, kStartedLine,
+  EXPECT_EQ(WithoutPid(log.Messages()), (Lines{LaunchingLine(install), kAsUser, kStartedLine,
                                                "Velmora exited before showing a window (exit code 1605)."}));
   ExpectOneBox(kNoWindowBox + GetLogFilePath());
 }
@@ -246,14 +260,16 @@ TEST_F(LaunchInstalledAppTest, ProcessWithoutWindowIsLeftRunningAtTheLimitShorte
   EXPECT_FALSE(LaunchInstalledApp(calls));
   ExpectStartedAsInstalled();
   EXPECT_EQ(WithoutPid(log.Messages()),
-            (Lines{LaunchingLine(install), kAdministrator, kStartedLine, kStillRunning}));
+            (Lines{LaunchingLine(install), kAsUser, kStartedLine, kStillRunning}));
   EXPECT_TRUE(test::ProcessIsRunning(LoggedPid(log)));
   ExpectOneBox(kNoWindowBox + GetLogFilePath());
 }
 
 TEST_F(LaunchInstalledAppTest, EmptyLogPathEndsTheBoxWithTheLiteralLogPath) {
   install.SetControl("exit 3");
-  ScopedEnvironmentVariable noProgramData(L"ProgramData", std::nullopt);
+  const test::TempFolder parent;
+  const test::RedirectedShellFolder noMachineData(HKEY_LOCAL_MACHINE, test::kMachineDataFolderValue,
+                                                  parent / L"not there");
   ASSERT_EQ(GetLogFilePath(), L"");
   EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   ExpectOneBox(std::wstring(kNoWindowBox) + L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log");
@@ -279,8 +295,10 @@ struct StartPath {
   bool environmentFails;
   bool asUserFails;
   bool withTokenFails;
-  std::vector<std::string> startLines;  // between "Launching ..." and the PID line
+  // The lines after "Launching ...": up to the PID line, or all when nothing starts.
+  std::vector<std::string> lines;
   std::vector<const char*> attempts;
+  bool starts = true;
 };
 
 void PrintTo(const StartPath& path, std::ostream* out) { *out << path.name; }
@@ -325,9 +343,11 @@ LaunchCalls WatchedCalls(const StartPath& path, std::vector<RecordedBox>& boxes,
 
 class LaunchStartPathTest : public LaunchInstalledAppTest, public ::testing::WithParamInterface<StartPath> {};
 
-TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAndSeesItsWindow) {
+// Only the signed-in user's token starts the application; without it, or when both ways of
+// using it fail, nothing is started rather than the application running as administrator.
+TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAsTheSignedInUserOnly) {
   const StartPath& path = GetParam();
-  std::optional<ShellWindowOwner> shell;
+  shell.reset();
   if (path.shell != Shell::None) {
     shell.emplace(path.shell == Shell::RefusingAccess);
     ASSERT_TRUE(shell->Ready());
@@ -338,14 +358,23 @@ TEST_P(LaunchStartPathTest, StartsTheQuotedPathInTheInstallFolderAndSeesItsWindo
   install.SetControl("report");
   std::vector<TokenAttempt> attempts;
 
-  EXPECT_TRUE(LaunchInstalledApp(WatchedCalls(path, boxes, attempts)));
+  EXPECT_EQ(LaunchInstalledApp(WatchedCalls(path, boxes, attempts)), path.starts);
 
-  EXPECT_TRUE(boxes.empty());
-  ExpectStartedAsInstalled();
-  Lines expected{LaunchingLine(install)};
-  expected.insert(expected.end(), path.startLines.begin(), path.startLines.end());
-  expected.insert(expected.end(), {kStartedLine, kVisible});
-  EXPECT_EQ(WithoutPid(log.Messages()), expected);
+  if (path.starts) {
+    EXPECT_TRUE(boxes.empty());
+    ExpectStartedAsInstalled();
+    Lines expected{LaunchingLine(install)};
+    expected.insert(expected.end(), path.lines.begin(), path.lines.end());
+    expected.insert(expected.end(), {kStartedLine, kVisible});
+    EXPECT_EQ(WithoutPid(log.Messages()), expected);
+  } else {
+    ExpectOneBox(kStartFailedBox);
+    EXPECT_TRUE(install.Report().empty()) << "the installed copy was started";
+    // The launch is announced only once there is a token to launch with.
+    Lines expected = path.attempts.empty() ? Lines{} : Lines{LaunchingLine(install)};
+    expected.insert(expected.end(), path.lines.begin(), path.lines.end());
+    EXPECT_EQ(log.Messages(), expected);
+  }
 
   ASSERT_EQ(attempts.size(), path.attempts.size());
   const DWORD flags = path.environmentFails ? 0 : CREATE_UNICODE_ENVIRONMENT;
@@ -368,9 +397,9 @@ const std::string kWithTokenFailed =
 INSTANTIATE_TEST_SUITE_P(
     Paths, LaunchStartPathTest,
     ::testing::Values(
-        StartPath{"NoShellWindow", Shell::None, false, false, false, {kAdministrator}, {}},
+        StartPath{"NoShellWindow", Shell::None, false, false, false, {kNoToken}, {}, false},
         StartPath{
-            "ShellProcessRefusingAccess", Shell::RefusingAccess, false, false, false, {kAdministrator}, {}},
+            "ShellProcessRefusingAccess", Shell::RefusingAccess, false, false, false, {kNoToken}, {}, false},
         StartPath{"ShellUserToken", Shell::Open, false, false, false, {kAsUser}, {"as user"}},
         StartPath{"EnvironmentBlockFailsAtSeam", Shell::Open, true, false, false, {kAsUser}, {"as user"}},
         StartPath{"AsUserFailsAtSeam",
@@ -385,8 +414,9 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   true,
                   true,
-                  {kAsUserFailed, kWithTokenFailed, kAdministrator},
-                  {"as user", "with token"}}),
+                  {kAsUserFailed, kWithTokenFailed, kNotAsAdministrator},
+                  {"as user", "with token"},
+                  false}),
     [](const ::testing::TestParamInfo<StartPath>& info) { return std::string(info.param.name); });
 
 // An executable that is no program fails every way of starting it, for real.
@@ -394,20 +424,15 @@ class LaunchStartFailureTest : public LaunchInstalledAppTest, public ::testing::
 
 TEST_P(LaunchStartFailureTest, EveryAttemptFailsAndTheStartFailedBoxShows) {
   const bool withShell = GetParam();
-  std::optional<ShellWindowOwner> shell;
-  if (withShell) {
-    shell.emplace();
-    ASSERT_TRUE(shell->Ready());
-  }
+  if (!withShell) shell.reset();
   test::WriteWholeFile(install.ExePath(), "not a program");
   EXPECT_FALSE(LaunchInstalledApp(test::RecordingBoxes(boxes)));
   const std::string code = std::to_string(ERROR_BAD_EXE_FORMAT);
-  Lines expected{LaunchingLine(install)};
-  if (withShell) {
-    expected.push_back("CreateProcessAsUserW failed: " + code + "; trying token API.");
-    expected.push_back("CreateProcessWithTokenW failed: " + code + ".");
-  }
-  expected.push_back("CreateProcessW(Velmora) failed: " + code + ".");
+  const Lines expected =
+      withShell
+          ? Lines{LaunchingLine(install), "CreateProcessAsUserW failed: " + code + "; trying token API.",
+                  "CreateProcessWithTokenW failed: " + code + ".", kNotAsAdministrator}
+          : Lines{kNoToken};
   EXPECT_EQ(log.Messages(), expected);
   ExpectOneBox(kStartFailedBox);
 }

@@ -105,10 +105,12 @@ TEST_F(InstallPackageTest, EveryAttemptPassesTheSameCommandLineAndLogAtSeam) {
 }
 
 TEST_F(InstallPackageTest, RunningCopiesAreStoppedBeforeMsiexecStartsAtSeam) {
-  TempFolder first;
-  TempFolder second;
-  RunningCopy one(SampleExecutable(), first / L"Velmora.exe");
-  RunningCopy two(SampleExecutable(), second / L"VELMORA.EXE");
+  TempFolder installed;
+  TempFolder elsewhere;
+  WriteInstallerValue(L"InstallFolder", installed.Path());
+  RunningCopy one(SampleExecutable(), installed / L"Velmora.exe");
+  RunningCopy two(SampleExecutable(), installed / L"Velmora.exe");
+  RunningCopy other(SampleExecutable(), elsewhere / L"Velmora.exe");
   ASSERT_FALSE(HasFailure());
   const MsiexecStandIn standIn(L"0");
 
@@ -116,12 +118,14 @@ TEST_F(InstallPackageTest, RunningCopiesAreStoppedBeforeMsiexecStartsAtSeam) {
 
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);
-  EXPECT_TRUE(runs[0].velmoraRunning.empty());
+  EXPECT_EQ(runs[0].velmoraRunning, std::vector<DWORD>{other.Pid()});
   EXPECT_TRUE(one.HasEnded());
   EXPECT_TRUE(two.HasEnded());
+  EXPECT_FALSE(other.HasEnded());
   const int start = log.Find(StartLine(L"C:\\x.msi"));
   for (const RunningCopy* copy : {&one, &two}) {
-    const int stop = log.Find("Stopping existing Velmora process " + std::to_string(copy->Pid()) + ".");
+    const int stop = log.Find("Stopping existing Velmora process " + std::to_string(copy->Pid()) +
+                              ": it has no window to ask.");
     EXPECT_NE(stop, -1);
     EXPECT_LT(stop, start);
   }
@@ -142,6 +146,7 @@ TEST_F(InstallPackageTest, TimedOutAttemptFailsAtSeam) {
 // Nothing else happens without a system folder: no copy is stopped and no msiexec starts.
 TEST_F(InstallPackageTest, WithoutSystemFolderOnlyTheErrorBoxIsShownAtSeam) {
   TempFolder folder;
+  WriteInstallerValue(L"InstallFolder", folder.Path());
   RunningCopy copy(SampleExecutable(), folder / L"Velmora.exe");
   ASSERT_FALSE(HasFailure());
   const MsiexecStandIn standIn(L"0");

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "msi/msiexec_command.h"
+#include "product/win/product_record.h"
 #include "msi_support.h"
 
 namespace velmora::test::msi {
@@ -27,7 +28,9 @@ constexpr wchar_t kTimedOutMessage[] =
     L"Velmora Setup again when the computer is less busy, or download the latest installer from "
     L"downloads.velmora.test.";
 
-std::string StopLine(DWORD pid) { return "Stopping existing Velmora process " + std::to_string(pid) + "."; }
+std::string StopLine(DWORD pid) {
+  return "Stopping existing Velmora process " + std::to_string(pid) + ": it has no window to ask.";
+}
 
 // The strategy with Wine's msiexec and the sample packages; only the final message box is
 // recorded instead of shown, so no test waits for a person.
@@ -307,37 +310,40 @@ TEST_F(InstallStrategyTest, CancelBusyOrTimeOutFromStandInEndsTheSequence) {
   }
 }
 
-// A copy of the application started while one msiexec run is going on is stopped before the
-// next run begins: each run starts another copy and finds the earlier ones ended.
+// A copy of the installed application started while one msiexec run is going on is stopped
+// before the next run begins; a Velmora.exe in another folder started meanwhile is someone
+// else's and outlives every run.
 TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) {
   const std::wstring newer = InstallSample(L"1.1.8");
-  std::vector<std::unique_ptr<TempFolder>> folders;
-  std::vector<std::unique_ptr<RunningCopy>> copies;
-  std::vector<bool> earlierCopiesEndedAtRunStart;
+  const std::wstring installedExe = GetRecordedExePath();
+  ASSERT_FALSE(installedExe.empty());
+  TempFolder elsewhere;
+  std::unique_ptr<RunningCopy> installedCopy;
+  std::unique_ptr<RunningCopy> otherCopy;
+  int runs = 0;
+  bool installedCopyEndedBeforeTheSecondRun = false;
   watch.onRunStart = [&] {
-    bool allEnded = true;
-    for (const auto& copy : copies) allEnded = allEnded && copy->HasEnded();
-    earlierCopiesEndedAtRunStart.push_back(allEnded);
-    folders.push_back(std::make_unique<TempFolder>());
-    copies.push_back(std::make_unique<RunningCopy>(SampleExecutable(), *folders.back() / L"Velmora.exe"));
+    ++runs;
+    if (runs == 1) installedCopy = std::make_unique<RunningCopy>(SampleExecutable(), installedExe);
+    if (runs == 2) {
+      installedCopyEndedBeforeTheSecondRun = installedCopy->HasEnded();
+      otherCopy = std::make_unique<RunningCopy>(SampleExecutable(), elsewhere / L"Velmora.exe");
+    }
   };
   host = watch.Calls();
   host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
 
   EXPECT_EQ(Run(SamplePackage(L"1.1.7"), false), InstallResult::Installed);
 
-  ASSERT_EQ(copies.size(), 3u);
-  EXPECT_EQ(earlierCopiesEndedAtRunStart, (std::vector<bool>{true, true, true}));
-  EXPECT_TRUE(copies[0]->HasEnded());
-  EXPECT_TRUE(copies[1]->HasEnded());
-  EXPECT_FALSE(copies[2]->HasEnded());
-  // Each copy is stopped after the run during which it started and before the next one.
-  EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{
-                kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 1603.",
-                kInstallFailed, StopLine(copies[0]->Pid()), UninstallingLine(newer),
-                "Uninstall exit code: 0.", StopLine(copies[1]->Pid()), StartLine(SamplePackage(L"1.1.7")),
-                "Windows Installer exit code: 0."}));
+  ASSERT_EQ(runs, 3);
+  EXPECT_TRUE(installedCopyEndedBeforeTheSecondRun);
+  EXPECT_FALSE(otherCopy->HasEnded());
+  EXPECT_EQ(
+      log.Messages(),
+      (std::vector<std::string>{
+          kRepairPath, StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 1603.",
+          kInstallFailed, StopLine(installedCopy->Pid()), UninstallingLine(newer), "Uninstall exit code: 0.",
+          StartLine(SamplePackage(L"1.1.7")), "Windows Installer exit code: 0."}));
 }
 
 }  // namespace

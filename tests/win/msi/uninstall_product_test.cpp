@@ -84,6 +84,7 @@ TEST_F(UninstallProductTest, WithoutProductCodeNothingRunsAndNothingIsStoppedAtS
 
 TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
   TempFolder folder;
+  WriteInstallerValue(L"InstallFolder", folder.Path());
   RunningCopy copy(SampleExecutable(), folder / L"velmora.exe");
   ASSERT_FALSE(HasFailure());
   const std::wstring oddCode = L"odd code {not braced}";
@@ -101,7 +102,8 @@ TEST_F(UninstallProductTest, CodeIsPassedUnchangedAfterStoppingCopiesAtSeam) {
   EXPECT_TRUE(runs[0].velmoraRunning.empty());
   EXPECT_TRUE(copy.HasEnded());
   EXPECT_EQ(log.Messages(),
-            (std::vector<std::string>{"Stopping existing Velmora process " + std::to_string(copy.Pid()) + ".",
+            (std::vector<std::string>{"Stopping existing Velmora process " + std::to_string(copy.Pid()) +
+                                          ": it has no window to ask.",
                                       UninstallingLine(oddCode), "Uninstall exit code: 0."}));
 }
 

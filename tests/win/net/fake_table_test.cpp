@@ -190,20 +190,28 @@ BOOL WINAPI FakeQueryOption(HINTERNET h, DWORD option, LPVOID buffer, LPDWORD le
   return TRUE;
 }
 
-BOOL WINAPI FakeReadData(HINTERNET h, LPVOID buffer, DWORD size, LPDWORD read) {
-  Call("ReadData " + Name(h) + " " + std::to_string(size));
+// Each scripted read is announced as available, then read; after them the body ends, or the
+// connection fails.
+BOOL WINAPI FakeQueryDataAvailable(HINTERNET h, LPDWORD available) {
+  Call("QueryDataAvailable " + Name(h));
   const Script& s = fake->script;
   if (fake->nextRead < s.reads.size()) {
-    const DWORD n = s.reads[fake->nextRead++];
-    std::memset(buffer, 'b', n);
-    *read = n;
+    *available = s.reads[fake->nextRead];
     return TRUE;
   }
   if (s.readFailsAfterwards) {
     SetLastError(ERROR_WINHTTP_CONNECTION_ERROR);
     return FALSE;
   }
-  *read = 0;
+  *available = 0;
+  return TRUE;
+}
+
+BOOL WINAPI FakeReadData(HINTERNET h, LPVOID buffer, DWORD size, LPDWORD read) {
+  Call("ReadData " + Name(h) + " " + std::to_string(size));
+  const DWORD n = std::min(size, fake->script.reads.at(fake->nextRead++));
+  std::memset(buffer, 'b', n);
+  *read = n;
   return TRUE;
 }
 
@@ -223,6 +231,7 @@ WinHttpApi FakeTable() {
   api.WinHttpSendRequest = &FakeSendRequest;
   api.WinHttpReceiveResponse = &FakeReceiveResponse;
   api.WinHttpQueryHeaders = &FakeQueryHeaders;
+  api.WinHttpQueryDataAvailable = &FakeQueryDataAvailable;
   api.WinHttpReadData = &FakeReadData;
   api.WinHttpCloseHandle = &FakeCloseHandle;
   api.WinHttpQueryOption = &FakeQueryOption;
@@ -283,9 +292,11 @@ TEST_F(FakeTableDownload, SuccessfulDownloadMakesTheseCallsInThisOrder) {
       "QueryHeaders request 536870931 null 4 null",
       "QueryHeaders request 1073741833 null 16 null",
       "QueryHeaders request 536870917 null 4 null",
+      "QueryDataAvailable request",
       "ReadData request 262144",
-      "ReadData request 262144",
-      "ReadData request 262144",
+      "QueryDataAvailable request",
+      "ReadData request 5",
+      "QueryDataAvailable request",
   };
   EXPECT_EQ(state.calls, expected);
   EXPECT_TRUE(test::FileHolds(state.destination, std::string(262149, 'b')));

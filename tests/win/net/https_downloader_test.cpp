@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <regex>
@@ -315,6 +316,47 @@ TEST_F(SandboxDownloadTest, ZeroMaxBytesStopsAnUnannouncedBodyAtTheReadThatPasse
   ASSERT_FALSE(f.reports.empty());
   EXPECT_LE(f.reports.back().first, limit);
   EXPECT_GT(f.reports.back().first + kBuffer, limit);
+}
+
+// A body that never ends stops at the same limit, with the same reason.
+TEST_F(SandboxDownloadTest, EndlessBodyStopsAtTheSizeLimitAndLeavesNoFile) {
+  PlacePreviousFile();
+  const ULONGLONG start = GetTickCount64();
+  const Fetched f = Fetch(PackageUrl("body=endless"), Destination(), 0);
+  std::printf("an endless body to the pinned downloader ended after %.1f s\n",
+              static_cast<double>(GetTickCount64() - start) / 1000);
+  EXPECT_FALSE(f.ok);
+  EXPECT_EQ(f.error, "Update exceeded the maximum download size");
+  EXPECT_FALSE(test::PathExists(Destination()));
+}
+
+// A body that keeps coming, but at a trickle, ends once the window holds too few bytes. The
+// window is shortened at its seam (the program's is 60 s), so that the test does not wait a
+// minute; a body at full speed passes the same short window.
+TEST_F(SandboxDownloadTest, TrickleEndsAtTheMinimumRateAndLeavesNoFile) {
+  DownloadCalls calls;
+  calls.minimumRate = {64 * 1024, 3000};
+  PlacePreviousFile();
+  const ULONGLONG start = GetTickCount64();
+  const Fetched trickle = Fetch(PackageUrl("trickle"), Destination(), 0, calls);
+  const ULONGLONG elapsed = GetTickCount64() - start;
+  std::printf("a trickle to the pinned downloader ended after %.1f s\n", static_cast<double>(elapsed) / 1000);
+  EXPECT_FALSE(trickle.ok);
+  EXPECT_EQ(trickle.error, "Update download was slower than 64 KiB in 3 seconds");
+  EXPECT_FALSE(test::PathExists(Destination()));
+  EXPECT_GE(elapsed, 3000u);
+  ASSERT_FALSE(trickle.reports.empty());
+  EXPECT_LT(trickle.reports.back().first, 64u * 1024);
+
+  const Fetched fast = Fetch(PackageUrl(), Destination(), 0, calls);
+  EXPECT_TRUE(fast.ok) << fast.error;
+  EXPECT_TRUE(test::FileHolds(Destination(), package));
+}
+
+TEST(DownloadCallsDefaults, MinimumRateIs64KiBInAMinute) {
+  const DownloadCalls calls;
+  EXPECT_EQ(calls.minimumRate.minBytes, 65536u);
+  EXPECT_EQ(calls.minimumRate.windowMs, 60000u);
 }
 
 // The file write is replaced at its seam: a full volume cannot be had on demand here.

@@ -1,10 +1,15 @@
 #include "net/win/system_downloader.h"
 
+#include <knownfolders.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "net/win/file_integrity.h"
 #include "net/url_rules.h"
@@ -131,6 +136,97 @@ TEST_F(SystemDownloaderTest, NoBytesForTheStallLimitAbortsTheDownload) {
     EXPECT_GE(elapsed, kLimit);
     EXPECT_LT(elapsed, 30000u);
   }
+}
+
+// The files of urlmon's cache for a URL whose last part is `name`.
+std::vector<std::wstring> CachedCopies(const std::wstring& name) {
+  std::vector<std::wstring> copies;
+  PWSTR cache = nullptr;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_InternetCache, 0, nullptr, &cache))) return copies;
+  const std::wstring root = std::wstring(cache) + L"\\Content.IE5";
+  CoTaskMemFree(cache);
+  WIN32_FIND_DATAW folder = {};
+  const HANDLE folders = FindFirstFileW((root + L"\\*").c_str(), &folder);
+  if (folders == INVALID_HANDLE_VALUE) return copies;
+  do {
+    const std::wstring sub = root + L"\\" + folder.cFileName;
+    WIN32_FIND_DATAW file = {};
+    const HANDLE files = FindFirstFileW((sub + L"\\" + name + L"*").c_str(), &file);
+    if (files == INVALID_HANDLE_VALUE) continue;
+    do {
+      copies.push_back(sub + L"\\" + file.cFileName);
+    } while (FindNextFileW(files, &file));
+    FindClose(files);
+  } while (FindNextFileW(folders, &folder));
+  FindClose(folders);
+  return copies;
+}
+
+// The system downloader stops where the pinned one does, counted in its status callback: an
+// endless body ends at the size limit, with a reason of its own, and no file is left, neither
+// the destination nor urlmon's cached copy. Wine's urlmon reports its first progress only after
+// it has pulled hundreds of megabytes into its cache, so the limit is lowered to 20 MB here,
+// and the stall and rate limits raised out of the way, for the first report to be the one that
+// is over it.
+TEST_F(SystemDownloaderTest, EndlessBodyStopsAtTheSizeLimitAndLeavesNoFile) {
+  std::map<std::string, std::string> values;
+  const ULONGLONG start = GetTickCount64();
+  const bool ran = test::RunNetProbe(
+      L"", "",
+      "system " + test::ShellQuote("https://elsewhere.test/_/body=endless/endless-body") + " " +
+          test::ShellQuote(test::Narrow(Destination())) + " 600000 99999999999 65536 600000 20000000",
+      values);
+  std::printf("an endless body to the system downloader ended after %.1f s\n",
+              static_cast<double>(GetTickCount64() - start) / 1000);
+  const std::vector<std::wstring> cached = CachedCopies(L"endless-body");
+  for (const std::wstring& copy : cached) DeleteFileW(copy.c_str());
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(values["result"], "0");
+  EXPECT_EQ(values["error"], "Windows downloader stopped: the download exceeded the maximum download size.");
+  EXPECT_FALSE(test::PathExists(Destination()));
+  EXPECT_TRUE(cached.empty()) << test::Narrow(cached.front());
+}
+
+// A trickle ends at the minimum rate, shortened at its parameter (the program's window is 60 s),
+// with a reason of its own; a body at full speed passes the same short window.
+TEST_F(SystemDownloaderTest, TrickleEndsAtTheMinimumRateAndLeavesNoFile) {
+  struct Case {
+    const char* name;
+    std::string url;
+    bool ok;
+  };
+  for (const Case& c : {Case{"trickle", "https://elsewhere.test/_/trickle" + path, false},
+                        Case{"full speed", "https://elsewhere.test" + path, true}}) {
+    SCOPED_TRACE(c.name);
+    test::WriteWholeFile(Destination(), "the previous package");
+    std::map<std::string, std::string> values;
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(test::RunNetProbe(L"", "",
+                                  "system " + test::ShellQuote(c.url) + " " +
+                                      test::ShellQuote(test::Narrow(Destination())) +
+                                      " 60000 99999999999 65536 3000",
+                                  values));
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    std::printf("%s through the system downloader ended after %.1f s\n", c.name,
+                static_cast<double>(elapsed) / 1000);
+    EXPECT_EQ(values["result"], c.ok ? "1" : "0");
+    if (c.ok) {
+      EXPECT_TRUE(test::FileHolds(Destination(), package));
+      continue;
+    }
+    EXPECT_EQ(values["error"],
+              "Windows downloader stopped: the download was slower than 64 KiB in 3 seconds.");
+    EXPECT_FALSE(test::PathExists(Destination()));
+    EXPECT_GE(elapsed, 3000u);
+  }
+}
+
+TEST(SystemDownloadLimitsDefaults, AreThePinnedDownloadersSizeAndTheMinuteRate) {
+  const SystemDownloadLimits limits;
+  EXPECT_EQ(limits.stallMilliseconds, 60000u);
+  EXPECT_EQ(limits.maxBytes, 268435456u);
+  EXPECT_EQ(limits.minimumRate.minBytes, 65536u);
+  EXPECT_EQ(limits.minimumRate.windowMs, 60000u);
 }
 
 // The user's cancel reaches the system downloader too: a slow body that would take minutes is

@@ -8,10 +8,6 @@
 namespace velmora::test {
 namespace {
 
-constexpr wchar_t kUserShellFoldersKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
-constexpr wchar_t kShellFoldersKey[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr wchar_t kLnkinfo[] = L"Z:\\usr\\bin\\lnkinfo";
 constexpr wchar_t kShell[] = L"Z:\\bin\\sh";
 constexpr size_t kStampLength = 20;  // "YYYY-MM-DD HH:MM:SS "
@@ -126,47 +122,6 @@ LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes) {
     return IDOK;
   };
   return calls;
-}
-
-RedirectedDesktop::RedirectedDesktop(const std::wstring& folder) {
-  for (const wchar_t* keyPath : {kUserShellFoldersKey, kShellFoldersKey}) {
-    SavedValue value{keyPath};
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-      const ScopedRegistryKey owned(key);
-      DWORD bytes = 0;
-      if (RegQueryValueExW(key, L"Desktop", nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
-        value.data.resize(bytes);
-        value.present = RegQueryValueExW(key, L"Desktop", nullptr, &value.type, value.data.data(), &bytes) ==
-                        ERROR_SUCCESS;
-      }
-    }
-    saved_.push_back(std::move(value));
-  }
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, kUserShellFoldersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
-    ADD_FAILURE() << "User Shell Folders could not be opened";
-    return;
-  }
-  const ScopedRegistryKey owned(key);
-  EXPECT_EQ(RegSetValueExW(key, L"Desktop", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                           static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
-}
-
-RedirectedDesktop::~RedirectedDesktop() {
-  for (const SavedValue& value : saved_) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, value.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
-    const ScopedRegistryKey owned(key);
-    if (value.present) {
-      RegSetValueExW(key, L"Desktop", 0, value.type, value.data.data(),
-                     static_cast<DWORD>(value.data.size()));
-    } else {
-      RegDeleteValueW(key, L"Desktop");
-    }
-  }
 }
 
 bool ReadWithLnkinfo(const std::wstring& linkPath, LnkinfoResult& result, std::string& error) {

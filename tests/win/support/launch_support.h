@@ -1,6 +1,6 @@
 // Fixtures of the launch and shortcut tests: a sample Velmora.exe placed in an install folder
 // that the product record names, a real shell window owned by a helper process, the message
-// boxes the launch showed, a redirected desktop, and lnkinfo. The setup log of a test is
+// boxes the launch showed, and lnkinfo. The setup log of a test is
 // msi::SetupLogCapture.
 #pragma once
 
@@ -68,26 +68,6 @@ struct RecordedBox {
 
 // Launch calls whose message boxes are recorded instead of shown (answered with IDOK).
 LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes);
-
-// Points the current user's desktop folder (User Shell Folders "Desktop") at a folder while
-// this lives. Afterwards it restores that value and the "Shell Folders" copy that the shell
-// writes once it has resolved the folder.
-class RedirectedDesktop {
- public:
-  explicit RedirectedDesktop(const std::wstring& folder);
-  ~RedirectedDesktop();
-  RedirectedDesktop(const RedirectedDesktop&) = delete;
-  RedirectedDesktop& operator=(const RedirectedDesktop&) = delete;
-
- private:
-  struct SavedValue {
-    const wchar_t* key;
-    bool present = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-  };
-  std::vector<SavedValue> saved_;
-};
 
 // A .lnk file as Debian's lnkinfo reads it: each "name : value" line of its output, and the
 // whole text for failure messages. False with `error` when lnkinfo could not be run.

@@ -46,6 +46,25 @@ std::wstring ClassOf(HWND window) {
   return name;
 }
 
+struct WindowSearch {
+  DWORD processId;
+  bool found;
+};
+
+BOOL CALLBACK NoteWindowOf(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId) search->found = true;
+  return TRUE;
+}
+
+bool HasTopLevelWindow(DWORD processId) {
+  WindowSearch search{processId, false};
+  EnumWindows(NoteWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 }  // namespace
 
 std::wstring SystemFolderPath() {
@@ -60,13 +79,10 @@ std::wstring TemporaryFolderPath() {
   return folder;
 }
 
-SetupLogCapture::SetupLogCapture() : variable_(L"ProgramData", programData_.Path()) {}
-
 std::vector<std::string> SetupLogCapture::Messages() const {
   std::vector<std::string> messages;
   // Each line is "YYYY-MM-DD hh:mm:ss " and the message.
-  for (const std::string& line :
-       SplitLines(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"))) {
+  for (const std::string& line : SplitLines(ReadWholeFile(programData_.LogPath()))) {
     messages.push_back(line.size() >= 20 ? line.substr(20) : line);
   }
   return messages;
@@ -80,26 +96,38 @@ int SetupLogCapture::Find(const std::string& message) const {
   return -1;
 }
 
-RunningCopy::RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess) {
-  const std::wstring folder = FolderOf(path);
-  const std::wstring report = folder + L"\\velmora-sample-report.txt";
+RunningCopy::RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess,
+                         Mode mode)
+    : folder_(FolderOf(path)) {
+  const std::wstring report = folder_ + L"\\velmora-sample-report.txt";
   // A second copy of one file starts the file already there, which its first copy holds open.
   if (!PathExists(path)) {
     EXPECT_TRUE(CopyFileW(executable.c_str(), path.c_str(), TRUE)) << Narrow(path);
   }
-  WriteWholeFile(folder + L"\\velmora-sample-mode.txt", "report\nnowindow\n");
+  DeleteFileW((folder_ + L"\\velmora-sample-saved.txt").c_str());
+  const char* control = mode == Mode::NoWindow ? "report\nnowindow\n"
+                        : mode == Mode::Window ? "report\nwindow\n"
+                                               : "report\nwindow\nignoreclose\n";
+  WriteWholeFile(folder_ + L"\\velmora-sample-mode.txt", control);
 
-  if (!StartChild({path, L"\"" + path + L"\"", folder, 0, refuseAccess}, child_)) {
+  if (!StartChild({path, L"\"" + path + L"\"", folder_, 0, refuseAccess}, child_)) {
     ADD_FAILURE() << "cannot start " << Narrow(path) << " (code " << GetLastError() << ")";
     return;
   }
   const std::string ready = "pid=" + std::to_string(child_.ProcessId()) + "\n";
   for (DWORD waited = 0; waited < kReadyWaitMilliseconds; waited += kPollMilliseconds) {
-    if (ReadWholeFile(report).find(ready) != std::string::npos) return;
+    if (ReadWholeFile(report).find(ready) != std::string::npos &&
+        (mode == Mode::NoWindow || HasTopLevelWindow(child_.ProcessId()))) {
+      return;
+    }
     if (HasEnded()) break;
     Sleep(kPollMilliseconds);
   }
   ADD_FAILURE() << Narrow(path) << " did not come up (exit code " << ExitCode() << ")";
+}
+
+std::string RunningCopy::SavedMarker() const {
+  return ReadWholeFile(folder_ + L"\\velmora-sample-saved.txt");
 }
 
 RunningCopy::~RunningCopy() {

@@ -35,34 +35,40 @@ inline std::wstring SampleExecutable(const std::wstring& version = L"1.0.0") {
 std::wstring SystemFolderPath();
 std::wstring TemporaryFolderPath();
 
-// The bootstrap log lines written while it lives, by this process and by children that
-// inherit its environment, kept in a ProgramData folder of the test's own.
+// The bootstrap log lines written while it lives, by this process and by every other process of
+// the prefix, kept in a machine-wide data folder of the test's own.
 class SetupLogCapture {
  public:
-  SetupLogCapture();
   // The messages without their time stamps, in order.
   std::vector<std::string> Messages() const;
   // The position of a message, or -1.
   int Find(const std::string& message) const;
+  // The machine-wide data folder the system is pointed at while this lives.
+  const std::wstring& DataFolder() const { return programData_.Path(); }
 
  private:
-  TempFolder programData_;
-  ScopedEnvironmentVariable variable_;
+  OwnMachineDataFolder programData_;
 };
 
 // A copy of an executable started under the given path; with a sample Velmora.exe its control
-// file makes it stay up without a window. The constructor returns once the copy runs its own
-// code (it has written its report). A copy still running when the test ends is terminated.
+// file makes it stay up without a window, or with one (Mode::Window: it saves on WM_CLOSE;
+// Mode::IgnoringClose: it ignores WM_CLOSE). The constructor returns once the copy runs its own
+// code (it has written its report, and shown its window when it has one). A copy still running
+// when the test ends is terminated.
 class RunningCopy {
  public:
+  enum class Mode { NoWindow, Window, IgnoringClose };
   // refuseAccess: the copy's process carries an empty access list, so that nobody else can
   // open it; this object keeps the full-access handle of its creation.
-  RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess = false);
+  RunningCopy(const std::wstring& executable, const std::wstring& path, bool refuseAccess = false,
+              Mode mode = Mode::NoWindow);
   ~RunningCopy();
   RunningCopy(const RunningCopy&) = delete;
   RunningCopy& operator=(const RunningCopy&) = delete;
 
   DWORD Pid() const { return child_.ProcessId(); }
+  // What the sample wrote when it was asked to close, empty when it wrote nothing.
+  std::string SavedMarker() const;
   bool Started() const { return child_.Valid(); }
   bool HasEnded() const;
   // Waits up to 10 seconds for the end; STILL_ACTIVE when it did not come.
@@ -70,6 +76,7 @@ class RunningCopy {
 
  private:
   ScopedProcessInformation child_;
+  std::wstring folder_;
 };
 
 // Stands in for msiexec with exit codes or a hang taken from a plan ("0,1603" or "hang"); each

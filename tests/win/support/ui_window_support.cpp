@@ -89,6 +89,7 @@ void ResetWindowAndSetupState() {
 }
 
 SetupWindowFixture::SetupWindowFixture(const FinishCalls& finishCalls, const ScreenColorCalls& colorCalls) {
+  EXPECT_TRUE(shell_->Ready());
   ResetWindowAndSetupState();
   // The display outlives each test: a pointer left over the window by an earlier one would hover.
   SetCursorPos(1, 1);
@@ -144,7 +145,7 @@ std::optional<int> SetupWindowFixture::ReleaseLeftButton(int x, int y) {
 std::optional<int> SetupWindowFixture::PressKey(WPARAM key) { return Post(WM_KEYDOWN, key, 1); }
 
 std::vector<std::string> SetupWindowFixture::LogLines() const {
-  std::istringstream text(ReadWholeFile(programData_ / L"Velmora\\Setup\\bootstrapper.log"));
+  std::istringstream text(ReadWholeFile(programData_.LogPath()));
   std::vector<std::string> lines;
   for (std::string line; std::getline(text, line);) {
     lines.push_back(line.size() > 20 ? line.substr(20) : line);

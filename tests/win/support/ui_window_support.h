@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "launch_support.h"
 #include "ui/win/finish_sequence.h"
 #include "ui/win/screen_colors.h"
 #include "win_test_support.h"
@@ -31,9 +32,10 @@ class GdiplusSession {
 void ResetWindowAndSetupState();
 
 // The real setup window, registered, created and shown as the entry does; destroyed afterwards
-// if the test has not closed it. The log goes to a ProgramData folder of the test's own. The
+// if the test has not closed it. The log goes to a machine-wide data folder of the test's own. The
 // window runs the post-install actions and picks its colours with the calls it is given, the
-// program's own unless a test says.
+// program's own unless a test says. A desktop shell runs beside it, as on a signed-in desktop,
+// until the test ends it.
 class SetupWindowFixture {
  public:
   explicit SetupWindowFixture(const FinishCalls& finishCalls = {}, const ScreenColorCalls& colorCalls = {});
@@ -59,10 +61,13 @@ class SetupWindowFixture {
   // The log lines written since the fixture began, without their time stamps.
   std::vector<std::string> LogLines() const;
 
+  // Ends the desktop shell, as when no user is signed in to the desktop.
+  void EndDesktopShell() { shell_.reset(); }
+
  private:
   GdiplusSession gdiplus_;
-  TempFolder programData_;
-  ScopedEnvironmentVariable variable_{L"ProgramData", programData_.Path()};
+  OwnMachineDataFolder programData_;
+  std::optional<ShellWindowOwner> shell_{std::in_place};
   HWND window_ = nullptr;
 };
 

@@ -13,6 +13,10 @@ namespace velmora::test {
 namespace {
 
 constexpr wchar_t kInstallerKey[] = L"Software\\Velmora\\Installer";
+constexpr wchar_t kUserShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kShellFoldersKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 std::optional<std::wstring> ReadVariable(const wchar_t* name) {
   std::vector<wchar_t> buffer(32768, L'\0');
@@ -46,6 +50,48 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
+}
+
+RedirectedShellFolder::RedirectedShellFolder(HKEY root, const wchar_t* name, const std::wstring& folder)
+    : root_(root), name_(name) {
+  for (const wchar_t* keyPath : {kUserShellFoldersKey, kShellFoldersKey}) {
+    SavedValue value{keyPath};
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_, keyPath, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+      const ScopedRegistryKey owned(key);
+      DWORD bytes = 0;
+      if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &bytes) == ERROR_SUCCESS) {
+        value.data.resize(bytes);
+        value.present =
+            RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &bytes) == ERROR_SUCCESS;
+      }
+    }
+    saved_.push_back(std::move(value));
+  }
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(root_, kUserShellFoldersKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    ADD_FAILURE() << "User Shell Folders could not be opened";
+    return;
+  }
+  const ScopedRegistryKey owned(key);
+  EXPECT_EQ(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                           static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+RedirectedShellFolder::~RedirectedShellFolder() {
+  for (const SavedValue& value : saved_) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_, value.key, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) continue;
+    const ScopedRegistryKey owned(key);
+    if (value.present) {
+      RegSetValueExW(key, name_.c_str(), 0, value.type, value.data.data(),
+                     static_cast<DWORD>(value.data.size()));
+    } else {
+      RegDeleteValueW(key, name_.c_str());
+    }
+  }
 }
 
 ScopedInstallerKey::ScopedInstallerKey() {

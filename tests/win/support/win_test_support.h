@@ -38,6 +38,54 @@ class TempFolder {
   std::wstring path_;
 };
 
+// Points a shell folder at a folder while this lives: the "User Shell Folders" value `name`
+// under root (HKEY_LOCAL_MACHINE for the machine's folders, HKEY_CURRENT_USER for the user's),
+// which the known-folder API reads. Afterwards it restores that value and the "Shell Folders"
+// copy that the shell writes once it has resolved the folder.
+class RedirectedShellFolder {
+ public:
+  RedirectedShellFolder(HKEY root, const wchar_t* name, const std::wstring& folder);
+  ~RedirectedShellFolder();
+  RedirectedShellFolder(const RedirectedShellFolder&) = delete;
+  RedirectedShellFolder& operator=(const RedirectedShellFolder&) = delete;
+
+ private:
+  struct SavedValue {
+    const wchar_t* key;
+    bool present = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+  };
+  HKEY root_;
+  std::wstring name_;
+  std::vector<SavedValue> saved_;
+};
+
+// The value behind the machine-wide data folder, FOLDERID_ProgramData, under HKEY_LOCAL_MACHINE.
+inline constexpr wchar_t kMachineDataFolderValue[] = L"Common AppData";
+
+// The user's desktop (FOLDERID_Desktop) pointed at a folder, as the user can do.
+class RedirectedDesktop : public RedirectedShellFolder {
+ public:
+  explicit RedirectedDesktop(const std::wstring& folder)
+      : RedirectedShellFolder(HKEY_CURRENT_USER, L"Desktop", folder) {}
+};
+
+// A machine-wide data folder of the test's own: FOLDERID_ProgramData, where the setup writes its
+// log, pointed at a fresh folder while this lives, for this process and every process of the
+// prefix. The Windows tests run one at a time, so no other test sees it.
+class OwnMachineDataFolder {
+ public:
+  const std::wstring& Path() const { return folder_.Path(); }
+  std::wstring operator/(const std::wstring& name) const { return folder_ / name; }
+  // The setup log's path inside it.
+  std::wstring LogPath() const { return folder_ / L"Velmora\\Setup\\bootstrapper.log"; }
+
+ private:
+  TempFolder folder_;
+  RedirectedShellFolder redirect_{HKEY_LOCAL_MACHINE, kMachineDataFolderValue, folder_.Path()};
+};
+
 // HKLM\Software\Velmora\Installer in the 64-bit view, created empty and deleted afterwards.
 class ScopedInstallerKey {
  public:

@@ -10,6 +10,7 @@
 
 #include "base/setup_state.h"
 #include "launch/win/desktop_shortcut.h"
+#include "ui/setup_window_state.h"
 #include "launch/win/launch_installed_app.h"
 #include "launch_support.h"
 #include "ui/win/finish_sequence.h"
@@ -108,6 +109,46 @@ TEST_F(FinishWithRealActions, EscapeOnTheFinishScreenNeitherLinksNorOpens) {
   EXPECT_FALSE(test::PathExists(desktop_ + L"\\Velmora.lnk"));
   EXPECT_EQ(FindApplicationWindow(), nullptr);
   EXPECT_EQ(window_.LogLines(), Lines{"Finish screen shown for operation 1."});
+}
+
+// With no signed-in user's token (Explorer ended, a service or SYSTEM context) the launch and
+// the link would act as administrator: the finish screen offers neither, shows the result and
+// sends the user to the Start menu, and Finish only closes.
+TEST(FinishWithoutASignedInUser, OffersNeitherActionAndFinishDoesNeither) {
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+  test::SampleInstall install;
+  install.SetControl("report");
+  const test::TempFolder desktopRoot;
+  const std::wstring desktop = desktopRoot / L"Desktop";
+  CreateDirectoryW(desktop.c_str(), nullptr);
+  const test::RedirectedDesktop redirect(desktop);
+  {
+    test::SetupWindowFixture window;
+    window.EndDesktopShell();
+    SetupOperation.exchange(Operation::Update);
+    window.ShowFinishScreen();
+    EXPECT_FALSE(WindowState.actionsOffered);
+    // Where the option boxes would be, the screen is as blank as beside them.
+    const test::Capture client = test::CaptureClient(window.Window());
+    EXPECT_EQ(client.At(42, 154), client.At(300, 154));
+    EXPECT_EQ(client.At(42, 190), client.At(300, 190));
+    window.ReleaseLeftButton(40, 154);
+    EXPECT_FALSE(WindowState.launchSelected);
+    const SIZE size = window.ClientSize();
+    window.ReleaseLeftButton(size.cx - 100, size.cy - 50);
+    EXPECT_FALSE(window.Alive());
+    EXPECT_EQ(
+        window.LogLines(),
+        (Lines{"Finish screen shown for operation 2.",
+               "No signed-in user's token (no shell window): Velmora is not launched and no desktop "
+               "shortcut is created, rather than as administrator; the user opens Velmora from the Start "
+               "menu.",
+               "Finish requested: launch=0 shortcut=0."}));
+  }
+  EXPECT_FALSE(test::PathExists(desktop + L"\\Velmora.lnk"));
+  EXPECT_EQ(FindApplicationWindow(), nullptr);
+  EXPECT_TRUE(install.Report().empty()) << "Velmora was started";
+  CoUninitialize();
 }
 
 }  // namespace

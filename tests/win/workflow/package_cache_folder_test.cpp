@@ -51,16 +51,13 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   return names;
 }
 
-// The test's own ProgramData (the log capture's) and a run folder made as a run makes it.
+// The test's own machine-wide data folder (the log capture's) and a run folder made as a run
+// makes it.
 class PackageCacheFolderTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(runHold); }
 
-  std::wstring ProgramData() const {
-    wchar_t buffer[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramData", buffer, MAX_PATH);
-    return buffer;
-  }
+  std::wstring ProgramData() const { return log.DataFolder(); }
   std::wstring Cache() const { return ProgramData() + L"\\Velmora\\Setup\\Cache"; }
 
   bool Keep(const std::wstring& version, std::string* reason = nullptr) {
