@@ -868,7 +868,7 @@ class PublisherScenario : public SignedManifestScenario {
 
   // A run with a fresh log, for a table's next row.
   SetupRunResult RunPublisherProgram() {
-    DeleteFileW(LogPath().c_str());
+    DeleteFileW(programData.LogPath().c_str());
     SetupRunOptions options;
     options.program = test::TestBinaryFolder() + L"\\..\\VelmoraSetupPublisher.exe";
     options.unselectLaunch = true;
