@@ -86,8 +86,9 @@ public_key_pem() {  # BASE64_SPKI
   printf -- '-----BEGIN PUBLIC KEY-----\n%s\n-----END PUBLIC KEY-----\n' "$(printf '%s' "$1" | fold -w 64)"
 }
 
-# Whether SIGNATURE is one of the profile's keys' over MANIFEST, as the program checks it: its
-# form first, then each key in slot order. Prints the slot that verifies it, or reports.
+# Checks SIGNATURE over MANIFEST as the program does: its form first, then each of the
+# profile's keys in slot order. Prints the slot of the key that verifies it, or reports why
+# none does.
 verified_slot() {  # MANIFEST SIGNATURE
   local slot=0 key
   "$tool" signature "$2" || return 1
