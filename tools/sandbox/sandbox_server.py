@@ -26,7 +26,7 @@ where REST maps to the document root, or through DOCROOT/_behaviour.json, read o
                        client closes the connection (at most 15 minutes)
     body=html | html   a small text/html page instead of the file
     delay=SECONDS      wait before answering
-    rate=BYTES         send a file or zeros body at about BYTES bytes a second
+    rate=BYTES         send a file, zeros or endless body at about BYTES bytes a second
     trickle            the same as rate=512: a body that keeps coming, but slower than any
                        client's minimum rate (64 KiB a minute is about 1,092 bytes a second)
     reset              after the body (or cut=N bytes of it) abort the connection with a TCP reset;

@@ -5,7 +5,7 @@
 //   win_net_probe load                       GetWinHttpApi from several threads at once
 //   win_net_probe plain                      a plain LoadLibraryW("winhttp.dll"), for contrast
 //   win_net_probe download URL DESTINATION   HttpsDownloader with the program's own calls
-//   win_net_probe system URL DESTINATION [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]
+//   win_net_probe system URL DESTINATION [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS]]]
 //                                            DownloadWithSystemDownloader, limits shortened
 #include <windows.h>
 
@@ -82,7 +82,6 @@ int System(int argc, wchar_t** argv) {
   const ULONGLONG stopAfter = argc > 5 ? std::wcstoull(argv[5], nullptr, 10) : ~0ull;
   if (argc > 7)
     limits.minimumRate = {std::wcstoull(argv[6], nullptr, 10), std::wcstoull(argv[7], nullptr, 10)};
-  if (argc > 8) limits.maxBytes = std::wcstoull(argv[8], nullptr, 10);
   std::string error;
   const ULONGLONG start = GetTickCount64();
   const bool ok = velmora::DownloadWithSystemDownloader(
@@ -98,9 +97,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"load" && argc == 2) return Load();
   if (mode == L"plain" && argc == 2) return Plain();
   if (mode == L"download" && argc == 4) return Download(argv[2], argv[3]);
-  if (mode == L"system" && ((argc >= 4 && argc <= 6) || argc == 8 || argc == 9)) return System(argc, argv);
+  if (mode == L"system" && ((argc >= 4 && argc <= 6) || argc == 8)) return System(argc, argv);
   std::fprintf(stderr,
                "usage: win_net_probe load | plain | download URL DEST | "
-               "system URL DEST [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS [MAX_BYTES]]]]\n");
+               "system URL DEST [STALL_MS [STOP_AFTER_MS [MIN_BYTES WINDOW_MS]]]\n");
   return 2;
 }

@@ -138,55 +138,6 @@ TEST_F(SystemDownloaderTest, NoBytesForTheStallLimitAbortsTheDownload) {
   }
 }
 
-// The files of urlmon's cache for a URL whose last part is `name`.
-std::vector<std::wstring> CachedCopies(const std::wstring& name) {
-  std::vector<std::wstring> copies;
-  PWSTR cache = nullptr;
-  if (FAILED(SHGetKnownFolderPath(FOLDERID_InternetCache, 0, nullptr, &cache))) return copies;
-  const std::wstring root = std::wstring(cache) + L"\\Content.IE5";
-  CoTaskMemFree(cache);
-  WIN32_FIND_DATAW folder = {};
-  const HANDLE folders = FindFirstFileW((root + L"\\*").c_str(), &folder);
-  if (folders == INVALID_HANDLE_VALUE) return copies;
-  do {
-    const std::wstring sub = root + L"\\" + folder.cFileName;
-    WIN32_FIND_DATAW file = {};
-    const HANDLE files = FindFirstFileW((sub + L"\\" + name + L"*").c_str(), &file);
-    if (files == INVALID_HANDLE_VALUE) continue;
-    do {
-      copies.push_back(sub + L"\\" + file.cFileName);
-    } while (FindNextFileW(files, &file));
-    FindClose(files);
-  } while (FindNextFileW(folders, &folder));
-  FindClose(folders);
-  return copies;
-}
-
-// The system downloader stops where the pinned one does, counted in its status callback: an
-// endless body ends at the size limit, with a reason of its own, and no file is left, neither
-// the destination nor urlmon's cached copy. Wine's urlmon reports its first progress only after
-// it has pulled hundreds of megabytes into its cache, so the limit is lowered to 20 MB here,
-// and the stall and rate limits raised out of the way, for the first report to be the one that
-// is over it.
-TEST_F(SystemDownloaderTest, EndlessBodyStopsAtTheSizeLimitAndLeavesNoFile) {
-  std::map<std::string, std::string> values;
-  const ULONGLONG start = GetTickCount64();
-  const bool ran = test::RunNetProbe(
-      L"", "",
-      "system " + test::ShellQuote("https://elsewhere.test/_/body=endless/endless-body") + " " +
-          test::ShellQuote(test::Narrow(Destination())) + " 600000 99999999999 65536 600000 20000000",
-      values);
-  std::printf("an endless body to the system downloader ended after %.1f s\n",
-              static_cast<double>(GetTickCount64() - start) / 1000);
-  const std::vector<std::wstring> cached = CachedCopies(L"endless-body");
-  for (const std::wstring& copy : cached) DeleteFileW(copy.c_str());
-  ASSERT_TRUE(ran);
-  EXPECT_EQ(values["result"], "0");
-  EXPECT_EQ(values["error"], "Windows downloader stopped: the download exceeded the maximum download size.");
-  EXPECT_FALSE(test::PathExists(Destination()));
-  EXPECT_TRUE(cached.empty()) << test::Narrow(cached.front());
-}
-
 // A trickle ends at the minimum rate, shortened at its parameter (the program's window is 60 s),
 // with a reason of its own; a body at full speed passes the same short window.
 TEST_F(SystemDownloaderTest, TrickleEndsAtTheMinimumRateAndLeavesNoFile) {
