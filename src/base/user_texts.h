@@ -38,6 +38,8 @@ inline constexpr wchar_t kCompletedHeading[] = L"Velmora Setup completed success
 inline constexpr wchar_t kFinishBody[] = L"Choose what happens when you click Finish.";
 // The body instead when no signed-in user can be acted for: neither option is offered.
 inline constexpr wchar_t kFinishBodyWithoutActions[] = L"Open Velmora from the Start menu.";
+// Put before the body on a line of its own when Windows Installer asked for a restart.
+inline constexpr wchar_t kRestartRequiredLine[] = L"Restart your computer to finish installing Velmora.";
 // Appended to the body on a line of its own.
 inline constexpr wchar_t kWebView2MissingWarning[] =
     L"Microsoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable until it is "
