@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "net/transfer_limits.h"
+
 namespace velmora {
 namespace {
 
@@ -28,8 +30,10 @@ std::uint32_t HresultIn(const std::string& text) {
 }
 
 // The system downloader stopped waiting rather than failing for a cause: its own abort after
-// a stall, or one of its time-outs.
+// a stall or below the minimum rate (a body cut off mid-way trips whichever of the two comes
+// first), or one of its time-outs.
 bool OnlyGaveUp(const std::string& systemError) {
+  if (systemError.find(SlowerThan(MinimumRate{})) != std::string::npos) return true;
   switch (HresultIn(systemError)) {
     case 0x80004004u:  // E_ABORT: the stall watchdog ended the binding
     case 0x800C000Bu:  // INET_E_CONNECTION_TIMEOUT
