@@ -131,6 +131,10 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
       std::vector<std::wstring> texts;
       EnumChildWindows(box, CollectEveryText, reinterpret_cast<LPARAM>(&texts));
       result.dialogTexts.push_back(texts);
+      if (!options.screenshotPrefix.empty()) {
+        SaveScreenshot(options.screenshotPrefix + L"-box" + std::to_wstring(result.messageBoxes.size()) +
+                       L".png");
+      }
       // The WebView2 task dialog has its own buttons; every other box is answered with OK.
       const bool taskDialog = GetDlgItem(box, options.taskDialogButton) != nullptr;
       PostMessageW(box, WM_COMMAND, taskDialog ? options.taskDialogButton : IDOK, 0);

@@ -16,7 +16,7 @@ struct SetupRunOptions {
   bool pressFinish = true;        // press Enter on the finish screen
   bool unselectLaunch = false;    // click the launch option off first
   bool unselectShortcut = false;  // click the shortcut option off first
-  std::wstring screenshotPrefix;  // when set: <prefix>-progress.png and <prefix>-finish.png
+  std::wstring screenshotPrefix;  // when set: <prefix>-progress.png, -finish.png and -boxN.png
   int taskDialogButton = 101;     // the button chosen in a task dialog ("Not now")
   DWORD timeoutMilliseconds = 120000;
   std::wstring program;        // the program to start; empty: SetupProgramPath()
