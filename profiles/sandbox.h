@@ -1,7 +1,8 @@
 // Vendor profile: the sandbox. Its hosts live under the reserved .test domain and are served by
 // the sandbox download server (tools/sandbox) inside a network namespace of the test run.
-// A vendor ships by copying this file to profiles/<vendor>.h, filling in its own values and
-// configuring with -DVELMORA_PROFILE=<vendor>.
+// Not a template for a vendor: its built-in digest is the sample package's (or, where no
+// sample is built, a placeholder), which only this profile may carry. A vendor starts from
+// tests/profiles/example_vendor.h (README, "Write a vendor profile").
 #pragma once
 
 // The program's file properties (its version resource). Plain macros, because the resource

@@ -2,6 +2,11 @@
 // the program would turn down at run time never builds, and the message names the field.
 #include "app/vendor_profile_checks.h"
 #include VELMORA_PROFILE_HEADER
+#include "profile/placeholder_package_digest.h"
+// The digest of the sample package, where this build makes one.
+#if __has_include("sample_package_digest.h")
+#include "sample_package_digest.h"
+#endif
 
 namespace velmora {
 namespace {
@@ -10,8 +15,9 @@ namespace {
 
 static_assert(AreProfileHostNames(ActiveVendorProfile()),
               "downloadHosts: every one of the kAllowedDownloadHostCount hosts must be given "
-              "(repeat one if you have fewer), each 1 to 253 bytes of lower-case letters, "
-              "digits, '-' and '.', without an empty label");
+              "(repeat one if you have fewer), each a host name of 1 to 253 bytes: lower-case "
+              "letters, digits, '-' and '.', no empty label, no label beginning or ending with "
+              "'-', and not an IP address");
 // Clang before 15 cannot evaluate libstdc++'s std::string in a constant expression, which the
 // URL rules build; its only build is the fuzz one, and the GCC builds check these two.
 #if !defined(__clang__) || __clang_major__ >= 15
@@ -43,10 +49,26 @@ static_assert(IsHexDigits64(VELMORA_PROFILE(serverKeyPin)),
 static_assert(IsHexDigits64(VELMORA_PROFILE(builtInPackageSha256)),
               "builtInPackageSha256: must be 64 hexadecimal digits, without a \"sha256:\" "
               "prefix or spaces");
+#if !defined(VELMORA_PROFILE_IS_SANDBOX)
+static_assert(!IsSameDigest(VELMORA_PROFILE(builtInPackageSha256), VELMORA_PLACEHOLDER_PACKAGE_SHA256),
+              "builtInPackageSha256: is the sandbox's placeholder, which names no package; give the "
+              "SHA-256 of your own published package (copy tests/profiles/example_vendor.h, not "
+              "profiles/sandbox.h)");
+#if defined(VELMORA_SAMPLE_PACKAGE_SHA256)
+static_assert(!IsSameDigest(VELMORA_PROFILE(builtInPackageSha256), VELMORA_SAMPLE_PACKAGE_SHA256),
+              "builtInPackageSha256: is the digest of the sandbox's sample package; give the "
+              "SHA-256 of your own published package");
+#endif
+#endif
 static_assert(IsVersionText(VELMORA_PROFILE(builtInVersion)),
               "builtInVersion: must be a dotted version such as 1.1.7");
 static_assert(IsProfileHostName(VELMORA_PROFILE(messageHost)),
-              "messageHost: must be a host name: lower-case letters, digits, '-' and '.'");
+              "messageHost: must be a host name: lower-case letters, digits, '-' and '.', no label "
+              "beginning or ending with '-', and not an IP address");
+static_assert(ArePackagePublisherKeys(ActiveVendorProfile()),
+              "packagePublisherKeys: each the SPKI SHA-256 of a code-signing certificate's key, 64 "
+              "hexadecimal digits (tools/pin_tool.sh prints it), the second only beside the first "
+              "and not the same key");
 static_assert(sizeof(VELMORA_COMPANY_NAME) > 1,
               "VELMORA_COMPANY_NAME: the company named in the file properties must not be empty");
 static_assert(sizeof(VELMORA_PRODUCT_NAME) > 1,

@@ -3,6 +3,8 @@
 // version and package-URL rules are the run-time rules themselves.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,16 +17,28 @@
 
 namespace velmora {
 
-// Lower-case letters, digits, '-' and '.', 1 to 253 bytes, no empty label.
+// A host name, not an address: labels of lower-case letters, digits and '-', joined by '.',
+// 1 to 253 bytes, none empty and none beginning or ending with '-' (a host such as "-o" reads
+// as an option to the tools that publish and check a release). The last label is not all
+// digits, which refuses a bare IPv4 address in any of its forms: an address is no host name a
+// certificate names, and it pins the vendor to one machine.
 [[nodiscard]] constexpr bool IsProfileHostName(std::string_view host) {
-  if (host.empty() || host.size() > 253 || host.front() == '.' || host.back() == '.' ||
-      host.find("..") != std::string_view::npos) {
-    return false;
+  if (host.empty() || host.size() > 253) return false;
+  std::size_t labelStart = 0;
+  bool lastLabelAllDigits = true;
+  for (std::size_t at = 0; at <= host.size(); ++at) {
+    if (at == host.size() || host[at] == '.') {
+      const std::string_view label = host.substr(labelStart, at - labelStart);
+      if (label.empty() || label.front() == '-' || label.back() == '-') return false;
+      lastLabelAllDigits = true;
+      for (char c : label) lastLabelAllDigits = lastLabelAllDigits && IsAsciiDigit(c);
+      labelStart = at + 1;
+      continue;
+    }
+    const char c = host[at];
+    if (!((c >= 'a' && c <= 'z') || IsAsciiDigit(c) || c == '-')) return false;
   }
-  for (char c : host) {
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.')) return false;
-  }
-  return true;
+  return !lastLabelAllDigits;
 }
 
 [[nodiscard]] constexpr bool AreProfileHostNames(const VendorProfileValues& profile) {
@@ -86,16 +100,29 @@ namespace velmora {
   return true;
 }
 
-// The first slot empty (the manifest is not signed) or both slots empty or P-256 public keys:
-// a second key only beside a first, and never the first one again.
+// A list of key slots: each slot empty or a key, filled from the first on (the second slot is
+// the one a replacement key goes into), and no key given twice.
+template <std::size_t N, typename IsKey, typename IsSameKey>
+[[nodiscard]] constexpr bool AreKeySlots(const std::array<std::string_view, N>& slots, IsKey isKey,
+                                         IsSameKey isSameKey) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (slots[i].empty()) continue;
+    if ((i > 0 && slots[i - 1].empty()) || !isKey(slots[i])) return false;
+    for (std::size_t j = 0; j < i; ++j) {
+      if (isSameKey(slots[j], slots[i])) return false;
+    }
+  }
+  return true;
+}
+
+// Each an ECDSA P-256 public key; the same key however its text is written.
 [[nodiscard]] constexpr bool AreManifestSigningKeys(const VendorProfileValues& profile) {
-  const std::string_view first = profile.manifestSigningKeys[0];
-  const std::string_view second = profile.manifestSigningKeys[1];
-  if (first.empty()) return second.empty();
-  if (!ParseEcdsaP256PublicKey(first)) return false;
-  if (second.empty()) return true;
-  return ParseEcdsaP256PublicKey(second) &&
-         *ParseEcdsaP256PublicKey(second) != *ParseEcdsaP256PublicKey(first);
+  return AreKeySlots(
+      profile.manifestSigningKeys,
+      [](std::string_view key) { return ParseEcdsaP256PublicKey(key).has_value(); },
+      [](std::string_view a, std::string_view b) {
+        return *ParseEcdsaP256PublicKey(a) == *ParseEcdsaP256PublicKey(b);
+      });
 }
 
 // The signature is fetched from the manifest URL with ".sig" appended, which only names a file
@@ -103,6 +130,25 @@ namespace velmora {
 [[nodiscard]] constexpr bool IsSignatureBesideManifest(const VendorProfileValues& profile) {
   return !HasManifestSigningKeys(profile) ||
          profile.manifestUrl.find_first_of("?#") == std::string_view::npos;
+}
+
+// Equal as digests are compared: the same hexadecimal digits, either case.
+[[nodiscard]] constexpr bool IsSameDigest(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerHexLetter(a[i]) != LowerHexLetter(b[i])) return false;
+  }
+  return true;
+}
+
+// Each a pin of a code-signing certificate's key: 64 hexadecimal digits, not all zeros.
+[[nodiscard]] constexpr bool ArePackagePublisherKeys(const VendorProfileValues& profile) {
+  return AreKeySlots(
+      profile.packagePublisherKeys,
+      [](std::string_view key) {
+        return IsHexDigits64(key) && key.find_first_not_of('0') != std::string_view::npos;
+      },
+      IsSameDigest);
 }
 
 [[nodiscard]] constexpr bool IsVersionText(std::string_view text) { return !ParseVersionParts(text).empty(); }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <utility>
+#include <vector>
 
 #include "base/ascii.h"
 #include "base/scrambled_text.h"
@@ -35,21 +36,33 @@ consteval std::array<char, N + 1> PlainText(std::string_view text, bool lowerHex
     return text.data();                                                                    \
   }())
 
-// One scrambled block per host, for as many hosts as the list holds.
-template <std::size_t... I>
-std::array<std::string, kAllowedDownloadHostCount> UnscrambleHosts(std::index_sequence<I...>) {
-  return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(downloadHosts[I])))...};
-}
+// One scrambled block per slot of a list, for as many slots as it has.
+#define VELMORA_UNSCRAMBLE_SLOTS(field)                               \
+  ([]<std::size_t... I>(std::index_sequence<I...>) {                  \
+    return std::array<std::string, sizeof...(I)>{                     \
+        Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(field[I])))...}; \
+  }(std::make_index_sequence<VELMORA_PROFILE(field).size()>{}))
 
-template <std::size_t... I>
-std::array<std::string, kManifestSigningKeySlots> UnscrambleSigningKeys(std::index_sequence<I...>) {
-  return {Unscramble(*VELMORA_SCRAMBLE(VELMORA_PROFILE(manifestSigningKeys[I])))...};
+// The keys of a list's slots in slot order, hexadecimal letters optionally folded to lower
+// case; the profile's checks keep the unused slots last.
+template <std::size_t N>
+std::vector<std::string> GivenKeys(const std::array<std::string, N>& slots, bool lowerHexLetters) {
+  std::vector<std::string> keys;
+  for (const std::string& slot : slots) {
+    if (slot.empty()) continue;
+    std::string key = slot;
+    if (lowerHexLetters) {
+      for (char& c : key) c = LowerHexLetter(c);
+    }
+    keys.push_back(std::move(key));
+  }
+  return keys;
 }
 
 }  // namespace
 
 const std::string& AllowedDownloadHost(int index) {
-  static const auto hosts = UnscrambleHosts(std::make_index_sequence<kAllowedDownloadHostCount>{});
+  static const auto hosts = VELMORA_UNSCRAMBLE_SLOTS(downloadHosts);
   return hosts[index];
 }
 
@@ -87,11 +100,16 @@ const std::wstring& MessageHost() {
   return text;
 }
 
-// Held scrambled like the hosts, although public: its published text is not to be found in the
-// program's bytes, and so not swapped there for another.
-const std::string& ManifestSigningKey(int slot) {
-  static const auto keys = UnscrambleSigningKeys(std::make_index_sequence<kManifestSigningKeySlots>{});
-  return keys[slot];
+// The keys are held scrambled like the hosts, although public: their published text is not to
+// be found in the program's bytes, and so not swapped there for another.
+const std::vector<std::string>& ManifestSigningKeys() {
+  static const auto keys = GivenKeys(VELMORA_UNSCRAMBLE_SLOTS(manifestSigningKeys), false);
+  return keys;
+}
+
+const std::vector<std::string>& PackagePublisherKeys() {
+  static const auto keys = GivenKeys(VELMORA_UNSCRAMBLE_SLOTS(packagePublisherKeys), true);
+  return keys;
 }
 
 const char* ServerKeyPin() { return VELMORA_PLAIN(serverKeyPin, false); }

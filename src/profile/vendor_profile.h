@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "profile/vendor_profile_values.h"
 
@@ -16,12 +17,14 @@ const std::string& ManifestPackageUrlKey();
 const std::string& ManifestPackageSha256Key();
 const std::string& BuiltInPackageUrl();
 const std::wstring& MessageHost();
-// The key of a slot (0 .. kManifestSigningKeySlots - 1) as the profile gives it; empty when the
-// slot is unused.
-const std::string& ManifestSigningKey(int slot);
+// The manifest signing keys the profile gives, first slot first; empty when it gives none.
+const std::vector<std::string>& ManifestSigningKeys();
 const char* ServerKeyPin();
 const char* BuiltInVersion();
 const char* BuiltInPackageSha256();
 std::uint64_t BuiltInExeSize();
+// The package publisher's keys the profile gives, first slot first and in lower case; empty
+// when it gives none.
+const std::vector<std::string>& PackagePublisherKeys();
 
 }  // namespace velmora

@@ -87,10 +87,11 @@ bool FetchPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
   return false;
 }
 
-// Locks the package, then checks the MSI signature and the manifest's digest byte for byte.
-// The lock is what makes the checks worth anything: held until msiexec is done, it keeps every
-// other process from changing, renaming or replacing the file that was checked. Returns the
-// lock; empty once the run has failed.
+// Locks the package, then checks the MSI signature, the manifest's digest byte for byte and,
+// where the profile names the publisher's keys, the package's own signature. The lock is what
+// makes the checks worth anything: held until msiexec is done, it keeps every other process
+// from changing, renaming or replacing the file that was checked. Returns the lock; empty once
+// the run has failed.
 HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
                               const std::wstring& path) {
   HeldFile lock = calls.lockFile(path);
@@ -109,6 +110,20 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     calls.deleteFile(path);
     FailSetup(FailureCause::PackageCheck, texts::kIntegrityFailed);
     return nullptr;
+  }
+  // The digest only says the package is the one the manifest names; whoever holds the download
+  // host writes the manifest too. The signature says who made the package.
+  if (!calls.packagePublisherKeys.empty()) {
+    std::string signer;
+    std::string reason;
+    if (!calls.verifyPackagePublisher(path, calls.packagePublisherKeys, &signer, &reason)) {
+      lock.reset();
+      LogMessage("Downloaded MSI publisher check failed: %s.", reason.c_str());
+      calls.deleteFile(path);
+      FailSetup(L"The downloaded installer is not signed by its publisher.");
+      return nullptr;
+    }
+    LogMessage("Downloaded MSI is signed by its publisher: %s.", signer.c_str());
   }
   return lock;
 }

@@ -68,6 +68,18 @@ HeldFile OpenCheckedCachedPackage(const WorkerCalls& calls, const std::wstring& 
     return nullptr;
   }
   LogMessage("Cached package of Velmora %ls passed its digest check: %ls.", version.c_str(), path.c_str());
+  // It passed the publisher check when it was kept, if the program that kept it had keys; this
+  // one asks again, as for a download.
+  if (!calls.packagePublisherKeys.empty()) {
+    std::string signer;
+    if (!calls.verifyPackagePublisher(path, calls.packagePublisherKeys, &signer, &reason)) {
+      LogMessage("Cached package of Velmora %ls failed its publisher check: %s; not using it.",
+                 version.c_str(), reason.c_str());
+      return nullptr;
+    }
+    LogMessage("Cached package of Velmora %ls is signed by its publisher: %s.", version.c_str(),
+               signer.c_str());
+  }
   sha256 = recorded;
   return held;
 }

@@ -25,7 +25,8 @@ std::string DigestRecord(const std::string& sha256, const std::wstring& packageN
                                     std::string& sha256);
 
 // The kept package of a version, held, once its digest has been computed again and found equal
-// to the one recorded beside it; its path and digest are given back. Empty, after a log line
+// to the one recorded beside it and, where the profile names publisher keys, its signature has
+// passed the publisher check; its path and digest are given back. Empty, after a log line
 // saying why, when there is none or it fails the check.
 [[nodiscard]] HeldFile OpenCheckedCachedPackage(const WorkerCalls& calls, const std::wstring& runFolder,
                                                 const std::wstring& version, std::wstring& path,

@@ -36,9 +36,9 @@ std::int64_t DaysSinceEpoch(int year, int month, int day) {
 
 std::vector<EcdsaP256PublicKey> ProfileManifestSigningKeys() {
   std::vector<EcdsaP256PublicKey> keys;
-  for (int slot = 0; slot < kManifestSigningKeySlots; ++slot) {
+  for (const std::string& text : ManifestSigningKeys()) {
     // The profile's checks refused it at build time if a named key were not one.
-    if (const auto key = ParseEcdsaP256PublicKey(ManifestSigningKey(slot))) keys.push_back(*key);
+    if (const auto key = ParseEcdsaP256PublicKey(text)) keys.push_back(*key);
   }
   return keys;
 }

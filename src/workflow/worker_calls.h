@@ -49,6 +49,14 @@ struct WorkerCalls {
   std::function<HeldFile(const std::wstring& path)> lockFile;
   std::function<bool(const std::wstring& path)> isMsiPackage;
   std::function<bool(const std::wstring& path, std::string* hex)> computeFileSha256Hex;
+  // The keys of the package's publisher (SPKI SHA-256 pins, lower case); none: the package rests
+  // on its digest alone, as it always did.
+  std::vector<std::string> packagePublisherKeys;
+  // True when the package's signature is accepted and made with one of keys, *signer then
+  // naming it; on false *error says why.
+  std::function<bool(const std::wstring& path, const std::vector<std::string>& keys, std::string* signer,
+                     std::string* error)>
+      verifyPackagePublisher;
   // The package cache (workflow/win/package_cache_folder.h); the run's folder is the reference for
   // the cache folder's access list. Holds the kept package of a version and gives its path and
   // the text of the digest record beside it; empty, with the reason, when there is none that may

@@ -3,7 +3,9 @@
 # packages that tree made. Round trip, for each package: writing succeeds and runs its own
 # check, a separate check passes, and an independent JSON reader finds exactly the profile's
 # key names, the version in the package's name, the SHA-256 the build recorded and, as exeSize,
-# the size of the Velmora.exe that msiextract unpacks from the package. Then a table of bad
+# the size of the Velmora.exe that msiextract unpacks from the package. A manifest checked
+# against a package: each value that does not describe it (an exeSize off by one, another
+# package's digest, another version) is refused with its own report. Then a table of bad
 # manifests: each fails the check with exactly the reports expected of it; and a write whose
 # manifest would break a rule leaves the manifest in place untouched.
 # Usage: manifest_tool_test.sh BUILD_DIR (a build with the sample packages)
@@ -61,6 +63,33 @@ expected = {sys.argv[2]: sys.argv[5], sys.argv[3]: sys.argv[6], sys.argv[4]: sys
 sys.exit(0 if m == expected and type(m[\"exeSize\"]) is int and len(sys.argv[7]) == 64 else 1)
 " "$manifest" "$version_key" "$url_key" "$digest_key" "$version" "$url" "$digest" "$size"'
 done
+
+echo "== a manifest checked against its package"
+written=$work/Velmora-Setup-1.1.8-x64.json
+against() {  # NAME STATUS EXPECTED_REPORT_LINES EXPECTED_TEXT PACKAGE_VERSION PYTHON_EDIT
+  local name=$1 want_status=$2 want_lines=$3 want_text=$4 file=$work/against-$5-$RANDOM.json status lines
+  python3 -c "
+import json, sys
+m = json.load(open(sys.argv[1]))
+$6
+open(sys.argv[2], 'w').write(json.dumps(m, indent=2) + '\n')
+" "$written" "$file" "$digest_key" "$version_key"
+  "$tool" "$build" check "$file" "$build/packages/Velmora-Setup-$5-x64.msi" >"$file.out" 2>"$file.err"
+  status=$?
+  lines=$(grep -c "^$file: " "$file.err")
+  check "$name" '[ "$status" = "$want_status" ] && [ "$lines" = "$want_lines" ] && grep -qF -- "$want_text" "$file.out" "$file.err"'
+  sed 's/^/        /' "$file.err"
+}
+against "the written manifest describes its own package" 0 0 "describes Velmora-Setup-1.1.8-x64.msi" 1.1.8 'pass'
+against "exeSize one byte too large: refused, naming the size in the package" 1 1 \
+  "is not the size of Velmora.exe in Velmora-Setup-1.1.8-x64.msi" 1.1.8 'm["exeSize"] += 1'
+against "exeSize 0 (the check off) describes any package" 0 0 "exeSize 0" 1.1.8 'm["exeSize"] = 0'
+digest_117=$(sed -n "s/^Velmora-Setup-1\.1\.7-x64\.msi size=[0-9]* sha256=//p" "$build/packages/packages.txt")
+against "the SHA-256 of another package: refused" 1 1 "is not the SHA-256 of Velmora-Setup-1.1.8-x64.msi" 1.1.8 \
+  "m[sys.argv[3]] = '$digest_117'"
+against "the manifest of 1.1.8 checked against the 1.1.7 package: version, SHA-256 and exeSize refused" 1 3 \
+  '"1.1.8" is not the version of Velmora-Setup-1.1.7-x64.msi, "1.1.7"' 1.1.7 'pass'
+against "version 1.1.8.0 reads as 1.1.8: passes" 0 0 "describes" 1.1.8 'm[sys.argv[4]] = "1.1.8.0"'
 
 echo "== bad manifests"
 good_package=$build/packages/Velmora-Setup-1.1.8-x64.msi

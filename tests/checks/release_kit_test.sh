@@ -3,10 +3,12 @@
 # profile: program-only builds at an unoptimised and the default (optimised) build type hold
 # none of the profile's texts in plain view; two default builds in different folders give the
 # same bytes; the image carries its version resource and security flags; the signing step signs
-# with a code-signing PKI made here, the signature verifies against that root and breaks when
-# one byte changes, and the step refuses the sandbox and any profile with test hosts; the
-# manifest tool, run on the vendor build, writes a manifest with the vendor's key names and
-# builds itself natively in a folder of its own.
+# the program and a package with a code-signing PKI made here, the signatures verify against
+# that root and break when one byte changes, and the step refuses a program the build did not
+# link, a package that is no MSI, the sandbox and any profile with test hosts; a copy of the
+# sandbox profile does not build; the manifest tool, run on the vendor build, writes a manifest
+# with the vendor's key names, checks it against the package and builds itself natively in a
+# folder of its own.
 # The two compared builds run without the compiler cache, so each compiles for itself.
 # Usage: release_kit_test.sh BUILD_ROOT SANDBOX_WIN_BUILD
 # Prints the time and size of each build, then "N passed, N failed".
@@ -56,9 +58,13 @@ for field in ('manifestUrl', 'versionKey', 'packageUrlKey', 'packageSha256Key',
 keys = re.search(r'\.manifestSigningKeys\s*=\s*\{([^}]*)\}', source).group(1)
 literals = re.findall(r'"([^"]*)"', keys)
 secrets += [first[36:] + second for first, second in zip(literals[0::2], literals[1::2])]
+# The package publisher's keys, as the profile writes them and in the lower case the program
+# compares them in.
+keys = re.search(r'\.packagePublisherKeys\s*=\s*\{([^}]*)\}', source).group(1)
+secrets += [form for key in re.findall(r'"([^"]*)"', keys) for form in (key, key.lower())]
 pin = re.search(r'\.serverKeyPin\s*=\s*"([^"]*)"', source).group(1)
 found = [s for s in secrets if s.encode() in image or s.encode('utf-16-le') in image]
-ok = len(secrets) == 13 and not found and pin.encode() in image
+ok = len(secrets) == 15 and not found and pin.encode() in image
 print('plain texts found: %s' % found if found else 'none of %d texts in plain view' % len(secrets))
 sys.exit(0 if ok else 1)
 PY
@@ -104,8 +110,15 @@ printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedK
 openssl x509 -req -in "$pki/signing.csr" -CA "$pki/root.pem" -CAkey "$pki/root.key" -set_serial 2 \
   -days 2 -extfile "$pki/signing.ext" -out "$pki/signing.pem" 2>/dev/null
 signed="$work/first/signed/VelmoraSetup.exe"
-check "the signing step signs the vendor build" \
-  '"$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/sign.txt" 2>&1 && [ -s "$signed" ]'
+sample_package="$sandbox_build/packages/Velmora-Setup-1.1.8-x64.msi"
+signed_package="$work/first/signed/Velmora-Setup-1.1.8-x64.msi"
+check "the signing step signs the vendor build and the package named" \
+  '"$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" \
+     --package "$sample_package" >"$work/sign.txt" 2>&1 && [ -s "$signed" ] && [ -s "$signed_package" ]'
+check "the signed package verifies against the test root, and the unsigned one is left as it was" \
+  'osslsigncode verify -CAfile "$pki/root.pem" -in "$signed_package" >"$work/verify-package.txt" 2>&1 &&
+   ! cmp -s "$signed_package" "$sample_package" &&
+   ! osslsigncode verify -CAfile "$pki/root.pem" -in "$sample_package" >/dev/null 2>&1'
 osslsigncode verify -CAfile "$pki/root.pem" -in "$signed" >"$work/verify.txt" 2>&1
 verify_status=$?
 check "osslsigncode verify passes against the test root" '[ "$verify_status" = 0 ]'
@@ -120,6 +133,23 @@ printf "$(printf '\\%03o' $(( byte ^ 1 )))" | dd of="$work/tampered.exe" bs=1 se
 check "one changed byte in the middle of the signed program: verify fails" \
   '! cmp -s "$signed" "$work/tampered.exe" && ! osslsigncode verify -CAfile "$pki/root.pem" -in "$work/tampered.exe" >/dev/null 2>&1'
 
+# A program the build did not link, copied over the one it did: the build records the digest
+# of what it linked, and the copy is newer than every input, so nothing is rebuilt over it.
+cp "$work/first/VelmoraSetup.exe" "$work/first-linked.exe"
+cp "$sandbox_build/VelmoraSetup.exe" "$work/first/VelmoraSetup.exe"
+rm -rf "$work/first/signed"
+check "the signing step refuses a program copied into the build folder, and signs nothing" \
+  '! "$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-copy.txt" 2>&1 &&
+   grep -q "is not the program this build produced" "$work/refuse-copy.txt" && [ ! -e "$signed" ]'
+cp "$work/first-linked.exe" "$work/first/VelmoraSetup.exe"
+check "the signing step refuses a package that is no MSI" \
+  '! "$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" \
+     --package "$work/first/VelmoraSetup.exe" >"$work/refuse-exe.txt" 2>&1 &&
+   grep -q "is not an MSI package" "$work/refuse-exe.txt" && [ ! -e "$signed" ]'
+check "the signing step signs the program again once it is the one the build linked" \
+  '"$root/tools/sign.sh" "$work/first" --cert "$pki/signing.pem" --key "$pki/signing.key" >/dev/null 2>&1 &&
+   osslsigncode verify -CAfile "$pki/root.pem" -in "$signed" >/dev/null 2>&1'
+
 check "the signing step refuses a sandbox build" \
   '! "$root/tools/sign.sh" "$sandbox_build" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-sandbox.txt" 2>&1 &&
    grep -q "sandbox" "$work/refuse-sandbox.txt" && [ ! -e "$sandbox_build/signed/VelmoraSetup.exe" ]'
@@ -129,6 +159,16 @@ cmake -S "$root" -B "$work/test-hosts" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
 check "the signing step refuses a profile with a host under .test, naming the field" \
   '! "$root/tools/sign.sh" "$work/test-hosts" --cert "$pki/signing.pem" --key "$pki/signing.key" >"$work/refuse-test.txt" 2>&1 &&
    grep -q "static assertion failed: downloadHosts" "$work/refuse-test.txt" && [ ! -e "$work/test-hosts/signed/VelmoraSetup.exe" ]'
+
+echo "== a vendor profile copied from the sandbox's"
+cp "$root/profiles/sandbox.h" "$work/sandbox_copy.h"
+cmake -S "$root" -B "$work/sandbox-copy" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DVELMORA_PROFILE="$work/sandbox_copy.h" >"$work/sandbox-copy.log" 2>&1
+cmake --build "$work/sandbox-copy" --target velmora_portable >>"$work/sandbox-copy.log" 2>&1
+copy_status=$?
+grep -h -m 1 'static assertion failed' "$work/sandbox-copy.log"
+check "a copy of the sandbox profile does not build: its placeholder digest is refused, naming the field" \
+  '[ "$copy_status" != 0 ] && grep -q "static assertion failed: builtInPackageSha256: is the sandbox'"'"'s placeholder" "$work/sandbox-copy.log"'
 
 echo "== the manifest tool for the vendor build"
 package="$sandbox_build/packages/Velmora-Setup-1.1.8-x64.msi"
@@ -143,6 +183,9 @@ check "the manifest tool writes and checks a manifest with the vendor profile's 
 import json, sys
 sys.exit(0 if sorted(json.load(open(sys.argv[1]))) == [\"buildVersion\", \"exeSize\", \"msiDigest\", \"msiLocation\"] else 1)
 " "$work/current.json"'
+check "the manifest tool checks the written manifest against its package" \
+  '"$root/tools/manifest_tool.sh" "$work/first" check "$work/current.json" "$package" >"$work/check-package.txt" 2>&1 &&
+   grep -q "describes Velmora-Setup-1.1.8-x64.msi" "$work/check-package.txt"'
 tool_build=$work/first/manifest-tool
 check "the tool builds natively in a folder of its own, without tests, GoogleTest or packages" \
   '[ -x "$tool_build/velmora_manifest_tool" ] && [ ! -d "$tool_build/tests" ] &&

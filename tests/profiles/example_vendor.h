@@ -29,6 +29,9 @@ consteval VendorProfileValues ActiveVendorProfile() {
                               "u4N+zrsZOhv4rWv0pr22RU5gvh7P5MptEUu7EVlDYUqdFHuK5g==",
                               "MFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE+By/yzpZAO+BVVmBMWdOUVEi5vboNz8yB10v"
                               "ippPewM1vTQ8vdeQaizi4d+p54kUEZoAbN0YbCWUcH+3ARNjYA=="},
+      // The key of the certificate that signs the MSI packages (tools/pin_tool.sh); a second
+      // slot takes the next key while packages signed with this one are still published.
+      .packagePublisherKeys = {"7D1E5A0C93B4F2861E0D7C6B5A49382716F5E4D3C2B1A09F8E7D6C5B4A392817"},
   };
 }
 

@@ -3,8 +3,9 @@
 //   velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST
 //       writes the manifest with the profile's key names, then checks what it wrote; MANIFEST
 //       is replaced only when the check passes
-//   velmora_manifest_tool check MANIFEST
-//       reports each broken publishing rule, one line each
+//   velmora_manifest_tool check MANIFEST [PACKAGE_NAME VERSION SHA256 EXE_SIZE]
+//       reports each broken publishing rule, one line each, and with a package's facts each
+//       value that does not describe that package
 // Exit code: 0 when the manifest follows the rules, 1 when it does not, 2 for a usage or file
 // error.
 #include <charconv>
@@ -28,7 +29,7 @@ constexpr int kUsageOrFileError = 2;
 int Usage() {
   std::fputs(
       "usage: velmora_manifest_tool write VERSION PACKAGE_URL SHA256 EXE_SIZE MANIFEST\n"
-      "       velmora_manifest_tool check MANIFEST\n",
+      "       velmora_manifest_tool check MANIFEST [PACKAGE_NAME VERSION SHA256 EXE_SIZE]\n",
       stderr);
   return kUsageOrFileError;
 }
@@ -42,37 +43,51 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
   return !file.bad();
 }
 
-// Reads the file as the program does, reports each broken rule and, when there is none, what
-// the program will read from it; the reports name the file as shown.
-int Check(const std::filesystem::path& path, const std::filesystem::path& shown) {
+// A size in bytes as the command line gives it; false (and a report) for anything else.
+bool ParseExeSize(const std::string& text, std::uint64_t& size) {
+  const char* end = text.data() + text.size();
+  const auto [parsedEnd, status] = std::from_chars(text.data(), end, size);
+  if (text.empty() || status != std::errc() || parsedEnd != end) {
+    std::fprintf(stderr, "EXE_SIZE must be a size in bytes, not \"%s\"\n", text.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Reads the file as the program does, reports each broken rule and, with a package, each value
+// that does not describe it; when there is none, prints what the program will read from it.
+// The reports name the file as shown.
+int Check(const std::filesystem::path& path, const std::filesystem::path& shown,
+          const velmora::PackageFacts* package = nullptr) {
   std::string text;
   if (!ReadWholeFile(path, text)) {
     std::fprintf(stderr, "%s: cannot be read\n", shown.c_str());
     return kUsageOrFileError;
   }
-  const std::vector<std::string> violations = velmora::PublishingViolations(text);
+  std::vector<std::string> violations = velmora::PublishingViolations(text);
+  if (package != nullptr) {
+    const std::vector<std::string> mismatches = velmora::PackageMismatches(text, *package);
+    violations.insert(violations.end(), mismatches.begin(), mismatches.end());
+  }
   for (const std::string& violation : violations) {
     std::fprintf(stderr, "%s: %s\n", shown.c_str(), violation.c_str());
   }
   if (!violations.empty()) return kRulesBroken;
   const velmora::InstallerManifest manifest = velmora::ParseManifest(text);
   std::printf(
-      "%s: follows the publishing rules: version %s, package %s, SHA-256 %s, "
+      "%s: follows the publishing rules%s%s: version %s, package %s, SHA-256 %s, "
       "exeSize %llu\n",
-      shown.c_str(), manifest.productVersion.c_str(), manifest.packageUrl.c_str(),
-      manifest.packageSha256.c_str(), static_cast<unsigned long long>(manifest.exeSize));
+      shown.c_str(), package != nullptr ? " and describes " : "",
+      package != nullptr ? package->name.c_str() : "", manifest.productVersion.c_str(),
+      manifest.packageUrl.c_str(), manifest.packageSha256.c_str(),
+      static_cast<unsigned long long>(manifest.exeSize));
   return 0;
 }
 
 int Write(const std::string& version, const std::string& url, const std::string& sha256,
           const std::string& exeSizeText, const std::filesystem::path& path) {
   std::uint64_t exeSize = 0;
-  const char* end = exeSizeText.data() + exeSizeText.size();
-  const auto [parsedEnd, status] = std::from_chars(exeSizeText.data(), end, exeSize);
-  if (exeSizeText.empty() || status != std::errc() || parsedEnd != end) {
-    std::fprintf(stderr, "EXE_SIZE must be a size in bytes, not \"%s\"\n", exeSizeText.c_str());
-    return kUsageOrFileError;
-  }
+  if (!ParseExeSize(exeSizeText, exeSize)) return kUsageOrFileError;
   // Written beside the target and checked there, so a manifest that breaks a rule never
   // replaces the one in place.
   std::filesystem::path pending = path;
@@ -108,5 +123,10 @@ int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "write" && argc == 7) return Write(argv[2], argv[3], argv[4], argv[5], argv[6]);
   if (mode == "check" && argc == 3) return Check(argv[2], argv[2]);
+  if (mode == "check" && argc == 7) {
+    velmora::PackageFacts package{argv[3], argv[4], argv[5]};
+    if (!ParseExeSize(argv[6], package.exeSize)) return kUsageOrFileError;
+    return Check(argv[2], argv[2], &package);
+  }
   return Usage();
 }

@@ -139,6 +139,34 @@ void CheckPackageUrl(const std::string& key, const std::string& url, std::vector
 
 }  // namespace
 
+std::vector<std::string> PackageMismatches(const std::string& text, const PackageFacts& package) {
+  std::vector<std::string> mismatches;
+  const InstallerManifest manifest = ParseManifest(text);
+  const std::wstring offered = WidenAscii(manifest.productVersion);
+  const std::wstring packaged = WidenAscii(package.version);
+  // The installed record carries the package's ProductVersion; a manifest that names another
+  // version offers an update, or a downgrade, on every run.
+  // Each value is compared only where the program can read it; the publishing rules report
+  // the others.
+  if (!ParseVersion(offered).empty() &&
+      (IsNewerVersion(offered, packaged) || IsNewerVersion(packaged, offered))) {
+    mismatches.push_back(Quoted(ManifestVersionKey()) + " " + Quoted(Shown(manifest.productVersion)) +
+                         " is not the version of " + package.name + ", " + Quoted(package.version));
+  }
+  if (IsLowerHexDigest(manifest.packageSha256) && manifest.packageSha256 != package.sha256) {
+    mismatches.push_back(Quoted(ManifestPackageSha256Key()) + " " + Quoted(Shown(manifest.packageSha256)) +
+                         " is not the SHA-256 of " + package.name + ", " + package.sha256 +
+                         "; the program would refuse the package");
+  }
+  if (manifest.exeSize != 0 && manifest.exeSize != package.exeSize) {
+    mismatches.push_back(Quoted(kManifestExeSizeKey) + " " + std::to_string(manifest.exeSize) +
+                         " is not the size of Velmora.exe in " + package.name + ", " +
+                         std::to_string(package.exeSize) +
+                         " bytes; every machine with this version would be repaired on every run");
+  }
+  return mismatches;
+}
+
 std::string ManifestText(const std::string& version, const std::string& packageUrl,
                          const std::string& packageSha256, std::uint64_t exeSize) {
   return "{\n  " + Quoted(ManifestVersionKey()) + ": " + Quoted(JsonEscaped(version)) + ",\n  " +

@@ -17,4 +17,18 @@ std::string ManifestText(const std::string& version, const std::string& packageU
 // One line for each broken rule, in a fixed order; empty when the manifest may be published.
 std::vector<std::string> PublishingViolations(const std::string& text);
 
+// What a package is, as the manifest must describe it: its ProductVersion, its SHA-256 and the
+// size of the Velmora.exe it installs.
+struct PackageFacts {
+  std::string name;  // as shown in the reports
+  std::string version;
+  std::string sha256;
+  std::uint64_t exeSize = 0;
+};
+
+// One line for each value the program would read from the manifest (text) that does not
+// describe the package; empty when all do. An exeSize of 0, which switches the installed-
+// executable check off, describes any package.
+std::vector<std::string> PackageMismatches(const std::string& text, const PackageFacts& package);
+
 }  // namespace velmora

@@ -10,6 +10,8 @@
 #   wrong-name      leaf for wrong-name.velmora.test only, signed by intermediate
 #   inspection-ca   signed by other-root: a TLS-inspecting proxy's CA that the machine trusts
 #   interceptor     leaf for every good-chain host, signed by inspection-ca
+#   publisher       code-signing leaf of the sample packages' publisher, signed by root
+#   other-publisher code-signing leaf of someone else, signed by other-root (trusted too)
 # and the chains the server can switch a host to (sandbox_server.py, _tls.json):
 #   cross-signed-chain   server + intermediate-cross: carries the pinned key, cannot be validated
 #   wrong-name-chain     wrong-name + intermediate: carries the pinned key, names another host
@@ -104,6 +106,16 @@ authorityKeyIdentifier = keyid
 EXT
 }
 
+code_signing_ext() {
+  cat <<EXT
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
+EXT
+}
+
 san=""
 for h in $good_hosts; do san="${san:+$san, }DNS:$h"; done
 
@@ -122,6 +134,9 @@ make_cert wrong-name "wrong-name.velmora.test" intermediate "$(leaf_ext "DNS:wro
 make_cert inspection-ca "Velmora Sandbox Inspection CA" other-root "$(ca_ext ", pathlen:0")
 authorityKeyIdentifier = keyid"
 make_cert interceptor "downloads.velmora.test" inspection-ca "$(leaf_ext "$san")"
+make_cert publisher "Velmora Sandbox Publisher" root "$(code_signing_ext)"
+make_cert other-publisher "Velmora Sandbox Other Publisher" other-root "$(code_signing_ext)"
+
 
 for name in manifest-key-1 manifest-key-2 manifest-key-other; do
   [ -e "$out/$name.key" ] ||
@@ -144,6 +159,11 @@ openssl verify -CAfile "$out/untrusted-root.pem" -untrusted "$out/intermediate-c
 openssl verify -CAfile "$out/root.pem" -untrusted "$out/intermediate.pem" "$out/wrong-name.pem" >/dev/null
 openssl verify -CAfile "$out/other-root.pem" -untrusted "$out/inspection-ca.pem" "$out/interceptor.pem" >/dev/null
 
-pin=$("$here/../pin_tool.sh" "$out/intermediate.pem")
-echo "$pin" >"$out/intermediate.pin"
-echo "intermediate SPKI SHA-256 pin: $pin"
+openssl verify -CAfile "$out/root.pem" -purpose any "$out/publisher.pem" >/dev/null
+openssl verify -CAfile "$out/other-root.pem" -purpose any "$out/other-publisher.pem" >/dev/null
+
+for name in intermediate publisher other-publisher; do
+  pin=$("$here/../pin_tool.sh" "$out/$name.pem")
+  echo "$pin" >"$out/$name.pin"
+  echo "$name SPKI SHA-256 pin: $pin"
+done

@@ -1,5 +1,5 @@
 // crypt32 bound at run time from the system folder: the certificate calls of the key pin and
-// the names it reports when the pin fails.
+// the names it reports when the pin fails, and of the package publisher check.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 #include "base/win/scoped_handle.h"
 #include "net/error_text.h"
 #include "net/win/bcrypt_api.h"
+#include "net/win/certificate_name.h"
 #include "net/win/crypt32_api.h"
 #include "net/win/sha256_hash.h"
 #include "net/wiped_buffer.h"
@@ -59,25 +60,12 @@ bool ChainCarriesPin(PCCERT_CHAIN_CONTEXT chain, const char* pin) {
   return false;
 }
 
-// One of the certificate's names, as printable ASCII: the text goes into the log and into
-// messages that are narrow ASCII. Anything else becomes '?'.
-std::string CertificateName(const Crypt32Api& crypt32, PCCERT_CONTEXT certificate, DWORD type, DWORD flags,
-                            void* typeParameter) {
-  wchar_t name[256] = {};
-  crypt32.CertGetNameStringW(certificate, type, flags, typeParameter, name, 256);
-  std::string printable;
-  for (const wchar_t* c = name; *c != L'\0'; ++c) {
-    printable.push_back(*c >= 0x20 && *c < 0x7F ? static_cast<char>(*c) : '?');
-  }
-  return printable;
-}
-
 // Who presented the chain: a TLS-inspecting proxy or antivirus names itself in the issuer,
 // which is what support needs to tell one from an attack.
-std::string DescribeMismatch(const Crypt32Api& crypt32, PCCERT_CONTEXT server) {
+std::string DescribeMismatch(PCCERT_CONTEXT server) {
   DWORD subjectFormat = CERT_X500_NAME_STR;
-  const std::string subject = CertificateName(crypt32, server, CERT_NAME_RDN_TYPE, 0, &subjectFormat);
-  const std::string issuer = CertificateName(crypt32, server, CERT_NAME_ATTR_TYPE, CERT_NAME_ISSUER_FLAG,
+  const std::string subject = CertificateName(server, CERT_NAME_RDN_TYPE, 0, &subjectFormat);
+  const std::string issuer = CertificateName(server, CERT_NAME_ATTR_TYPE, CERT_NAME_ISSUER_FLAG,
                                              const_cast<char*>(szOID_COMMON_NAME));
   return "SPKI pin mismatch (server certificate " + subject + "; issued by " + issuer + ")";
 }
@@ -119,7 +107,7 @@ bool VerifyServerKeyPin(const WinHttpApi& api, HINTERNET request, std::string* e
     const ScopedChain chain(rawChain);
     matched = ChainCarriesPin(chain.Get(), pin);
   }
-  if (!matched) SetError(error, DescribeMismatch(crypt32, server.Get()));
+  if (!matched) SetError(error, DescribeMismatch(server.Get()));
   return matched;
 }
 

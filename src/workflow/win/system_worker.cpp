@@ -6,6 +6,7 @@
 #include "net/win/ecdsa_signature.h"
 #include "net/win/file_integrity.h"
 #include "net/win/https_downloader.h"
+#include "net/win/package_publisher.h"
 #include "net/win/system_downloader.h"
 #include "product/win/product_record.h"
 #include "workflow/win/manifest_file.h"
@@ -51,6 +52,8 @@ WorkerCalls SystemWorkerCalls() {
   calls.lockFile = LockFile;
   calls.isMsiPackage = IsMsiPackage;
   calls.computeFileSha256Hex = ComputeFileSha256Hex;
+  calls.packagePublisherKeys = PackagePublisherKeys();
+  calls.verifyPackagePublisher = VerifyPackagePublisher;
   calls.openCachedPackage = OpenCachedPackage;
   calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,

@@ -8,7 +8,8 @@ namespace velmora {
 // The worker thread's function: RunSetup on the real machine.
 void Worker();
 
-// The real downloaders, registry, integrity checks and install strategy.
+// The real downloaders, registry, integrity checks and install strategy, with the profile's
+// keys.
 WorkerCalls SystemWorkerCalls();
 
 }  // namespace velmora

@@ -95,6 +95,20 @@ WorkerCalls FakeMachine::Calls() {
     *hex = digest != digests.end() ? digest->second : std::string(64, 'e');
     return true;
   };
+  p.packagePublisherKeys = publisherKeys;
+  p.verifyPackagePublisher = [this](const std::wstring& path, const std::vector<std::string>& keys,
+                                    std::string* signer, std::string* error) {
+    events.push_back("publisher");
+    packageLockedAtPublisherCheck = locked.count(path) > 0;
+    const auto found = files.find(path);
+    const auto signedBy = found != files.end() ? publisherSigned.find(found->second) : publisherSigned.end();
+    if (keys != publisherKeys || signedBy == publisherSigned.end()) {
+      *error = "the package is not signed (0x800B0100)";
+      return false;
+    }
+    *signer = signedBy->second;
+    return true;
+  };
   p.openCachedPackage = [this](const std::wstring& folder, const std::wstring& version, std::wstring& path,
                                std::string& record, std::string& reason) {
     events.push_back("cache " + std::string(version.begin(), version.end()));

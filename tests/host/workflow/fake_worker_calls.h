@@ -43,6 +43,11 @@ struct FakeMachine {
   std::vector<EcdsaP256PublicKey> signingKeys;
   std::string signedText;
   std::int64_t utcNow = 1801353600;  // 2027-01-31T00:00:00Z
+  // The publisher keys of the profile; none by default, as the sandbox's. With them the run
+  // checks the package's signature: file content -> signer for the packages signed with one of
+  // them; any other package is refused.
+  std::vector<std::string> publisherKeys;
+  std::map<std::string, std::string> publisherSigned;
   // The package cache: version -> kept package bytes and digest record. Empty: no cache.
   std::map<std::wstring, std::pair<std::string, std::string>> cache;
   bool keepSucceeds = true;
@@ -56,6 +61,7 @@ struct FakeMachine {
   bool previousPackageLockedAtRestore = false;
   bool packagePresentAtInstall = false;
   bool packageLockedAtInstall = false;
+  bool packageLockedAtPublisherCheck = false;
   bool runFolderHeldAtInstall = false;
   bool runFolderHeld = false;
   int sweeps = 0;

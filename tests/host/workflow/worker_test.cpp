@@ -24,6 +24,8 @@ const std::string kManifest = ManifestText("1.1.8", kPackageUrl, kDigest, ", \"e
 const std::string kManifestLine =
     "Manifest version=1.1.8 url=" + kPackageUrl + " sha256=" + kDigest + " fallback=0.";
 const std::wstring kProductCode = L"{6A1F0C2B-0D55-4E0B-9F35-2B1D7C7A8E01}";
+// A publisher key as the profile gives it, once read: the pin of the code-signing key.
+const std::string kPublisherKey = "8ac55c5e372f907cf225ab037d114412981f47cd4c244a418ab47231dc0cc08e";
 const std::wstring kFailurePrefix =
     L"Could not download the Velmora installer. If you use a proxy, VPN, or antivirus web shield, "
     L"allow Velmora Setup and try again. ";
@@ -450,6 +452,63 @@ TEST_F(WorkerWithFakeMachineTest, DigestMismatchLogsBothDigests) {
   ExpectNoTemporaryFilesLeft();
 }
 
+TEST_F(WorkerWithFakeMachineTest, PublisherIsCheckedAfterTheDigestUnderTheLockBeforeMsiexec) {
+  machine.publisherKeys = {kPublisherKey};
+  machine.publisherSigned[kMsi] = "Velmora Sandbox Publisher (key 8ac5)";
+  ServeManifest();
+  ServePackage();
+  Run();
+  ASSERT_GE(machine.events.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(machine.events.begin(), machine.events.begin() + 4),
+            (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                      "https " + kPackageUrl + " 536870912", "publisher", "install"}));
+  EXPECT_TRUE(machine.packageLockedAtPublisherCheck);
+  const auto signedLine =
+      std::find(Log().begin(), Log().end(),
+                "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key 8ac5).");
+  ASSERT_NE(signedLine, Log().end());
+  ASSERT_NE(signedLine + 1, Log().end());
+  EXPECT_EQ(signedLine[1], "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.");
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+}
+
+// Whichever downloader brought it, a package the publisher did not sign never reaches msiexec.
+TEST_F(WorkerWithFakeMachineTest, PackageNotSignedByThePublisherIsRefusedOnBothDownloadPaths) {
+  for (const bool systemDownloader : {false, true}) {
+    SCOPED_TRACE(systemDownloader ? "system downloader" : "pinned downloader");
+    ResetSetupState(kWindow);
+    CapturedLog().clear();
+    machine = FakeMachine();
+    machine.digests[kMsi] = kDigest;
+    machine.publisherKeys = {kPublisherKey};
+    ServeManifest();
+    if (systemDownloader) {
+      FailDownload("SPKI pin mismatch");
+      FailDownload("SPKI pin mismatch");
+      machine.systemDownload = {true, kMsi, "", {}};
+    } else {
+      ServePackage();
+    }
+    Run();
+    EXPECT_EQ(Log().back(), "Downloaded MSI publisher check failed: the package is not signed (0x800B0100).");
+    EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_TRUE(machine.strategyCalls.empty());
+    EXPECT_EQ(machine.events.back(), "publisher");
+    ExpectNoTemporaryFilesLeft();
+  }
+}
+
+TEST_F(WorkerWithFakeMachineTest, DigestMismatchIsReportedBeforeThePublisherIsAskedFor) {
+  machine.publisherKeys = {kPublisherKey};
+  ServeManifest();
+  ServePackage(kMsi + "tampered");
+  Run();
+  EXPECT_EQ(Log().back(),
+            "Downloaded MSI hash mismatch. expected=" + kDigest + " actual=" + std::string(64, 'e') + ".");
+  EXPECT_EQ(std::count(machine.events.begin(), machine.events.end(), "publisher"), 0);
+}
+
 TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) {
   machine.strategyResult = InstallResult::Failed;
   machine.registry = {{L"Version", L"1.0.0"}};
@@ -585,6 +644,36 @@ TEST_F(PackageCacheTest, MissingOrBrokenCacheGivesNothingToRestore) {
     EXPECT_EQ(Log().back(), c.line);
     EXPECT_TRUE(machine.previousPackages.empty());
     EXPECT_EQ(SetupOutcome.load(), Outcome::InstallFailed);
+    EXPECT_TRUE(machine.locked.empty());
+  }
+}
+
+// With publisher keys, a kept package is used only when the publisher signed it: it may have
+// been kept by a program whose profile named none.
+TEST_F(PackageCacheTest, KeptPackageIsUsedOnlyWhenThePublisherSignedIt) {
+  for (const bool keptSigned : {false, true}) {
+    SCOPED_TRACE(keptSigned ? "signed" : "unsigned");
+    machine = FakeMachine();
+    SetUp();
+    KeepOld();
+    machine.publisherKeys = {kPublisherKey};
+    machine.publisherSigned[kMsi] = "Velmora Sandbox Publisher (key 8ac5)";
+    if (keptSigned) machine.publisherSigned[kOldMsi] = "Velmora Sandbox Publisher (key 8ac5)";
+    machine.strategyResult = keptSigned ? InstallResult::Restored : InstallResult::Failed;
+    ServeManifest();
+    ServePackage();
+    Run();
+    if (keptSigned) {
+      EXPECT_EQ(machine.previousPackages, std::vector<std::wstring>{machine.CachedPath(L"1.1.7")});
+      EXPECT_EQ(Log().back(),
+                "Cached package of Velmora 1.1.7 is signed by its publisher: Velmora Sandbox Publisher (key "
+                "8ac5).");
+    } else {
+      EXPECT_TRUE(machine.previousPackages.empty());
+      EXPECT_EQ(Log().back(),
+                "Cached package of Velmora 1.1.7 failed its publisher check: the package is not signed "
+                "(0x800B0100); not using it.");
+    }
     EXPECT_TRUE(machine.locked.empty());
   }
 }

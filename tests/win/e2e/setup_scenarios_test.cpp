@@ -310,11 +310,12 @@ class SignedManifestScenario : public SetupScenario {
   }
 };
 
-// The keys that the signed-manifest program trusts are the test PKI's, as make_pki.sh prints them.
+// The keys that the signed-manifest and publisher programs trust are the test PKI's, as
+// make_pki.sh prints them.
 TEST(SignedManifestProfile, ItsKeysAreTheTestPkisManifestKeys) {
   std::string profile;
-  for (const char c : test::ReadWholeFile(
-           test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tests/profiles/sandbox_signed_manifest.h"))) {
+  for (const char c : test::ReadWholeFile(test::DosPathOf(
+           std::string(VELMORA_SOURCE_DIR) + "/tests/profiles/sandbox_manifest_signing_keys.h"))) {
     // Literals joined: a long key may be written as adjacent string literals.
     if (c != '"' && c != ' ' && c != '\n') profile.push_back(c);
   }
@@ -691,6 +692,77 @@ TEST_F(SetupScenario, FailedRunsEndWithTheirMessageAndExitCode1) {
     EXPECT_EQ(RegistryValue(L"Version"), L"");
     ExpectOnlyMsiexecLogsLeft();
   }
+}
+
+// VelmoraSetupPublisher.exe: the sandbox profile with the test PKI's manifest signing keys and
+// the sandbox publisher's key. The host holds the pinned TLS key and, worse, the manifest key,
+// but not the publisher's signing key: it serves what it pleases with a correctly signed
+// manifest whose digest matches.
+class PublisherScenario : public SignedManifestScenario {
+ protected:
+  // The 1.1.8 package as signed by "publisher" or "other-publisher", or unsigned ("").
+  void Offer(const std::string& signer) {
+    const std::wstring package = signer.empty()
+                                     ? test::SamplePackageOf("1.1.8").path
+                                     : test::DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" +
+                                                          signer + "/Velmora-Setup-1.1.8-x64.msi");
+    std::string digest;
+    ASSERT_TRUE(ComputeFileSha256Hex(package, &digest));
+    const std::wstring relative = L"downloads\\Velmora-Setup-1.1.8-x64.msi";
+    ASSERT_TRUE(test::PublishCopy(relative, package));
+    published.push_back(relative);
+    const std::string manifest =
+        Manifest("1.1.8", "https://cdn.velmora.test/downloads/Velmora-Setup-1.1.8-x64.msi", digest, 0);
+    PublishManifest(manifest);
+    PublishSignature(test::OpensslSignature(manifest, "manifest-key-1"));
+  }
+
+  // A run with a fresh log, for a table's next row.
+  SetupRunResult RunPublisherProgram() {
+    DeleteFileW(programData.LogPath().c_str());
+    SetupRunOptions options;
+    options.program = test::TestBinaryFolder() + L"\\..\\VelmoraSetupPublisher.exe";
+    options.unselectLaunch = true;
+    options.unselectShortcut = true;
+    return Run(options);
+  }
+};
+
+TEST_F(PublisherScenario, PackageOfAnotherPublisherOrUnsignedIsRefusedAndTheProductStaysAsItWas) {
+  PreInstall("1.0.0");
+  for (const char* signer : {"other-publisher", ""}) {
+    SCOPED_TRACE(*signer ? signer : "unsigned");
+    Offer(signer);
+    const SetupRunResult run = RunPublisherProgram();
+    ASSERT_TRUE(run.exited);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_FALSE(run.finishScreenSeen);
+    EXPECT_EQ(run.messageBoxes,
+              std::vector<std::wstring>{L"The downloaded installer is not signed by its publisher."});
+    const std::string reason = *signer ? "signed by Velmora Sandbox Other Publisher (key "
+                                       : "the package is not signed (0x800B0100).";
+    EXPECT_TRUE(
+        InOrder(Log(), {"Manifest signature verified with signing key 1; ", "Installed version=1.0.0 ",
+                        "Downloaded MSI publisher check failed: " + reason}));
+    EXPECT_EQ(RegistryValue(L"Version"), L"1.0.0");
+    EXPECT_TRUE(runFolders.FileNames().empty()) << "msiexec never ran, so it left no log";
+    ExpectOnlyMsiexecLogsLeft();
+  }
+}
+
+TEST_F(PublisherScenario, PackageSignedByThePublisherUpdates) {
+  PreInstall("1.0.0");
+  Offer("publisher");
+  const SetupRunResult run = RunPublisherProgram();
+  ASSERT_TRUE(run.exited);
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.finishScreenSeen);
+  EXPECT_TRUE(run.messageBoxes.empty());
+  EXPECT_TRUE(InOrder(Log(), {"Manifest signature verified with signing key 1; ", "Installed version=1.0.0 ",
+                              "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key ",
+                              "Installer downloaded to ", "Finish screen shown for operation 2."}));
+  EXPECT_EQ(RegistryValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
 }
 
 TEST_F(SetupScenario, PackageThatWindowsInstallerRejectsTwiceShowsTheStrategyMessage) {

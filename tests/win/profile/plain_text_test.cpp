@@ -1,7 +1,9 @@
-// The vendor's hosts, manifest URL, manifest key names and manifest signing keys must not be
-// readable in the built program. This binary links the whole program library, so it holds what the program
-// holds.
+// The vendor's hosts, manifest URL, manifest key names, manifest signing keys and package
+// publisher keys must not be readable in the built program. This binary links the whole
+// program library, so it holds what the program holds.
 #include <gtest/gtest.h>
+
+#include <cctype>
 
 #include "net/ecdsa_p256.h"
 #include "profile/vendor_profile.h"
@@ -66,6 +68,25 @@ TEST(ScrambledProfileTexts, ManifestSigningKeysAppearInNeitherFormInTheSignedMan
     // The text after the prefix that every P-256 key shares.
     EXPECT_EQ(image.find(text.substr(36)), std::string::npos);
     EXPECT_EQ(image.find(std::string(point->begin(), point->end())), std::string::npos);
+  }
+  EXPECT_NE(image.find(ServerKeyPin()), std::string::npos);
+}
+
+// Nor does the program built with the publisher test profile hold the publisher's key, in
+// either case.
+TEST(ScrambledProfileTexts, PackagePublisherKeyAppearsInNeitherCaseInThePublisherProgram) {
+  const std::string image =
+      test::ReadWholeFile(test::TestBinaryFolder() + L"\\..\\VelmoraSetupPublisher.exe");
+  ASSERT_GT(image.size(), 100000u);
+  std::string pin = test::ReadWholeFile(
+      test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/publisher.pin"));
+  while (!pin.empty() && pin.back() == '\n') pin.pop_back();
+  ASSERT_EQ(pin.size(), 64u);
+  std::string upper = pin;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const std::string& text : {pin, upper}) {
+    EXPECT_EQ(image.find(text), std::string::npos) << text;
+    EXPECT_EQ(image.find(Utf16Bytes(text)), std::string::npos) << text;
   }
   EXPECT_NE(image.find(ServerKeyPin()), std::string::npos);
 }

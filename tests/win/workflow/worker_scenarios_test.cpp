@@ -2,11 +2,13 @@
 // downloader, the sample packages and Wine's msiexec.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 
 #include "base/setup_state.h"
+#include "net/win/file_integrity.h"
 #include "profile/vendor_profile.h"
 #include "msi/win/system_install_strategy.h"
 #include "msi_support.h"
@@ -29,6 +31,25 @@ using test::msi::SamplePackage;
 
 std::string PackageDigest(const std::wstring& version) {
   return test::SamplePackageOf(test::Narrow(version)).sha256;
+}
+
+// A signed copy of the 1.1.8 package as the build made it: signer "publisher" or
+// "other-publisher" of the sandbox PKI.
+std::wstring SignedPackage(const std::string& signer) {
+  return test::DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" + signer +
+                            "/Velmora-Setup-1.1.8-x64.msi");
+}
+
+bool AnyStartsWith(const std::vector<std::string>& messages, const std::string& prefix) {
+  return std::any_of(messages.begin(), messages.end(),
+                     [&](const std::string& message) { return message.rfind(prefix, 0) == 0; });
+}
+
+std::string PublisherPin() {
+  std::string pin = test::ReadWholeFile(
+      test::DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/publisher.pin"));
+  while (!pin.empty() && (pin.back() == '\n' || pin.back() == '\r')) pin.pop_back();
+  return pin;
 }
 
 class WorkerScenario : public ::testing::Test {
@@ -60,6 +81,37 @@ class WorkerScenario : public ::testing::Test {
 
   void Run() { RunSetup(SystemWorkerCalls()); }
 
+  // The run as a profile naming the sandbox publisher's key has it.
+  void RunCheckingThePublisher() {
+    WorkerCalls calls = SystemWorkerCalls();
+    calls.packagePublisherKeys = {PublisherPin()};
+    RunSetup(calls);
+  }
+
+  // A host that holds the pinned TLS key but not the publisher's signing key: it serves its
+  // package with a manifest whose digest matches it. urlPath may ask the server to misbehave.
+  void OfferAsTheHostPleases(const std::wstring& package,
+                             const std::string& urlPath = "/downloads/Velmora-Setup-1.1.8-x64.msi") {
+    std::string digest;
+    ASSERT_TRUE(ComputeFileSha256Hex(package, &digest));
+    ASSERT_TRUE(test::PublishCopy(L"downloads\\Velmora-Setup-1.1.8-x64.msi", package));
+    ASSERT_TRUE(test::PublishFile(L"installer\\manifest.json",
+                                  ManifestText("1.1.8", "https://cdn.velmora.test" + urlPath, digest, 0)));
+  }
+
+  // Refused after the download and before msiexec: the installed 1.0.0 stays as it was.
+  void ExpectRefusedBeforeMsiexec(const std::string& reason) {
+    EXPECT_TRUE(InOrder(log.Messages(),
+                        {"Installed version=1.0.0 ", "Downloaded MSI publisher check failed: " + reason}));
+    EXPECT_FALSE(AnyStartsWith(log.Messages(), "Installer downloaded to "));
+    EXPECT_EQ(log.Find("Repair path: trying install/upgrade first."), -1);
+    EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
+    EXPECT_EQ(InstalledValue(L"Version"), L"1.0.0");
+    EXPECT_TRUE(runFolders.FileNames().empty()) << "msiexec never ran, so it left no log";
+    ExpectOnlyMsiexecLogsLeft();
+  }
+
   void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
 
   test::msi::SampleProductCleanup cleanup;
@@ -76,6 +128,8 @@ TEST_F(WorkerScenario, FreshInstall) {
       InOrder(log.Messages(), {"Setup started (PID ", "Manifest version=1.1.8 url=https://cdn.velmora.test/",
                                "Installed version= expected_exe_size=0 app_matches=1.",
                                "Installer downloaded to ", "Repair path: trying install/upgrade first."}));
+  EXPECT_FALSE(AnyStartsWith(log.Messages(), "Downloaded MSI "))
+      << "a profile without publisher keys checks none";
   EXPECT_EQ(SetupOperation.load(), Operation::Install);
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
@@ -107,6 +161,20 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   RunSetup(calls);
   EXPECT_EQ(before, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
   EXPECT_EQ(after, 0u) << "bits: 1 written, 2 renamed, 4 deleted";
+  EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
+  EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
+  ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, PackageSignedByThePublisherUpdatesWhileLocked) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SignedPackage("publisher"));
+  RunCheckingThePublisher();
+  EXPECT_TRUE(InOrder(
+      log.Messages(),
+      {"Installed version=1.0.0 ",
+       "Downloaded MSI is signed by its publisher: Velmora Sandbox Publisher (key " + PublisherPin() + ").",
+       "Installer downloaded to ", "Repair path: trying install/upgrade first."}));
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
@@ -149,6 +217,24 @@ TEST_F(WorkerScenario, FailedUpdateRestoresTheKeptPackageHeldAgainstChange) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Restored);
   EXPECT_EQ(InstalledValue(L"Version"), L"1.1.8");
   ExpectOnlyMsiexecLogsLeft();
+}
+
+TEST_F(WorkerScenario, PackageOfAnotherPublisherFromTheHostIsRefusedBeforeMsiexec) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SignedPackage("other-publisher"));
+  RunCheckingThePublisher();
+  ExpectRefusedBeforeMsiexec("signed by Velmora Sandbox Other Publisher (key ");
+}
+
+// The pinned downloader turns down the host's stale Date twice; Windows' own downloader, which
+// checks no Date, brings the package, and the publisher check still stands in its way.
+TEST_F(WorkerScenario, UnsignedPackageThroughTheSystemDownloaderIsRefusedBeforeMsiexec) {
+  PreInstall(L"1.0.0");
+  OfferAsTheHostPleases(SamplePackage(L"1.1.8"), "/_/date=-3600/downloads/Velmora-Setup-1.1.8-x64.msi");
+  RunCheckingThePublisher();
+  EXPECT_TRUE(InOrder(log.Messages(), {"Installer download attempt 2 failed: ",
+                                       "Windows downloader completed the installer download."}));
+  ExpectRefusedBeforeMsiexec("the package is not signed (0x800B0100).");
 }
 
 TEST_F(WorkerScenario, UpdateFrom100) {
