@@ -73,6 +73,8 @@ inline constexpr wchar_t kDownloadFailed[] =
     L"Velmora Setup and try again. ";
 inline constexpr wchar_t kNotAnMsi[] = L"The downloaded file is not a valid Velmora MSI installer.";
 inline constexpr wchar_t kIntegrityFailed[] = L"The downloaded installer failed its integrity check.";
+inline constexpr wchar_t kPublisherCheckFailed[] =
+    L"The downloaded installer is not signed by its publisher.";
 inline constexpr wchar_t kAnotherInstallRunning[] =
     L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
     L"again.";

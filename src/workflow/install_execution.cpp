@@ -120,7 +120,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
       lock.reset();
       LogMessage("Downloaded MSI publisher check failed: %s.", reason.c_str());
       calls.deleteFile(path);
-      FailSetup(L"The downloaded installer is not signed by its publisher.");
+      FailSetup(FailureCause::PackageCheck, texts::kPublisherCheckFailed);
       return nullptr;
     }
     LogMessage("Downloaded MSI is signed by its publisher: %s.", signer.c_str());

@@ -493,6 +493,7 @@ TEST_F(WorkerWithFakeMachineTest, PackageNotSignedByThePublisherIsRefusedOnBothD
     EXPECT_EQ(Log().back(), "Downloaded MSI publisher check failed: the package is not signed (0x800B0100).");
     EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
     EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_EQ(SetupFailureCause.load(), FailureCause::PackageCheck);  // the package failed its check
     EXPECT_TRUE(machine.strategyCalls.empty());
     EXPECT_EQ(machine.events.back(), "publisher");
     ExpectNoTemporaryFilesLeft();
