@@ -55,7 +55,8 @@ home_listing="$build/home-before.txt"
 run_suite win "$root/tools/run_win_tests.sh" "$build"
 
 # The manifest tool with the sandbox profile and the sample packages: round trip and a table
-# of bad manifests.
+# of bad manifests; then signing and checking signed manifests with a vendor profile that names
+# the test PKI's manifest signing keys.
 run_suite manifest "$root/tests/checks/manifest_tool_test.sh" "$build/win"
 
 # The release engineer's kit with a vendor profile: program-only builds, plain text, the same

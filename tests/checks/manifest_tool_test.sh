@@ -7,7 +7,12 @@
 # against a package: each value that does not describe it (an exeSize off by one, another
 # package's digest, another version) is refused with its own report. Then a table of bad
 # manifests: each fails the check with exactly the reports expected of it; and a write whose
-# manifest would break a rule leaves the manifest in place untouched.
+# manifest would break a rule leaves the manifest in place untouched. Then signed manifests, with
+# a vendor profile that names the test PKI's two manifest signing keys: a round trip (write with
+# an expiry, sign, check naming the key's slot, the signature verified by openssl on its own),
+# a table of signed manifests the check passes or refuses (the second slot, a byte changed after
+# signing, another key, no or a cut signature, a past or unreadable expiry), and signing or
+# writing that is refused without touching the signature in place.
 # Usage: manifest_tool_test.sh BUILD_DIR (a build with the sample packages)
 # Prints "N passed, N failed".
 set -u
@@ -129,6 +134,8 @@ bad() {
 members='"@V@": "1.1.8", "@U@": "@URL@", "@D@": "@SHA@"'
 
 bad 'other keys, any order, exeSize 0' 0 '' "{\"notes\": \"x\", \"exeSize\": 0, $members}"
+bad 'an unreadable "expires", passed over without manifest signing keys' 0 '' \
+  "{$members, \"exeSize\": 1, \"expires\": \"next week\"}"
 bad 'exeSize quoted' 1 '"exeSize" must be a plain non-negative integer' "{$members, \"exeSize\": \"233472\"}"
 bad 'exeSize negative' 1 '"exeSize" must be a plain non-negative integer' "{$members, \"exeSize\": -5}"
 bad 'exeSize with a plus sign' 2 '"exeSize" must be a plain non-negative integer' "{$members, \"exeSize\": +5}"
@@ -182,6 +189,110 @@ check "writing with a host not on the list fails, says why and leaves the manife
 not_msi_status=$?
 check "a file that is no MSI package is refused, and nothing is written" \
   '[ "$not_msi_status" = 1 ] && grep -q "is not a package msiinfo can read" "$work/not-msi.txt" && [ ! -e "$work/not-a-package.json" ]'
+
+echo "== signed manifests, with a vendor profile that names the test PKI's two manifest signing keys"
+# The example vendor profile with manifest-key-1.pub and -2.pub in its two slots, as a vendor
+# puts its own keys there; the tool builds natively beside that configured build.
+pki=$root/tools/sandbox/pki
+keyed=$work/keyed
+python3 - "$root/tests/profiles/example_vendor.h" "$work/keyed_vendor.h" "$pki"/manifest-key-[12].pub <<'PY'
+import re, sys
+keys = ', '.join('"%s"' % open(path).read().strip() for path in sys.argv[3:])
+text, count = re.subn(r'\.manifestSigningKeys = \{[^}]*\}', '.manifestSigningKeys = {%s}' % keys,
+                      open(sys.argv[1]).read())
+open(sys.argv[2], 'w').write(text)
+sys.exit(0 if count == 1 else 1)
+PY
+cmake -S "$root" -B "$keyed" -DVELMORA_PROFILE="$work/keyed_vendor.h" -DBUILD_TESTING=OFF >"$work/keyed.log" 2>&1
+keyed_url=$(sed -n 's/.*\.builtInPackageUrl = "\(.*\/\)[^/"]*".*/\1/p' "$work/keyed_vendor.h")Velmora-Setup-1.1.8-x64.msi
+future=$(date -u -d '+30 days' +%Y-%m-%dT%H:%M:%SZ)
+signed=$work/signed.json
+"$tool" "$keyed" write "$good_package" "$keyed_url" "$signed" "$future" >"$work/signed.write.txt" 2>&1
+write_status=$?
+"$tool" "$keyed" sign "$signed" "$pki/manifest-key-1.key" >"$work/signed.sign.txt" 2>&1
+sign_status=$?
+"$tool" "$keyed" check "$signed" "$good_package" >"$work/signed.check.txt" 2>&1
+check_status=$?
+sed 's/^/        /' "$work/signed.write.txt" "$work/signed.sign.txt" "$work/signed.check.txt"
+check "round trip: write with an expiry, sign with key 1, check passes naming key 1 and the expiry" \
+  '[ "$write_status$sign_status$check_status" = 000 ] && grep -q "\"expires\": \"$future\"" "$signed" &&
+   grep -q "signed: $signed.sig with manifest signing key 1\$" "$work/signed.sign.txt" &&
+   grep -q "describes Velmora-Setup-1.1.8-x64.msi: .*, expires $future\$" "$work/signed.check.txt" &&
+   grep -q "^$signed.sig: verified with manifest signing key 1\$" "$work/signed.check.txt"'
+check "openssl verifies the signature with manifest-key-1.pub, as the program is given it" \
+  'openssl dgst -sha256 -verify <(base64 -d "$pki/manifest-key-1.pub" | openssl pkey -pubin -inform DER) \
+     -signature "$signed.sig" "$signed" >/dev/null'
+
+# NAME REPORT_LINES EXPECTED_TEXT EXPIRES SIGNATURE: the written manifest without its expiry,
+# with "expires" set to EXPIRES ('' for none), and a signature beside it: key-1, key-2 or
+# key-other (openssl signs with that test key), tampered (key 1, then one byte of the manifest
+# changed), truncated (key 1's, cut short) or none. The check must fail with exactly
+# REPORT_LINES reports, or pass for 0, and print EXPECTED_TEXT.
+signed_case() {
+  local name=$1 want_lines=$2 want_text=$3 file=$work/signed-$((cases += 1)).json status lines
+  python3 -c "
+import json, sys
+m = json.load(open(sys.argv[1]))
+m.pop('expires')
+if sys.argv[3]: m['expires'] = sys.argv[3]
+open(sys.argv[2], 'w').write(json.dumps(m, indent=2) + '\n')
+" "$signed" "$file" "$4"
+  case $5 in
+    key-*) openssl dgst -sha256 -sign "$pki/manifest-$5.key" -out "$file.sig" "$file" ;;
+    tampered) openssl dgst -sha256 -sign "$pki/manifest-key-1.key" -out "$file.sig" "$file"
+              sed -i 's/"1\.1\.8"/"1.1.9"/' "$file" ;;
+    truncated) openssl dgst -sha256 -sign "$pki/manifest-key-1.key" "$file" | head -c 40 >"$file.sig" ;;
+  esac
+  "$tool" "$keyed" check "$file" >"$file.out" 2>"$file.err"
+  status=$?
+  lines=$(grep -c "^$file" "$file.err")
+  check "$name: $([ "$want_lines" = 0 ] && echo passes || echo "fails with $want_lines report(s)"), $want_text" \
+    '[ "$status" = "$([ "$want_lines" = 0 ] && echo 0 || echo 1)" ] && [ "$lines" = "$want_lines" ] &&
+     grep -qF -- "$want_text" "$file.out" "$file.err"'
+  sed 's/^/        /' "$file.err"
+}
+mismatch="matches none of the profile's 2 manifest signing key(s)"
+signed_case 'signed with the second slot'"'"'s key' 0 'verified with manifest signing key 2' "$future" key-2
+signed_case 'no expiry' 0 'no expiry' '' key-1
+signed_case 'one byte changed after signing' 1 "$mismatch" "$future" tampered
+signed_case 'signed with a key the profile does not name' 1 "$mismatch" "$future" key-other
+signed_case 'no signature beside it' 1 '.sig: missing' "$future" none
+signed_case 'a signature cut short' 1 '.sig: malformed: 40 bytes' "$future" truncated
+signed_case 'expired' 1 'the program would refuse it: Installer manifest expired at 2020-01-01T00:00:00Z' \
+  2020-01-01T00:00:00Z key-1
+signed_case 'expires as a date alone' 1 "expiry '2027-01-31' is not a UTC time" 2027-01-31 key-1
+
+echo "== signing and writing refused"
+sigs_before=$(sha256sum "$signed.sig")
+# NAME EXPECTED_TEXT COMMAND...: fails, says why and leaves the signature of the round trip as
+# it was, with no pending signature beside it.
+refused() {
+  local name=$1 want_text=$2 out=$work/refused-$((cases += 1)).txt status
+  shift 2
+  "$@" >"$out" 2>&1
+  status=$?
+  check "$name: refused" '[ "$status" != 0 ] && grep -qF -- "$want_text" "$out" &&
+    [ "$(sha256sum "$signed.sig")" = "$sigs_before" ] && [ ! -e "$signed.sig.new" ]'
+  sed 's/^/        /' "$out"
+}
+refused 'signing with a key the profile does not name' "is not one of the profile's manifest signing keys" \
+  "$tool" "$keyed" sign "$signed" "$pki/manifest-key-other.key"
+refused 'signing under a profile without manifest signing keys' "names no manifest signing keys" \
+  "$tool" "$build" sign "$signed" "$pki/manifest-key-1.key"
+cp "$signed" "$work/unchanged.json"
+refused 'writing an expiry already past' "Installer manifest expired at 2020-01-01T00:00:00Z" \
+  "$tool" "$keyed" write "$good_package" "$keyed_url" "$signed" 2020-01-01T00:00:00Z
+check "the refused write left the manifest as it was" 'cmp -s "$signed" "$work/unchanged.json"'
+python3 -c "
+import json, sys
+m = json.load(open(sys.argv[1]))
+m['expires'] = '2020-01-01T00:00:00Z'
+open(sys.argv[1], 'w').write(json.dumps(m))
+" "$signed"
+refused 'signing an expired manifest' "not signed" "$tool" "$keyed" sign "$signed" "$pki/manifest-key-1.key"
+refused 'writing an expiry under a profile without manifest signing keys' "EXPIRES needs manifest signing keys" \
+  "$tool" "$build" write "$good_package" "$good_url" "$work/keyless.json" "$future"
+check "the keyless write wrote nothing" '[ ! -e "$work/keyless.json" ]'
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -7,8 +7,8 @@
 # that root and break when one byte changes, and the step refuses a program the build did not
 # link, a package that is no MSI, the sandbox and any profile with test hosts; a copy of the
 # sandbox profile does not build; the manifest tool, run on the vendor build, writes a manifest
-# with the vendor's key names, checks it against the package and builds itself natively in a
-# folder of its own.
+# with the vendor's key names, checks it against the package (and asks for the signature the
+# profile's manifest signing keys require) and builds itself natively in a folder of its own.
 # The two compared builds run without the compiler cache, so each compiles for itself.
 # Usage: release_kit_test.sh BUILD_ROOT SANDBOX_WIN_BUILD
 # Prints the time and size of each build, then "N passed, N failed".
@@ -183,9 +183,11 @@ check "the manifest tool writes and checks a manifest with the vendor profile's 
 import json, sys
 sys.exit(0 if sorted(json.load(open(sys.argv[1]))) == [\"buildVersion\", \"exeSize\", \"msiDigest\", \"msiLocation\"] else 1)
 " "$work/current.json"'
-check "the manifest tool checks the written manifest against its package" \
-  '"$root/tools/manifest_tool.sh" "$work/first" check "$work/current.json" "$package" >"$work/check-package.txt" 2>&1 &&
-   grep -q "describes Velmora-Setup-1.1.8-x64.msi" "$work/check-package.txt"'
+# The vendor profile names manifest signing keys, so an unsigned manifest is not yet publishable.
+check "the manifest tool checks the written manifest against its package, and asks for its signature" \
+  '! "$root/tools/manifest_tool.sh" "$work/first" check "$work/current.json" "$package" >"$work/check-package.txt" 2>&1 &&
+   grep -q "describes Velmora-Setup-1.1.8-x64.msi" "$work/check-package.txt" &&
+   grep -q "^$work/current.json.sig: missing" "$work/check-package.txt"'
 tool_build=$work/first/manifest-tool
 check "the tool builds natively in a folder of its own, without tests, GoogleTest or packages" \
   '[ -x "$tool_build/velmora_manifest_tool" ] && [ ! -d "$tool_build/tests" ] &&

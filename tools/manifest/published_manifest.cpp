@@ -11,6 +11,7 @@
 #include "net/url_rules.h"
 #include "product/version.h"
 #include "workflow/installer_manifest.h"
+#include "workflow/signed_manifest.h"
 
 namespace velmora {
 namespace {
@@ -168,14 +169,17 @@ std::vector<std::string> PackageMismatches(const std::string& text, const Packag
 }
 
 std::string ManifestText(const std::string& version, const std::string& packageUrl,
-                         const std::string& packageSha256, std::uint64_t exeSize) {
-  return "{\n  " + Quoted(ManifestVersionKey()) + ": " + Quoted(JsonEscaped(version)) + ",\n  " +
-         Quoted(ManifestPackageUrlKey()) + ": " + Quoted(JsonEscaped(packageUrl)) + ",\n  " +
-         Quoted(ManifestPackageSha256Key()) + ": " + Quoted(JsonEscaped(packageSha256)) + ",\n  " +
-         Quoted(kManifestExeSizeKey) + ": " + std::to_string(exeSize) + "\n}\n";
+                         const std::string& packageSha256, std::uint64_t exeSize,
+                         const std::string& expires) {
+  std::string text = "{\n  " + Quoted(ManifestVersionKey()) + ": " + Quoted(JsonEscaped(version)) + ",\n  " +
+                     Quoted(ManifestPackageUrlKey()) + ": " + Quoted(JsonEscaped(packageUrl)) + ",\n  " +
+                     Quoted(ManifestPackageSha256Key()) + ": " + Quoted(JsonEscaped(packageSha256)) +
+                     ",\n  " + Quoted(kManifestExeSizeKey) + ": " + std::to_string(exeSize);
+  if (!expires.empty()) text += ",\n  " + Quoted(kManifestExpiresKey) + ": " + Quoted(JsonEscaped(expires));
+  return text + "\n}\n";
 }
 
-std::vector<std::string> PublishingViolations(const std::string& text) {
+std::vector<std::string> PublishingViolations(const std::string& text, std::int64_t now) {
   std::vector<std::string> violations;
   if (text.size() > kManifestMaxBytes) {
     violations.push_back("the manifest is " + std::to_string(text.size()) +
@@ -205,6 +209,14 @@ std::vector<std::string> PublishingViolations(const std::string& text) {
     }
   }
   CheckKey(text, kManifestExeSizeKey, true, wellFormed, topLevelKeys, violations);
+  if (!ProfileManifestSigningKeys().empty() && text.find(Quoted(kManifestExpiresKey)) != std::string::npos) {
+    CheckKey(text, kManifestExpiresKey, false, wellFormed, topLevelKeys, violations);
+    std::string expires;
+    std::string refusal;
+    if (!IsManifestUnexpired(text, now, expires, refusal)) {
+      violations.push_back("the program would refuse it: " + refusal);
+    }
+  }
   return violations;
 }
 

@@ -10,12 +10,16 @@
 
 namespace velmora {
 
-// A flat object with the profile's key names, in the order the program reads them.
+// A flat object with the profile's key names, in the order the program reads them, and
+// "expires" last when one is given.
 std::string ManifestText(const std::string& version, const std::string& packageUrl,
-                         const std::string& packageSha256, std::uint64_t exeSize);
+                         const std::string& packageSha256, std::uint64_t exeSize, const std::string& expires);
 
 // One line for each broken rule, in a fixed order; empty when the manifest may be published.
-std::vector<std::string> PublishingViolations(const std::string& text);
+// With manifest signing keys in the profile, an "expires" key is held to the program's reading
+// of it at now (seconds since 1970, UTC): once, at the top level, a UTC time still ahead.
+// Without keys the program passes over it like any other key, and so do the rules.
+std::vector<std::string> PublishingViolations(const std::string& text, std::int64_t now);
 
 // What a package is, as the manifest must describe it: its ProductVersion, its SHA-256 and the
 // size of the Velmora.exe it installs.

@@ -15,64 +15,57 @@
 #include <vector>
 
 #include "msi_support.h"
+#include "net_test_support.h"
 #include "win_test_support.h"
 
 namespace velmora {
 namespace {
 
-const std::string kPki = std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/";
-
-std::string Pin(const std::string& name) {
-  std::string pin = test::ReadWholeFile(test::DosPathOf(kPki + name + ".pin"));
-  while (!pin.empty() && (pin.back() == '\n' || pin.back() == '\r')) pin.pop_back();
-  return pin;
-}
-
-std::wstring SignedBy(const std::string& signer) {
-  return test::DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" + signer +
-                            "/Velmora-Setup-1.1.8-x64.msi");
-}
-
 TEST(VerifyPackagePublisher, PackageSignedWithThePublishersKeyIsAcceptedAndNamesItsSigner) {
-  const std::string publisher = Pin("publisher");
+  const std::string publisher = test::PkiPin("publisher");
   ASSERT_EQ(publisher.size(), 64u);
   std::string signer;
   std::string error;
-  EXPECT_TRUE(VerifyPackagePublisher(SignedBy("publisher"), {publisher}, &signer, &error)) << error;
+  EXPECT_TRUE(VerifyPackagePublisher(test::SamplePackageSignedBy("publisher"), {publisher}, &signer, &error))
+      << error;
   EXPECT_EQ(signer, "Velmora Sandbox Publisher (key " + publisher + ")");
 }
 
 // The second slot holds the next key while packages signed with the first are still served.
 TEST(VerifyPackagePublisher, EitherKeySlotAccepts) {
-  const std::string publisher = Pin("publisher");
-  const std::string other = Pin("other-publisher");
+  const std::string publisher = test::PkiPin("publisher");
+  const std::string other = test::PkiPin("other-publisher");
   for (const std::vector<std::string>& keys :
        {std::vector<std::string>{other, publisher}, std::vector<std::string>{publisher, other}}) {
     std::string error;
-    EXPECT_TRUE(VerifyPackagePublisher(SignedBy("publisher"), keys, nullptr, &error)) << error;
-    EXPECT_TRUE(VerifyPackagePublisher(SignedBy("other-publisher"), keys, nullptr, &error)) << error;
+    EXPECT_TRUE(VerifyPackagePublisher(test::SamplePackageSignedBy("publisher"), keys, nullptr, &error))
+        << error;
+    EXPECT_TRUE(VerifyPackagePublisher(test::SamplePackageSignedBy("other-publisher"), keys, nullptr, &error))
+        << error;
   }
 }
 
 TEST(VerifyPackagePublisher, PackageSignedByAnotherPublisherIsRefusedNamingThatSigner) {
   std::string signer = "untouched";
   std::string error;
-  EXPECT_FALSE(VerifyPackagePublisher(SignedBy("other-publisher"), {Pin("publisher")}, &signer, &error));
-  EXPECT_EQ(error, "signed by Velmora Sandbox Other Publisher (key " + Pin("other-publisher") +
+  EXPECT_FALSE(VerifyPackagePublisher(test::SamplePackageSignedBy("other-publisher"),
+                                      {test::PkiPin("publisher")}, &signer, &error));
+  EXPECT_EQ(error, "signed by Velmora Sandbox Other Publisher (key " + test::PkiPin("other-publisher") +
                        "), which is not the publisher's key");
   EXPECT_EQ(signer, "untouched");
 }
 
 TEST(VerifyPackagePublisher, UnsignedPackageIsRefused) {
   std::string error;
-  EXPECT_FALSE(
-      VerifyPackagePublisher(test::msi::SamplePackage(L"1.1.8"), {Pin("publisher")}, nullptr, &error));
+  EXPECT_FALSE(VerifyPackagePublisher(test::msi::SamplePackage(L"1.1.8"), {test::PkiPin("publisher")},
+                                      nullptr, &error));
   EXPECT_EQ(error, "the package is not signed (0x800B0100)");
 }
 
 TEST(VerifyPackagePublisher, MissingFileIsRefusedWithWindowsCode) {
   std::string error;
-  EXPECT_FALSE(VerifyPackagePublisher(SignedBy("nobody"), {Pin("publisher")}, nullptr, &error));
+  EXPECT_FALSE(VerifyPackagePublisher(test::SamplePackageSignedBy("nobody"), {test::PkiPin("publisher")},
+                                      nullptr, &error));
   EXPECT_EQ(error.rfind("Windows does not accept the package's signature (0x", 0), 0u) << error;
 }
 

@@ -24,29 +24,18 @@
 #include "net/win/package_publisher.h"
 #include "net/win/server_key_pin.h"
 #include "net/win/sha256_hash.h"
+#include "net_test_support.h"
 #include "win_test_support.h"
 
 namespace velmora {
 namespace {
 
-const std::string kPki = std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/";
 const wchar_t kSignatureStream[] =
     L"\x05"
     L"DigitalSignature";
 const wchar_t kSignatureExStream[] =
     L"\x05"
     L"MsiDigitalSignatureEx";
-
-std::string Pin(const std::string& name) {
-  std::string pin = test::ReadWholeFile(test::DosPathOf(kPki + name + ".pin"));
-  while (!pin.empty() && (pin.back() == '\n' || pin.back() == '\r')) pin.pop_back();
-  return pin;
-}
-
-std::wstring SignedBy(const std::string& signer) {
-  return test::DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" + signer +
-                            "/Velmora-Setup-1.1.8-x64.msi");
-}
 
 template <typename Interface>
 struct ComTraits {
@@ -230,17 +219,19 @@ std::wstring CopyWithStreamChanged(const std::wstring& package, const std::wstri
 TEST(PackageSignatureUnderWine, SignerKeyReadFromThePackageIsTheOneThePublisherCheckCompares) {
   for (const char* signer : {"publisher", "other-publisher"}) {
     SCOPED_TRACE(signer);
-    const EmbeddedSignature embedded = ReadEmbeddedSignature(SignedBy(signer));
+    const EmbeddedSignature embedded = ReadEmbeddedSignature(test::SamplePackageSignedBy(signer));
     ASSERT_TRUE(embedded.present);
-    EXPECT_EQ(embedded.signerKey, Pin(signer));
+    EXPECT_EQ(embedded.signerKey, test::PkiPin(signer));
     EXPECT_TRUE(embedded.signatureVerifies);
     ASSERT_EQ(embedded.signedDigest.size(), 64u);
     EXPECT_EQ(embedded.contentDigest, embedded.signedDigest)
         << "the signature covers this package's contents";
   }
   std::string reported;
-  ASSERT_TRUE(VerifyPackagePublisher(SignedBy("publisher"), {Pin("publisher")}, &reported, nullptr));
-  EXPECT_NE(reported.find("(key " + ReadEmbeddedSignature(SignedBy("publisher")).signerKey + ")"),
+  ASSERT_TRUE(VerifyPackagePublisher(test::SamplePackageSignedBy("publisher"), {test::PkiPin("publisher")},
+                                     &reported, nullptr));
+  EXPECT_NE(reported.find("(key " +
+                          ReadEmbeddedSignature(test::SamplePackageSignedBy("publisher")).signerKey + ")"),
             std::string::npos);
 }
 
@@ -255,16 +246,17 @@ TEST(PackageSignatureUnderWine, UnsignedPackageCarriesNoSignature) {
 // package for that reason; Wine's does not compare the digest, which the output records.
 TEST(PackageSignatureUnderWine, ContentChangedAfterSigningNoLongerMatchesTheSignedDigest) {
   test::TempFolder folder;
-  const std::wstring changed =
-      CopyWithStreamChanged(SignedBy("publisher"), folder.Path(), L"\x05SummaryInformation", false);
+  const std::wstring changed = CopyWithStreamChanged(test::SamplePackageSignedBy("publisher"), folder.Path(),
+                                                     L"\x05SummaryInformation", false);
   const EmbeddedSignature embedded = ReadEmbeddedSignature(changed);
   EXPECT_TRUE(embedded.signatureVerifies);
-  EXPECT_EQ(embedded.signerKey, Pin("publisher"));
+  EXPECT_EQ(embedded.signerKey, test::PkiPin("publisher"));
   ASSERT_EQ(embedded.contentDigest.size(), 64u);
   EXPECT_NE(embedded.contentDigest, embedded.signedDigest);
-  EXPECT_EQ(embedded.signedDigest, ReadEmbeddedSignature(SignedBy("publisher")).signedDigest);
+  EXPECT_EQ(embedded.signedDigest,
+            ReadEmbeddedSignature(test::SamplePackageSignedBy("publisher")).signedDigest);
   std::string error;
-  const bool wineAccepts = VerifyPackagePublisher(changed, {Pin("publisher")}, nullptr, &error);
+  const bool wineAccepts = VerifyPackagePublisher(changed, {test::PkiPin("publisher")}, nullptr, &error);
   ::testing::Test::RecordProperty("wine_winverifytrust_accepts_changed_package", wineAccepts ? "yes" : "no");
   std::printf("Wine's WinVerifyTrust %s the changed package%s%s\n", wineAccepts ? "accepts" : "refuses",
               wineAccepts ? "" : ": ", error.c_str());
@@ -274,10 +266,10 @@ TEST(PackageSignatureUnderWine, ContentChangedAfterSigningNoLongerMatchesTheSign
 TEST(PackageSignatureUnderWine, SignatureChangedAfterSigningNoLongerVerifies) {
   test::TempFolder folder;
   const std::wstring changed =
-      CopyWithStreamChanged(SignedBy("publisher"), folder.Path(), kSignatureStream, true);
+      CopyWithStreamChanged(test::SamplePackageSignedBy("publisher"), folder.Path(), kSignatureStream, true);
   const EmbeddedSignature embedded = ReadEmbeddedSignature(changed);
   ASSERT_TRUE(embedded.present);
-  EXPECT_EQ(embedded.signerKey, Pin("publisher"));
+  EXPECT_EQ(embedded.signerKey, test::PkiPin("publisher"));
   EXPECT_FALSE(embedded.signatureVerifies);
   EXPECT_EQ(embedded.contentDigest, embedded.signedDigest) << "the contents themselves are untouched";
 }

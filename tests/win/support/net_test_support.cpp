@@ -145,6 +145,18 @@ std::string PinMismatchText(const std::string& leafName, const std::string& issu
          issuerName + ")";
 }
 
+std::string PkiPin(const std::string& name) {
+  std::string pin =
+      ReadWholeFile(DosPathOf(std::string(VELMORA_SOURCE_DIR) + "/tools/sandbox/pki/" + name + ".pin"));
+  while (!pin.empty() && (pin.back() == '\n' || pin.back() == '\r')) pin.pop_back();
+  return pin;
+}
+
+std::wstring SamplePackageSignedBy(const std::string& signer) {
+  return DriveZPathOf(std::string(VELMORA_BINARY_DIR) + "/packages/" + signer +
+                      "/Velmora-Setup-1.1.8-x64.msi");
+}
+
 std::string OpensslSignature(const std::string& bytes, const std::string& keyName) {
   const TempFolder folder;
   WriteWholeFile(folder / L"signed", bytes);

@@ -47,6 +47,13 @@ PCCERT_CONTEXT LoadPemCertificate(const std::wstring& pemPath);
 // certificate for leafName, issued by the CA named issuerName.
 std::string PinMismatchText(const std::string& leafName, const std::string& issuerName);
 
+// The SPKI pin the test PKI records for a signer ("publisher", "other-publisher"), without its
+// line end.
+std::string PkiPin(const std::string& name);
+
+// The sample 1.1.8 package as the build signed it with that signer's code-signing key.
+std::wstring SamplePackageSignedBy(const std::string& signer);
+
 // The detached signature openssl writes (`openssl dgst -sha256 -sign`: DER) over bytes with
 // the test PKI's key keyName ("manifest-key-1", ...); empty when openssl failed.
 std::string OpensslSignature(const std::string& bytes, const std::string& keyName);
