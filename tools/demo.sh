@@ -1,6 +1,7 @@
 #!/bin/bash
 # `make demo`: VelmoraSetup.exe installs the sample product afresh and then updates it, under
-# Wine on a virtual display, against the sandbox download server. Screenshots of the progress
+# Wine on a virtual display, against the sandbox download server; then a deployment tool's
+# run, /quiet, updates it once more with no window at all. Screenshots of the progress
 # and finish screens, the bootstrap log and the server's request log go to one folder; a
 # summary is printed at the end. The namespace, every process and the prefix are removed.
 # Usage: demo.sh BUILD_DIR
@@ -24,13 +25,17 @@ if [ "${1:-}" = --inside ]; then
     [ -n "$id" ] && xdotool getwindowgeometry "$id" 2>/dev/null | sed -n 's/.*Geometry: //p'
   }
 
-  run_setup() {  # NAME VERSION: one run offering VERSION
-    local name=$1 version=$2 shots="$out/screenshots" started ended size status
-    local digest
+  publish_manifest() {  # VERSION: the manifest offers that package
+    local version=$1 digest
     digest=$(sha256sum "$docroot/downloads/Velmora-Setup-$version-x64.msi" | cut -d' ' -f1)
     printf '{\n  "%s": "%s",\n  "%s": "https://downloads.velmora.test/downloads/Velmora-Setup-%s-x64.msi",\n  "%s": "sha256:%s",\n  "exeSize": 0\n}\n' \
       releaseVersion "$version" installerUrl "$version" installerSha256 "$digest" \
       > "$docroot/installer/manifest.json"
+  }
+
+  run_setup() {  # NAME VERSION: one run offering VERSION
+    local name=$1 version=$2 shots="$out/screenshots" started ended size status
+    publish_manifest "$version"
     # The package goes out at a modem's pace, so the progress screen shows a partly filled bar
     # and its percentage line while the picture is taken.
     printf '{"/downloads/Velmora-Setup-%s-x64.msi": "rate=%s"}' "$version" "$rate" > "$docroot/_behaviour.json"
@@ -72,8 +77,26 @@ if [ "${1:-}" = --inside ]; then
   "$wine" "$build/win/tests/win_launch_shell_window.exe" 'Local\VelmoraDemoShellReady' \
     'Local\VelmoraDemoShellQuit' </dev/null >/dev/null 2>&1 &
   sleep 2
+  run_quiet() {  # VERSION: a deployment tool's unattended run, at the server's full pace
+    local version=$1 started ended status code
+    publish_manifest "$version"
+    printf '{}' > "$docroot/_behaviour.json"
+    started=$(date +%s.%N)
+    "$wine" "$build/win/VelmoraSetup.exe" /quiet /norestart /log 'C:\quiet-update.log' </dev/null >/dev/null 2>&1
+    status=$?
+    ended=$(date +%s.%N)
+    # Unix keeps only 8 bits of an exit code (3010 would read 194); the log has all of it.
+    code=$(tr -d '\r' < "$prefix/drive_c/quiet-update.log" 2>/dev/null |
+           sed -n 's/.*Unattended run ends with exit code \([0-9]*\)\./\1/p' | tail -1)
+    awk -v v="$version" -v s="$status" -v c="${code:-?}" -v a="$started" -v b="$ended" \
+      'BEGIN { printf "quiet    offered %s: exit %s (logged exit code %s) after %.1f s\n", v, s, c, b - a }' \
+      >> "$out/summary.txt"
+    cp "$prefix/drive_c/quiet-update.log" "$out/quiet-update.log" 2>/dev/null
+  }
+
   run_setup install 1.1.7
   run_setup update 1.1.8
+  run_quiet 1.1.9
   "$wine" reg query 'HKLM\Software\Velmora\Installer' /reg:64 2>/dev/null | tr -d '\r' | \
     grep -E 'Version|ProductCode|InstallFolder' >> "$out/summary.txt"
   cp "$prefix/drive_c/ProgramData/Velmora/Setup/bootstrapper.log" "$out/" 2>/dev/null
@@ -90,10 +113,10 @@ fi
 # A package of the sample VERSION whose Velmora.exe carries 3 MiB of random bytes after its
 # image (an overlay the loader never maps). Wine's WinHTTP hands over 256 KiB at a time, so
 # only a package of several times that shows the bar filling while it downloads.
-demo_package() {  # VERSION
+demo_package() {  # VERSION [SAMPLE_VERSION]: SAMPLE_VERSION's Velmora.exe, packaged as VERSION
   local version=$1 work="$out/package-$1" sample="$build/win/sample"
   mkdir -p "$work/$version"
-  cp "$sample/$version/Velmora.exe" "$work/$version/Velmora.exe"
+  cp "$sample/${2:-$version}/Velmora.exe" "$work/$version/Velmora.exe"
   head -c 3145728 /dev/urandom >> "$work/$version/Velmora.exe"
   cp "$sample/velmora_refuse_downgrade.dll" "$work/"
   (cd "$work" && wixl -a x64 -D Version="$version" \
@@ -110,6 +133,7 @@ rm -rf "$out"
 mkdir -p "$out/docroot/downloads" "$out/docroot/installer" "$out/screenshots"
 demo_package 1.1.7
 demo_package 1.1.8
+demo_package 1.1.9 1.1.8
 "$root/tools/wine/make_prefix.sh" "$out/prefix"
 "$root/tools/sandbox/with_sandbox.sh" --docroot "$out/docroot" --log "$out/requests.log" -- \
   xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside "$build" "$out"
@@ -125,7 +149,7 @@ cat "$out/summary.txt" 2>/dev/null
 echo "requests served: $(wc -l < "$out/requests.log" 2>/dev/null || echo 0)"
 echo "screenshots:     $out/screenshots/"
 ls -1 "$out/screenshots" 2>/dev/null | sed 's/^/  /'
-echo "bootstrap log:   $out/bootstrapper.log"
+echo "bootstrap log:   $out/bootstrapper.log (the /quiet run's copy: $out/quiet-update.log)"
 echo "msiexec logs:    $out/msiexec-logs/"
 ls -1 "$out/msiexec-logs" 2>/dev/null | sed 's/^/  /'
 exit $status

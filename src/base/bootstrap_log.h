@@ -17,4 +17,9 @@ void LogMessage(const char* format, ...);
 // The log file's path, creating its two folders on the way; empty when no path can be formed.
 std::wstring GetLogFilePath();
 
+// From now on every line is also appended to this file (a deployment tool's own log place),
+// opened with the same checks against links as the log itself. Set before a second thread
+// starts. False, and no copy is written, when the file cannot be opened that way.
+[[nodiscard]] bool StartLogCopy(const std::wstring& path);
+
 }  // namespace velmora

@@ -12,6 +12,8 @@ std::mutex StatusLock;
 std::atomic<Operation> SetupOperation{Operation::None};
 std::atomic<Outcome> SetupOutcome{Outcome::Pending};
 std::atomic<bool> SetupBusy{true};
+std::atomic<FailureCause> SetupFailureCause{FailureCause::None};
+std::atomic<bool> RestartRequired{false};
 WindowHandle SetupWindowHandle = nullptr;
 std::int32_t ProgressPercent = 0;
 bool ForceFallbackManifest = false;
@@ -46,17 +48,20 @@ void PostProgress(int percent) {
   Post(WM_SETUP_PROGRESS, static_cast<std::uintptr_t>(static_cast<std::intptr_t>(percent)));
 }
 
-void FailSetup(const std::wstring& message) {
+void FailSetup(FailureCause cause, const std::wstring& message) {
   {
     std::lock_guard<std::mutex> lock(StatusLock);
     ErrorText = message;
   }
-  CloseSetup(Outcome::Failed);
+  CloseSetup(Outcome::Failed, cause);
 }
 
 void FinishSetup(Outcome outcome) { EndRun(outcome, WM_SETUP_FINISH); }
 
-void CloseSetup(Outcome outcome) { EndRun(outcome, WM_SETUP_CLOSE); }
+void CloseSetup(Outcome outcome, FailureCause cause) {
+  SetupFailureCause.exchange(cause);
+  EndRun(outcome, WM_SETUP_CLOSE);
+}
 
 void OfferCancel() {
   CancelState expected = CancelState::NotOffered;

@@ -25,6 +25,16 @@ enum class Outcome : std::int32_t {
   Restored = 6,
   Cancelled = 7,  // the user stopped a download; nothing installed was touched
 };
+// Why a run ended without installing: what an unattended run's exit code tells a deployment tool.
+enum class FailureCause : std::int32_t {
+  None = 0,
+  Download = 1,               // the package could not be downloaded
+  PackageCheck = 2,           // the package is no MSI or failed its digest
+  Installer = 3,              // Windows Installer failed
+  InstallerCancelled = 4,     // the install was cancelled
+  AnotherInstallRunning = 5,  // Windows Installer was busy with another installation
+  Setup = 6,                  // setup itself could not do its work (no folder, no manifest)
+};
 
 constexpr std::uint32_t kWmApp = 0x8000;
 constexpr std::uint32_t WM_SETUP_STATUS = kWmApp + 1;
@@ -38,6 +48,9 @@ extern std::mutex StatusLock;
 extern std::atomic<Operation> SetupOperation;
 extern std::atomic<Outcome> SetupOutcome;
 extern std::atomic<bool> SetupBusy;
+extern std::atomic<FailureCause> SetupFailureCause;
+// Windows Installer asked for a restart of the computer to finish (exit code 3010 or 1641).
+extern std::atomic<bool> RestartRequired;
 extern WindowHandle SetupWindowHandle;
 extern std::int32_t ProgressPercent;
 extern bool ForceFallbackManifest;
@@ -66,9 +79,11 @@ void PostSetupMessage(WindowHandle window, std::uint32_t message, std::uintptr_t
 
 void SetStatus(const std::wstring& text);
 void PostProgress(int percent);
-void FailSetup(const std::wstring& message);
+// Ends the run as Failed with the message the user is given afterwards.
+void FailSetup(FailureCause cause, const std::wstring& message);
 void FinishSetup(Outcome outcome);
-void CloseSetup(Outcome outcome);
+// Ends the run without a message of the entry's; the cause is kept for the exit code.
+void CloseSetup(Outcome outcome, FailureCause cause = FailureCause::None);
 
 std::wstring CopyStatusText();
 std::wstring CopyErrorText();

@@ -38,6 +38,8 @@ inline constexpr wchar_t kCompletedHeading[] = L"Velmora Setup completed success
 inline constexpr wchar_t kFinishBody[] = L"Choose what happens when you click Finish.";
 // The body instead when no signed-in user can be acted for: neither option is offered.
 inline constexpr wchar_t kFinishBodyWithoutActions[] = L"Open Velmora from the Start menu.";
+// Put before the body on a line of its own when Windows Installer asked for a restart.
+inline constexpr wchar_t kRestartRequiredLine[] = L"Restart your computer to finish installing Velmora.";
 // Appended to the body on a line of its own.
 inline constexpr wchar_t kWebView2MissingWarning[] =
     L"Microsoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable until it is "
@@ -71,6 +73,8 @@ inline constexpr wchar_t kDownloadFailed[] =
     L"Velmora Setup and try again. ";
 inline constexpr wchar_t kNotAnMsi[] = L"The downloaded file is not a valid Velmora MSI installer.";
 inline constexpr wchar_t kIntegrityFailed[] = L"The downloaded installer failed its integrity check.";
+inline constexpr wchar_t kPublisherCheckFailed[] =
+    L"The downloaded installer is not signed by its publisher.";
 inline constexpr wchar_t kAnotherInstallRunning[] =
     L"Another installation is running on this computer. Wait until it has finished, then run Velmora Setup "
     L"again.";

@@ -22,7 +22,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
   if (exitCode == kMsiexecAnotherInstallRunning) {
     LogMessage(
         "Another installation is in progress (exit code 1618); leaving the installed product as it is.");
-    calls.showError(texts::kAnotherInstallRunning);
+    calls.notify({NoticeIcon::Error, texts::kAnotherInstallRunning});
     return true;
   }
   if (exitCode == kMsiexecTimedOut) {
@@ -30,7 +30,7 @@ bool EndsTheSequence(std::uint32_t exitCode, const InstallStrategyCalls& calls) 
         "Windows Installer did not finish within %lu seconds; starting no further msiexec run, so nothing is "
         "removed on that account.",
         static_cast<unsigned long>(kMsiexecTimeoutSeconds));
-    calls.showError(FillIn(texts::kInstallerTimedOut, {MessageHost()}));
+    calls.notify({NoticeIcon::Error, FillIn(texts::kInstallerTimedOut, {MessageHost()})});
     return true;
   }
   return false;
@@ -55,15 +55,14 @@ bool RestorePrevious(const InstallVersions& versions, const InstallStrategyCalls
     return false;
   }
   LogMessage("Velmora %ls was restored.", versions.previous.c_str());
-  calls.showError(FillIn(texts::kUpdateRestored, {versions.offered, versions.previous, MessageHost()}));
+  calls.notify({NoticeIcon::Error,
+                FillIn(texts::kUpdateRestored, {versions.offered, versions.previous, MessageHost()})});
   return true;
 }
 
-}  // namespace
-
-InstallResult RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
-                                 const InstallVersions& versions, const InstallStrategyCalls& calls) {
-  std::uint32_t exitCode = kMsiexecNoExitCode;
+// The sequence itself; exitCode is left with the last step's code for the offered package.
+InstallResult RunSteps(const std::wstring& msiPath, bool removeFirst, const InstallVersions& versions,
+                       const InstallStrategyCalls& calls, std::uint32_t& exitCode) {
   if (removeFirst) {
     LogMessage("Clean reinstall requested: removing the previous copy first.");
   } else {
@@ -88,8 +87,19 @@ InstallResult RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
   // there, as Windows Installer rolls a failed uninstall back.
   if (removed && !versions.previous.empty() && RestorePrevious(versions, calls))
     return InstallResult::Restored;
-  calls.showError(FillIn(texts::kRepairFailed, {MessageHost()}));
+  calls.notify({NoticeIcon::Error, FillIn(texts::kRepairFailed, {MessageHost()})});
   return InstallResult::Failed;
+}
+
+}  // namespace
+
+InstallResult RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
+                                 const InstallVersions& versions, const InstallStrategyCalls& calls,
+                                 std::uint32_t* lastExitCode) {
+  std::uint32_t exitCode = kMsiexecNoExitCode;
+  const InstallResult result = RunSteps(msiPath, removeFirst, versions, calls, exitCode);
+  if (lastExitCode != nullptr) *lastExitCode = exitCode;
+  return result;
 }
 
 }  // namespace velmora

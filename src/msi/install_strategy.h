@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "base/notice.h"
+
 namespace velmora {
 
 // Each msiexec step also gives its exit code (kMsiexecNoExitCode when none started,
@@ -18,8 +20,8 @@ struct InstallStrategyCalls {
   std::function<bool(const std::wstring& msiPath, std::uint32_t& exitCode)> installPackage;
   // True when the product is gone or was never registered.
   std::function<bool(std::uint32_t& exitCode)> uninstallProduct;
-  // An error message box with no owner window; returns once it has been dismissed.
-  std::function<void(const std::wstring& text)> showError;
+  // What the user is told; returns once a shown box has been dismissed.
+  NoticeCall notify;
   // The kept package of the version that was installed when the run began, checked again and
   // held until the run ends; gives its path, or false (having logged why) when there is none
   // that can be trusted. Asked only once that version has been removed.
@@ -43,9 +45,11 @@ enum class InstallResult {
 // back when the sequence removed it and the package then failed. A run the user cancelled
 // (1602), one that found another installation going on (1618) and one that ran out of time end
 // the sequence at once: no further run starts, so the installed product is never removed on
-// their account.
+// their account. lastExitCode, when given, receives the exit code of the last msiexec step made
+// for the offered package.
 [[nodiscard]] InstallResult RunInstallStrategy(const std::wstring& msiPath, bool removeFirst,
                                                const InstallVersions& versions,
-                                               const InstallStrategyCalls& calls);
+                                               const InstallStrategyCalls& calls,
+                                               std::uint32_t* lastExitCode = nullptr);
 
 }  // namespace velmora

@@ -7,10 +7,11 @@ std::wstring LogPath(const std::wstring& folder, const wchar_t* prefix, std::uin
   return folder + prefix + std::to_wstring(processId) + L".log";
 }
 
-// Basic interface, no restart, a verbose log of everything.
-std::wstring CommandLine(const wchar_t* action, const std::wstring& target, const std::wstring& logPath) {
-  return std::wstring(L"msiexec.exe ") + action + L" \"" + target + L"\" /qb /norestart /l*v \"" + logPath +
-         L"\"";
+// The run mode's interface, no restart, a verbose log of everything.
+std::wstring CommandLine(const wchar_t* action, const std::wstring& target, const std::wstring& logPath,
+                         RunMode mode) {
+  return std::wstring(L"msiexec.exe ") + action + L" \"" + target + L"\" " + MsiexecUiSwitch(mode) +
+         L" /norestart /l*v \"" + logPath + L"\"";
 }
 
 }  // namespace
@@ -27,20 +28,46 @@ std::wstring UninstallLogPath(const std::wstring& folder, std::uint32_t processI
   return LogPath(folder, L"Velmora-Uninstall-", processId);
 }
 
-std::wstring InstallCommandLine(const std::wstring& msiPath, const std::wstring& logPath) {
-  return CommandLine(L"/i", msiPath, logPath);
+const wchar_t* MsiexecUiSwitch(RunMode mode) {
+  switch (mode) {
+    case RunMode::Passive:
+      return L"/qb!";
+    case RunMode::Quiet:
+      return L"/qn";
+    case RunMode::Interactive:
+      break;
+  }
+  return L"/qb";
 }
 
-std::wstring UninstallCommandLine(const std::wstring& productCode, const std::wstring& logPath) {
-  return CommandLine(L"/x", productCode, logPath);
+std::wstring InstallCommandLine(const std::wstring& msiPath, const std::wstring& logPath, RunMode mode) {
+  return CommandLine(L"/i", msiPath, logPath, mode);
 }
 
-bool IsInstallSuccessCode(std::uint32_t exitCode) {
-  return exitCode == 0 || exitCode == 1641 || exitCode == 3010;
+std::wstring UninstallCommandLine(const std::wstring& productCode, const std::wstring& logPath,
+                                  RunMode mode) {
+  return CommandLine(L"/x", productCode, logPath, mode);
 }
+
+bool IsRestartRequiredCode(std::uint32_t exitCode) {
+  return exitCode == kMsiexecRestartStarted || exitCode == kMsiexecRestartRequired;
+}
+
+bool IsInstallSuccessCode(std::uint32_t exitCode) { return exitCode == 0 || IsRestartRequiredCode(exitCode); }
 
 bool IsUninstallSuccessCode(std::uint32_t exitCode) {
   return exitCode == 1605 || IsInstallSuccessCode(exitCode);
+}
+
+FailureCause InstallFailureCause(std::uint32_t lastExitCode) {
+  switch (lastExitCode) {
+    case kMsiexecUserCancelled:
+      return FailureCause::InstallerCancelled;
+    case kMsiexecAnotherInstallRunning:
+      return FailureCause::AnotherInstallRunning;
+    default:
+      return FailureCause::Installer;
+  }
 }
 
 }  // namespace velmora

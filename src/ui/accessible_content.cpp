@@ -66,7 +66,8 @@ std::vector<AccessibleElement> AccessibleElements(const SetupWindowState& state,
   finish.focused = state.focus == FinishTarget::FinishButton;
   finish.isDefault = true;
   const AccessibleElement heading = Text(FinishHeading(SetupOperation.load()), layout.heading);
-  const AccessibleElement body = Text(FinishBody(state.webView2Missing, state.actionsOffered), layout.body);
+  const AccessibleElement body =
+      Text(FinishBody(state.webView2Missing, RestartRequired.load(), state.actionsOffered), layout.body);
   // Options that are not on the screen are not announced either.
   if (!state.actionsOffered) return {heading, body, finish};
   return {heading, body, Option(state, FinishTarget::LaunchOption),

@@ -21,8 +21,9 @@ const wchar_t* FinishHeading(Operation operation) {
   }
 }
 
-std::wstring FinishBody(bool webView2Missing, bool actionsOffered) {
-  std::wstring body = actionsOffered ? texts::kFinishBody : texts::kFinishBodyWithoutActions;
+std::wstring FinishBody(bool webView2Missing, bool restartRequired, bool actionsOffered) {
+  std::wstring body = restartRequired ? std::wstring(texts::kRestartRequiredLine) + L"\n" : std::wstring();
+  body += actionsOffered ? texts::kFinishBody : texts::kFinishBodyWithoutActions;
   if (webView2Missing) body += std::wstring(L"\n") + texts::kWebView2MissingWarning;
   return body;
 }

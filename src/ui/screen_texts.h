@@ -20,9 +20,10 @@ std::wstring ProgressStatusLine(const std::wstring& statusText);
 // The finish heading for the operation the worker chose; unknown values get a neutral one.
 const wchar_t* FinishHeading(Operation operation);
 
-// The finish body, with the WebView2 warning on a line of its own when the runtime is missing.
-// Without the launch and shortcut options it points the user to the Start menu instead.
-std::wstring FinishBody(bool webView2Missing, bool actionsOffered = true);
+// The finish body: first the restart line when Windows Installer asked for a restart, then the
+// prompt, then the WebView2 warning on a line of its own when the runtime is missing. Without
+// the launch and shortcut options the prompt points the user to the Start menu instead.
+std::wstring FinishBody(bool webView2Missing, bool restartRequired, bool actionsOffered);
 
 const wchar_t* FinishButtonLabel(bool finishing, bool launchSelected);
 

@@ -2,7 +2,9 @@
 
 #include "base/bootstrap_log.h"
 #include "base/setup_state.h"
+#include "msi/msiexec_command.h"
 #include "net/text_encoding.h"
+#include "workflow/download_failure_reason.h"
 #include "workflow/manifest_acquisition.h"
 #include "workflow/package_cache.h"
 #include "workflow/user_cancel.h"
@@ -32,21 +34,24 @@ Operation OperationFor(InstalledBuildVerdict verdict) {
 }
 
 // Two pinned attempts sharing one progress reporter, then the system downloader. True with
-// the package at path; false with the reason in error, or once the user cancelled. Reports
-// nothing final itself: the caller first learns whether a cancel came in meanwhile.
+// the package at path; false with the reason for the message in reason, or once the user
+// cancelled. Reports nothing final itself: the caller first learns whether a cancel came in
+// meanwhile.
 bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
-                     const std::wstring& offeredVersion, const std::wstring& path, std::string& error) {
+                     const std::wstring& offeredVersion, const std::wstring& path, std::string& reason) {
   int lastPercent = -1;
+  std::vector<std::string> pinnedErrors;
   for (int attempt = 1; attempt <= kPackageHttpsAttempts; ++attempt) {
     if (attempt > 1) calls.sleep(kRetryPauseMilliseconds);
     if (CancelRequested()) return false;
-    error.clear();
+    std::string error;
     if (calls.httpsDownload(manifest.packageUrl, path, kPackageMaxBytes,
                             MakeDownloadProgressReporter(lastPercent, offeredVersion), &error)) {
       return true;
     }
     if (CancelRequested()) return false;  // stopped by the user, not failed
-    LogMessage("Installer download attempt %d failed: %s.", attempt, error.c_str());
+    LogMessage("Installer download attempt %d failed: %s.", attempt, WithoutFinalStop(error).c_str());
+    pinnedErrors.push_back(error);
     calls.deleteFile(path);
   }
 
@@ -58,8 +63,8 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
     return true;
   }
   if (CancelRequested()) return false;
-  LogMessage("Windows downloader failed: %s.", systemError.c_str());
-  if (!systemError.empty()) error = systemError;
+  LogMessage("Windows downloader failed: %s.", WithoutFinalStop(systemError).c_str());
+  reason = DownloadFailureReason(pinnedErrors, systemError);
   return false;
 }
 
@@ -68,17 +73,17 @@ bool DownloadPackage(const WorkerCalls& calls, const InstallerManifest& manifest
 bool FetchPackage(const WorkerCalls& calls, const InstallerManifest& manifest,
                   const std::wstring& offeredVersion, const std::wstring& path) {
   OfferCancel();
-  std::string error;
-  const bool downloaded = DownloadPackage(calls, manifest, offeredVersion, path, error);
+  std::string reason;
+  const bool downloaded = DownloadPackage(calls, manifest, offeredVersion, path, reason);
   // From here on the user can no longer cancel: what follows ends in Windows Installer.
   if (!WithdrawCancel()) {
     EndCancelledRun(calls, path, "Installer download");
     return false;
   }
   if (downloaded) return true;
-  LogMessage("Installer download failed: %s.", error.c_str());
+  LogMessage("Installer download failed: %s.", WithoutFinalStop(reason).c_str());
   calls.deleteFile(path);
-  FailSetup(texts::kDownloadFailed + WidenAscii(error));
+  FailSetup(FailureCause::Download, texts::kDownloadFailed + WidenAscii(reason));
   return false;
 }
 
@@ -94,7 +99,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     lock.reset();  // the file cannot be deleted while it is held
     LogMessage("Downloaded file is not an MSI.");
     calls.deleteFile(path);
-    FailSetup(texts::kNotAnMsi);
+    FailSetup(FailureCause::PackageCheck, texts::kNotAnMsi);
     return nullptr;
   }
   std::string actual;
@@ -103,7 +108,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
     LogMessage("Downloaded MSI hash mismatch. expected=%s actual=%s.", manifest.packageSha256.c_str(),
                actual.c_str());
     calls.deleteFile(path);
-    FailSetup(texts::kIntegrityFailed);
+    FailSetup(FailureCause::PackageCheck, texts::kIntegrityFailed);
     return nullptr;
   }
   // The digest only says the package is the one the manifest names; whoever holds the download
@@ -115,7 +120,7 @@ HeldFile LockAndVerifyPackage(const WorkerCalls& calls, const InstallerManifest&
       lock.reset();
       LogMessage("Downloaded MSI publisher check failed: %s.", reason.c_str());
       calls.deleteFile(path);
-      FailSetup(L"The downloaded installer is not signed by its publisher.");
+      FailSetup(FailureCause::PackageCheck, texts::kPublisherCheckFailed);
       return nullptr;
     }
     LogMessage("Downloaded MSI is signed by its publisher: %s.", signer.c_str());
@@ -205,8 +210,10 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
     previousLock = OpenCheckedCachedPackage(calls, runFolder, decision.installedVersion, path, sha256);
     return static_cast<bool>(previousLock);
   };
-  const InstallResult result = calls.runInstallStrategy(
-      package, runFolder, decision.removeFirst, {decision.installedVersion, offered}, previousPackage);
+  std::uint32_t lastExitCode = kMsiexecNoExitCode;
+  const InstallResult result =
+      calls.runInstallStrategy(package, runFolder, decision.removeFirst, {decision.installedVersion, offered},
+                               previousPackage, lastExitCode);
   previousLock.reset();
   if (result == InstallResult::Installed && !fromCache)
     KeepInstalledPackage(calls, runFolder, package, manifest);
@@ -215,15 +222,22 @@ void InstallOffered(const WorkerCalls& calls, const InstallerManifest& manifest,
   switch (result) {
     case InstallResult::Installed:
       SetStatus(texts::kInstallCompleteStatus);
+      if (IsRestartRequiredCode(lastExitCode)) {
+        // The new files may not all be in place before the restart.
+        RestartRequired.exchange(true);
+        LogMessage(
+            "Windows Installer asked for a restart of the computer (exit code %lu) to finish the install.",
+            static_cast<unsigned long>(lastExitCode));
+      }
       FinishSetup(Outcome::Installed);
       return;
     case InstallResult::Restored:
-      CloseSetup(Outcome::Restored);
+      CloseSetup(Outcome::Restored, InstallFailureCause(lastExitCode));
       return;
     case InstallResult::Failed:
       break;
   }
-  CloseSetup(Outcome::InstallFailed);
+  CloseSetup(Outcome::InstallFailed, InstallFailureCause(lastExitCode));
 }
 
 }  // namespace velmora

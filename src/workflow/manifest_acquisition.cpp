@@ -5,6 +5,7 @@
 #include "base/user_texts.h"
 #include "profile/vendor_profile.h"
 #include "net/text_encoding.h"
+#include "workflow/download_failure_reason.h"
 #include "workflow/signed_manifest.h"
 #include "workflow/user_cancel.h"
 
@@ -62,7 +63,7 @@ bool DownloadManifestText(const WorkerCalls& calls, const std::wstring& path, st
       error = "Could not reach the update server.";
     }
     if (CancelRequested()) return false;  // stopped by the user, not failed
-    LogMessage("Manifest download attempt %d failed: %s.", attempt, error.c_str());
+    LogMessage("Manifest download attempt %d failed: %s.", attempt, WithoutFinalStop(error).c_str());
   }
   return false;
 }
@@ -76,7 +77,7 @@ bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunF
   calls.sweepEarlierRuns();
   folder.hold = calls.createRunFolder(folder.path);
   if (!folder.hold) {
-    FailSetup(texts::kNoTemporaryFolder);
+    FailSetup(FailureCause::Setup, texts::kNoTemporaryFolder);
     return false;
   }
   const std::wstring manifestPath =
@@ -110,7 +111,7 @@ bool AcquireManifest(const WorkerCalls& calls, InstallerManifest& manifest, RunF
   if (!IsValidManifest(manifest)) {
     LogMessage("Installer metadata is invalid. version='%s' url='%s'.", manifest.productVersion.c_str(),
                manifest.packageUrl.c_str());
-    FailSetup(texts::kManifestInvalid);
+    FailSetup(FailureCause::Setup, texts::kManifestInvalid);
     return false;
   }
   LogMessage("Manifest version=%s url=%s sha256=%s fallback=%d.", manifest.productVersion.c_str(),

@@ -70,10 +70,12 @@ struct WorkerCalls {
                      const std::wstring& version, const std::string& sha256, std::string& reason)>
       keepInCache;
   // The msiexec logs go to the run's folder; previousPackage is the strategy's way back to the
-  // version installed before (InstallStrategyCalls).
+  // version installed before (InstallStrategyCalls). lastExitCode receives the code of the last
+  // msiexec run for the offered package.
   std::function<InstallResult(const std::wstring& packagePath, const std::wstring& runFolder,
                               bool removeFirst, const InstallVersions& versions,
-                              const std::function<bool(std::wstring& path)>& previousPackage)>
+                              const std::function<bool(std::wstring& path)>& previousPackage,
+                              std::uint32_t& lastExitCode)>
       runInstallStrategy;
 };
 

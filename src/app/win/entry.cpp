@@ -1,5 +1,6 @@
-// The program's entry: one copy per logged-on desktop, the window, the WebView2 prompt, the
-// worker, the message loop, and the outcome turned into the last message and the exit code.
+// The program's entry: the command line, one copy per logged-on desktop, the window (none in a
+// quiet run), the WebView2 prompt, the worker, the message loop, and the outcome turned into
+// the last message and the exit code.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -7,8 +8,14 @@
 #include <system_error>
 #include <thread>
 
+#include "app/exit_code.h"
+#include "app/win/command_line_reader.h"
 #include "app/win/startup.h"
+#include "app/win/usage.h"
+#include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "base/setup_state.h"
+#include "base/win/notice.h"
 #include "base/win/win_util.h"
 #include "launch/win/userenv_api.h"
 #include "net/win/bcrypt_api.h"
@@ -23,56 +30,105 @@ namespace velmora {
 namespace {
 
 constexpr int kSecondCopyTries = 20;
-// Windows Installer's own code for a setup the user cancelled, so that a caller that knows
-// installers reads it as such.
-constexpr int kExitCancelledByUser = ERROR_INSTALL_USEREXIT;
 constexpr DWORD kSecondCopyPauseMilliseconds = 100;
 
 // The worker thread lives in a process-wide slot until the entry joins it.
 std::thread WorkerThread;
 
 int ShowError(const wchar_t* text) {
-  MessageBoxW(nullptr, text, kSetupCaption, MB_ICONERROR);
-  return 1;
+  TellUser({NoticeIcon::Error, text});
+  return ExitCodeFor(SetupRunMode, {Outcome::Failed, FailureCause::Setup});
 }
 
-// Another copy holds the mutex: bring its window to the front, or say that it runs.
-int RunAsSecondCopy() {
+// The first copy's window, restored and brought to the front; false when none appeared.
+bool HandOverToFirstCopy() {
   for (int attempt = 0; attempt < kSecondCopyTries; ++attempt) {
     const HWND other = FindWindowW(kSetupWindowClass, kSetupWindowTitle);
     if (other != nullptr) {
       ShowWindow(other, SW_RESTORE);
       SetForegroundWindow(other);
-      return 0;
+      return true;
     }
     Sleep(kSecondCopyPauseMilliseconds);
   }
-  MessageBoxW(nullptr, texts::kAlreadyRunning, kSetupCaption, MB_ICONINFORMATION);
-  return 0;
+  return false;
 }
 
-int ExitCodeForOutcome() {
-  switch (SetupOutcome.load()) {
-    case Outcome::UpToDate:
-    case Outcome::Installed:
-      return 0;
-    case Outcome::Failed: {
-      std::wstring message = CopyErrorText();
-      if (message.empty()) {
-        message = FillIn(texts::kCouldNotComplete, {MessageHost()});
-      }
-      MessageBoxW(nullptr, message.c_str(), kSetupCaption, MB_ICONERROR);
-      return 1;
+// Another copy holds the mutex. Someone watching is handed over to its window; an
+// unattended run touches no window and tells its deployment tool to try again later.
+int RunAsSecondCopy() {
+  if (!IsUnattended() && HandOverToFirstCopy()) return SecondCopyExitCode(SetupRunMode, true);
+  const int exitCode = SecondCopyExitCode(SetupRunMode, false);
+  LogMessage("Velmora Setup is already running (PID %lu ends with exit code %d).", GetCurrentProcessId(),
+             exitCode);
+  TellUser({NoticeIcon::Information, texts::kAlreadyRunning});
+  return exitCode;
+}
+
+// The last message, the unattended finish and the exit code, from what the worker left.
+int EndRun(bool createShortcut) {
+  const RunEnd end{SetupOutcome.load(), SetupFailureCause.load(), RestartRequired.load()};
+  if (end.outcome == Outcome::Failed) {
+    std::wstring message = CopyErrorText();
+    if (message.empty()) {
+      message = FillIn(texts::kCouldNotComplete, {MessageHost()});
     }
-    case Outcome::Cancelled:
-      return kExitCancelledByUser;  // the user asked for it: nothing to tell them
-    // The install strategy has shown its own message, naming the versions in the restored case.
-    case Outcome::InstallFailed:
-    case Outcome::Restored:
-    case Outcome::Pending:
-      break;
+    TellUser({NoticeIcon::Error, message});
   }
-  return 1;
+  const bool succeeded = end.outcome == Outcome::UpToDate || end.outcome == Outcome::Installed;
+  if (IsUnattended() && succeeded) FinishUnattended(createShortcut);
+  const int exitCode = ExitCodeFor(SetupRunMode, end);
+  if (IsUnattended()) LogMessage("Unattended run ends with exit code %d.", exitCode);
+  return exitCode;
+}
+
+// The switches, the mode and the log's copy, before anything else happens. False with the
+// exit code when the run ends here.
+bool ApplyCommandLine(SetupOptions& options, int& exitCode) {
+  std::wstring error;
+  if (!ReadSetupCommandLine(GetCommandLineW(), options, &error)) {
+    LogMessage("Command line not understood: %ls; ending with exit code %d.", error.c_str(),
+               kExitInvalidParameter);
+    exitCode = kExitInvalidParameter;
+    return false;
+  }
+  SetupRunMode = options.mode;
+  ForceFallbackManifest = options.fallbackManifest;
+  if (!options.logCopyPath.empty() && !StartLogCopy(options.logCopyPath)) {
+    LogMessage("The log copy %ls could not be opened; this run logs only to its own log.",
+               options.logCopyPath.c_str());
+  }
+  if (options.showHelp) {
+    ShowUsage();
+    exitCode = kExitSuccess;
+    return false;
+  }
+  if (IsUnattended()) {
+    LogMessage("Unattended run (%ls%ls).", SetupRunMode == RunMode::Quiet ? L"/quiet" : L"/passive",
+               options.shortcut ? L" /shortcut" : L"");
+  }
+  return true;
+}
+
+// Starts the worker and waits for its final report; with a window, by pumping its messages
+// until the window is gone.
+bool RunWorker(HWND window) {
+  try {
+    WorkerThread = std::thread(Worker);
+  } catch (const std::system_error&) {
+    // Without a worker nothing would ever end the run: say so rather than wait forever.
+    if (window != nullptr) DestroyWindow(window);
+    return false;
+  }
+  if (window != nullptr) {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  }
+  WorkerThread.join();
+  return true;
 }
 
 int RunSetupProgram(HINSTANCE instance) {
@@ -83,36 +139,31 @@ int RunSetupProgram(HINSTANCE instance) {
   GetCrypt32Api();
   GetBcryptApi();
   GetUserenvApi();
-  ForceFallbackManifest = std::wstring(GetCommandLineW()).find(L"--fallback-manifest") != std::wstring::npos;
-  if (!StartComAndGdiplus()) return ShowError(texts::kCouldNotStart);
+  SetupOptions options;
+  int exitCode = kExitSuccess;
+  if (!ApplyCommandLine(options, exitCode)) return exitCode;
+  // A quiet run draws nothing, so it does without GDI+ and its helper window.
+  const bool drawing = SetupRunMode != RunMode::Quiet;
+  if (!(drawing ? StartComAndGdiplus() : StartCom())) return ShowError(texts::kCouldNotStart);
 
   // Never closed: the system releases it when the process ends.
   const HANDLE singleInstance = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
   if (singleInstance != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) return RunAsSecondCopy();
 
-  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&controls);
-  if (!RegisterSetupWindowClass(instance)) return ShowError(texts::kCouldNotStart);
-  const HWND window = CreateSetupWindow(instance);
-  if (window == nullptr) return ShowError(texts::kCouldNotCreateWindow);
-  ShowSetupWindow(window);
+  HWND window = nullptr;
+  if (drawing) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    if (!RegisterSetupWindowClass(instance)) return ShowError(texts::kCouldNotStart);
+    window = CreateSetupWindow(instance);
+    if (window == nullptr) return ShowError(texts::kCouldNotCreateWindow);
+    ShowSetupWindow(window);
+  }
 
   PromptForWebView2();
 
-  try {
-    WorkerThread = std::thread(Worker);
-  } catch (const std::system_error&) {
-    // Without a worker nothing would ever end the run: say so rather than wait forever.
-    DestroyWindow(window);
-    return ShowError(texts::kCouldNotStart);
-  }
-  MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
-  WorkerThread.join();
-  return ExitCodeForOutcome();
+  if (!RunWorker(window)) return ShowError(texts::kCouldNotStart);
+  return EndRun(options.shortcut);
 }
 
 }  // namespace

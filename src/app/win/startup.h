@@ -22,4 +22,7 @@ struct StartupCalls {
 // failed start and its code, when either fails: without them the window would stay blank.
 [[nodiscard]] bool StartComAndGdiplus(const StartupCalls& calls = {});
 
+// COM alone, for a run that draws nothing (the shortcut still needs it).
+[[nodiscard]] bool StartCom(const StartupCalls& calls = {});
+
 }  // namespace velmora

@@ -110,6 +110,7 @@ class ScopedProcessInformation {
   [[nodiscard]] bool Valid() const { return process_.Valid(); }
   explicit operator bool() const { return Valid(); }
   [[nodiscard]] HANDLE Process() const { return process_.Get(); }
+  [[nodiscard]] HANDLE Thread() const { return thread_.Get(); }
   [[nodiscard]] DWORD ProcessId() const { return processId_; }
   void Close() {
     thread_.Close();

@@ -5,8 +5,8 @@
 #include "base/bootstrap_log.h"
 #include "base/win/scoped_handle.h"
 #include "base/win/win_util.h"
-#include "launch/win/privilege.h"
 #include "launch/win/shell_user_token.h"
+#include "launch/win/start_as_shell_user.h"
 #include "msi/win/stop_running_copies.h"
 #include "product/win/product_record.h"
 #include "base/user_texts.h"
@@ -18,44 +18,8 @@ namespace {
 constexpr wchar_t kLogPathPattern[] = L"%ProgramData%\\Velmora\\Setup\\bootstrapper.log";
 constexpr DWORD kPollIntervalMs = 100;
 
-using ScopedEnvironmentBlock = Scoped<NullEmptyTraits<LPVOID, DestroyUserEnvironmentBlock>>;
-
-// What every attempt starts: the same path, command line and folder, and the same startup and
-// process records.
-struct LaunchTarget {
-  std::wstring exePath;
-  std::wstring commandLine;
-  std::wstring folder;
-  STARTUPINFOW startup = {};
-  PROCESS_INFORMATION process = {};
-};
-
 void ShowWarning(const LaunchCalls& calls, const std::wstring& text) {
-  calls.messageBox(nullptr, text.c_str(), texts::kLaunchCaption, MB_ICONWARNING);
-}
-
-// With the signed-in user's token, as that user and then through the token API. False when both
-// attempts failed.
-bool StartWithShellUserToken(const LaunchCalls& calls, const ScopedHandle& token, LaunchTarget& target) {
-  LPVOID rawBlock = nullptr;
-  calls.createEnvironmentBlock(&rawBlock, token.Get(), FALSE);
-  const ScopedEnvironmentBlock environment(rawBlock);
-  const DWORD flags = environment ? CREATE_UNICODE_ENVIRONMENT : 0;
-  if (calls.createProcessAsUser(token.Get(), target.exePath.c_str(), target.commandLine.data(), nullptr,
-                                nullptr, FALSE, flags, environment.Get(), target.folder.c_str(),
-                                &target.startup, &target.process)) {
-    LogMessage("Velmora launched in the signed-in user context.");
-    return true;
-  }
-  LogMessage("CreateProcessAsUserW failed: %lu; trying token API.", GetLastError());
-  if (calls.createProcessWithToken(token.Get(), LOGON_WITH_PROFILE, target.exePath.c_str(),
-                                   target.commandLine.data(), flags, environment.Get(), target.folder.c_str(),
-                                   &target.startup, &target.process)) {
-    LogMessage("Velmora launched with the signed-in user token.");
-    return true;
-  }
-  LogMessage("CreateProcessWithTokenW failed: %lu.", GetLastError());
-  return false;
+  calls.notify({NoticeIcon::Warning, text, texts::kLaunchCaption});
 }
 
 // Polls until the window shows, the process ends or the limit passes. True for the window;
@@ -91,7 +55,7 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
     return true;
   }
 
-  LaunchTarget target;
+  ProcessStart target;
   target.folder = GetInstallFolder();
   target.exePath = GetInstalledExePath();
   if (target.folder.empty()) {
@@ -119,17 +83,11 @@ bool LaunchInstalledApp(const LaunchCalls& calls) {
   // A copy that runs without showing a window would otherwise run beside the new one.
   StopRunningCopies();
 
-  // Starting a process with another user's token needs these; without them that attempt
-  // fails and the next one is tried.
-  (void)EnablePrivilege(L"SeAssignPrimaryTokenPrivilege");
-  (void)EnablePrivilege(L"SeIncreaseQuotaPrivilege");
-  (void)EnablePrivilege(L"SeImpersonatePrivilege");
-
   LogMessage("Launching %ls.", target.exePath.c_str());
   target.commandLine = L"\"" + target.exePath + L"\"";
   target.startup.cb = sizeof target.startup;
 
-  if (!StartWithShellUserToken(calls, token, target)) {
+  if (!StartAsShellUser("Velmora", calls, token.Get(), target)) {
     LogMessage("Velmora not launched: it is not started with the administrator token instead.");
     ShowWarning(calls, texts::kCouldNotStartApp);
     return false;

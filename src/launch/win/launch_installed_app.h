@@ -7,14 +7,15 @@
 
 #include <functional>
 
+#include "base/win/notice.h"
 #include "launch/win/userenv_api.h"
 
 namespace velmora {
 
 // The system calls of the launch that a test may replace, to produce faults the system does
-// not produce on demand or to answer its message boxes; the defaults are the system's own.
+// not produce on demand or to record what the user is told; the defaults are the system's own.
 struct LaunchCalls {
-  std::function<int(HWND, LPCWSTR, LPCWSTR, UINT)> messageBox = MessageBoxW;
+  NoticeCall notify = TellUser;
   std::function<BOOL(LPVOID*, HANDLE, BOOL)> createEnvironmentBlock = CreateUserEnvironmentBlock;
   std::function<BOOL(HANDLE, LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                      LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION)>
@@ -31,7 +32,7 @@ struct LaunchCalls {
 
 // True when a window of the application was already open (it is brought forward and nothing
 // is started) or the started process showed its window in time. Every false has been told to
-// the user in a message box.
+// the user in a notice captioned "Velmora".
 [[nodiscard]] bool LaunchInstalledApp(const LaunchCalls& calls = {});
 
 }  // namespace velmora

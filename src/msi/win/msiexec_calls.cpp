@@ -4,10 +4,6 @@
 
 namespace velmora {
 
-void ShowSetupError(const std::wstring& text) {
-  MessageBoxW(nullptr, text.c_str(), kSetupCaption, MB_ICONERROR);
-}
-
 bool GetSystemFolder(const MsiexecCalls& calls, std::wstring& folder) {
   wchar_t buffer[kFolderBufferUnits] = {};
   const UINT length = calls.getSystemDirectory(buffer, kFolderBufferUnits);

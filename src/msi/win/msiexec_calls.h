@@ -8,12 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "base/win/notice.h"
 #include "msi/msiexec_command.h"
 
 namespace velmora {
-
-// An error message box with no owner window, captioned "Velmora Setup".
-void ShowSetupError(const std::wstring& text);
 
 struct MsiexecCalls {
   std::function<UINT(LPWSTR buffer, UINT size)> getSystemDirectory = GetSystemDirectoryW;
@@ -21,7 +19,8 @@ struct MsiexecCalls {
   std::function<std::wstring(const std::wstring& systemFolder)> msiexecPath = MsiexecPath;
   // Every wait for a started msiexec, with its limit.
   std::function<DWORD(HANDLE process, DWORD milliseconds)> waitForProcess = WaitForSingleObject;
-  std::function<void(const std::wstring& text)> showError = ShowSetupError;
+  // What the user is told when Windows Installer cannot be run or the install failed.
+  NoticeCall notify = TellUser;
 };
 
 // False when the system folder cannot be had whole (a result of 0, or 260 or more).

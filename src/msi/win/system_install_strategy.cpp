@@ -8,16 +8,16 @@ namespace velmora {
 InstallResult RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder, bool removeFirst,
                                  const InstallVersions& versions,
                                  const std::function<bool(std::wstring& path)>& previousPackage,
-                                 const MsiexecCalls& calls) {
+                                 const MsiexecCalls& calls, std::uint32_t* lastExitCode) {
   const InstallStrategyCalls steps{
       [&](const std::wstring& package, std::uint32_t& exitCode) {
         return InstallPackage(package, logFolder, calls, &exitCode);
       },
       [&](std::uint32_t& exitCode) { return UninstallProduct(logFolder, calls, &exitCode); },
-      calls.showError,
+      calls.notify,
       previousPackage,
   };
-  return RunInstallStrategy(msiPath, removeFirst, versions, steps);
+  return RunInstallStrategy(msiPath, removeFirst, versions, steps, lastExitCode);
 }
 
 }  // namespace velmora

@@ -11,10 +11,11 @@ namespace velmora {
 
 // The worker's call: whether the verified package ended up installed, or the previous version
 // was put back from previousPackage (see InstallStrategyCalls). The msiexec logs go to
-// logFolder, which ends with its separator.
+// logFolder, which ends with its separator. lastExitCode as in the portable strategy.
 [[nodiscard]] InstallResult RunInstallStrategy(const std::wstring& msiPath, const std::wstring& logFolder,
                                                bool removeFirst, const InstallVersions& versions,
                                                const std::function<bool(std::wstring& path)>& previousPackage,
-                                               const MsiexecCalls& calls = {});
+                                               const MsiexecCalls& calls = {},
+                                               std::uint32_t* lastExitCode = nullptr);
 
 }  // namespace velmora

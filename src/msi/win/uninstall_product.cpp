@@ -1,6 +1,7 @@
 #include "msi/win/uninstall_product.h"
 
 #include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "msi/win/msiexec_runner.h"
 #include "msi/win/stop_running_copies.h"
 #include "product/win/product_record.h"
@@ -26,7 +27,7 @@ bool UninstallProduct(const std::wstring& logFolder, const MsiexecCalls& calls, 
   if (!GetSystemFolder(calls, systemFolder)) return false;
   const std::wstring logPath = UninstallLogPath(logFolder, GetCurrentProcessId());
   const std::wstring msiexecPath = calls.msiexecPath(systemFolder);
-  const std::wstring commandLine = UninstallCommandLine(productCode, logPath);
+  const std::wstring commandLine = UninstallCommandLine(productCode, logPath, SetupRunMode);
   StopRunningCopies();
   LogMessage("Uninstalling broken product %ls.", productCode.c_str());
   const DWORD code = RunMsiexec(msiexecPath, systemFolder, commandLine, calls, kUninstallLogTexts);

@@ -84,8 +84,9 @@ void DrawFinishScreen(GpGraphics* graphics, float width, float height, const Scr
   const FinishScreenLayout layout = LayOutFinishScreen(width);
   DrawTextBlock(graphics, FinishHeading(SetupOperation.load()), layout.heading, kTitleTextSize, colors.ink,
                 FontStyleBold);
-  DrawTextBlock(graphics, FinishBody(state.webView2Missing, state.actionsOffered).c_str(), layout.body,
-                kBodyTextSize, colors.muted, FontStyleRegular);
+  DrawTextBlock(graphics,
+                FinishBody(state.webView2Missing, RestartRequired.load(), state.actionsOffered).c_str(),
+                layout.body, kBodyTextSize, colors.muted, FontStyleRegular);
   if (state.actionsOffered) {
     DrawOptionRow(graphics, FinishTargetRect(FinishTargetPart::LaunchBox),
                   FinishTargetRect(FinishTargetPart::LaunchLabel), kLaunchOptionLabel, state.launchSelected,

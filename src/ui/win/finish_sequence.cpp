@@ -6,6 +6,14 @@
 #include "base/user_texts.h"
 
 namespace velmora {
+namespace {
+
+void CreateShortcutOrSaySo(const FinishCalls& calls, HWND owner) {
+  if (calls.createDesktopShortcut()) return;
+  calls.notify({NoticeIcon::Warning, texts::kShortcutFailed, texts::kSetupCaption, owner});
+}
+
+}  // namespace
 
 void RequestFinish(HWND window, const FinishCalls& calls) {
   SetupWindowState& state = WindowState;
@@ -19,11 +27,14 @@ void RequestFinish(HWND window, const FinishCalls& calls) {
   }
   LogMessage("Finish requested: launch=%d shortcut=%d.", state.launchSelected ? 1 : 0,
              state.shortcutSelected ? 1 : 0);
-  if (state.shortcutSelected && !calls.createDesktopShortcut()) {
-    MessageBoxW(window, texts::kShortcutFailed, kSetupCaption, MB_ICONWARNING);
-  }
+  if (state.shortcutSelected) CreateShortcutOrSaySo(calls, window);
   if (state.launchSelected) calls.launchInstalledApp({});
   DestroyWindow(window);
+}
+
+void FinishUnattended(bool createShortcut, const FinishCalls& calls) {
+  LogMessage("Unattended finish: launch=0 shortcut=%d.", createShortcut ? 1 : 0);
+  if (createShortcut) CreateShortcutOrSaySo(calls, nullptr);
 }
 
 }  // namespace velmora

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "base/setup_state.h"
 #include "ui/finish_screen_targets.h"
 #include "ui/win/accessible_window.h"
@@ -178,6 +179,13 @@ void OnUpdateUiState(HWND window, WPARAM wParam, LPARAM lParam) {
 void OnSetupFinish(HWND window) {
   SetupWindowState& state = WindowState;
   if (SetupBusy.load() || state.finishScreenShown) return;
+  if (IsUnattended()) {
+    // Nobody is there to press Finish: the entry ends the run.
+    LogMessage("Finish screen skipped for operation %d (unattended run).",
+               static_cast<int>(SetupOperation.load()));
+    DestroyWindow(window);
+    return;
+  }
   state.finishScreenShown = true;
   const SetupWindowCalls* stored = CallsOf(window);
   state.actionsOffered = (stored != nullptr ? stored->finish : FinishCalls{}).signedInUserPresent();
@@ -185,6 +193,8 @@ void OnSetupFinish(HWND window) {
     state.launchSelected = false;
     state.shortcutSelected = false;
   }
+  // The new files may not all be in place until the restart: starting the app is left to the user.
+  if (RestartRequired.load()) state.launchSelected = false;
   PlaceScaled(window, 520, 340, false);
   InvalidateClient(window);
   AnnounceScreenChanged(window);

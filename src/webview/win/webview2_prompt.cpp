@@ -1,10 +1,10 @@
 #include "webview/win/webview2_prompt.h"
 
-#include <shellapi.h>
-
 #include "base/bootstrap_log.h"
+#include "base/run_mode.h"
 #include "base/setup_state.h"
 #include "base/win/win_util.h"
+#include "launch/win/open_page_as_user.h"
 #include "ui/setup_window_state.h"
 #include "base/user_texts.h"
 
@@ -72,9 +72,7 @@ HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button) {
   return TaskDialogIndirect(&config, &button, nullptr, nullptr);
 }
 
-void OpenPageInDefaultBrowser(const wchar_t* url) {
-  ShellExecuteW(nullptr, L"open", url, nullptr, nullptr, SW_SHOWNORMAL);
-}
+void OpenPageInDefaultBrowser(const wchar_t* url) { (void)OpenPageAsShellUser(url); }
 
 void PromptForWebView2(const WebView2PromptCalls& calls) {
   if (webView2PromptDone) return;
@@ -84,6 +82,10 @@ void PromptForWebView2(const WebView2PromptCalls& calls) {
     return;
   }
   WindowState.webView2Missing = true;
+  if (IsUnattended()) {
+    LogMessage("Microsoft Edge WebView2 Runtime is missing; unattended run, continuing without it.");
+    return;
+  }
   LogMessage("Microsoft Edge WebView2 Runtime is missing.");
   if (AskUser(kMissingDialog, calls) != kInstallButton) {
     LogMessage("WebView2 prompt dismissed; continuing without it.");
@@ -101,7 +103,7 @@ void PromptForWebView2(const WebView2PromptCalls& calls) {
     return;
   }
   WindowState.webView2Missing = true;
-  MessageBoxW(Owner(), texts::kWebView2StillMissing, kSetupCaption, MB_ICONWARNING);
+  calls.notify({NoticeIcon::Warning, texts::kWebView2StillMissing, kSetupCaption, Owner()});
   LogMessage("WebView2 recheck failed; runtime is still missing.");
 }
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "base/win/notice.h"
 #include "webview/win/webview2_detection.h"
 
 namespace velmora {
@@ -20,7 +21,8 @@ inline constexpr int kRecheckButton = 102;
 // The runtime's published download link on the vendor's link-redirection host.
 inline constexpr wchar_t kWebView2DownloadUrl[] = L"https://go.microsoft.com/fwlink/p/?LinkId=2124703";
 
-// The system's own task dialog and default browser.
+// The system's own task dialog, and the user's default browser started as that user (never as
+// administrator; the log says when it could not be).
 [[nodiscard]] HRESULT ShowSystemTaskDialog(const TASKDIALOGCONFIG& config, int& button);
 void OpenPageInDefaultBrowser(const wchar_t* url);
 
@@ -34,10 +36,14 @@ struct WebView2PromptCalls {
   // TaskDialogIndirect: the chosen button's identifier in `button`.
   std::function<HRESULT(const TASKDIALOGCONFIG& config, int& button)> showTaskDialog = ShowSystemTaskDialog;
   std::function<void(const wchar_t* url)> openDownloadPage = OpenPageInDefaultBrowser;
+  // Tells the user that the recheck still found no runtime.
+  NoticeCall notify = TellUser;
 };
 
 // Set by the first call; a later call in the same process does nothing.
 extern bool webView2PromptDone;
+
+// An unattended run asks nothing: a missing runtime is logged and the run goes on.
 
 void PromptForWebView2(const WebView2PromptCalls& calls = {});
 

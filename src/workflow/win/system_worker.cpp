@@ -58,8 +58,10 @@ WorkerCalls SystemWorkerCalls() {
   calls.keepInCache = KeepInCache;
   calls.runInstallStrategy = [](const std::wstring& packagePath, const std::wstring& runFolder,
                                 bool removeFirst, const InstallVersions& versions,
-                                const std::function<bool(std::wstring & path)>& previousPackage) {
-    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage);
+                                const std::function<bool(std::wstring & path)>& previousPackage,
+                                std::uint32_t& lastExitCode) {
+    return RunInstallStrategy(packagePath, runFolder, removeFirst, versions, previousPackage, {},
+                              &lastExitCode);
   };
   return calls;
 }

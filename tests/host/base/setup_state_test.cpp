@@ -32,7 +32,7 @@ TEST_F(SetupStateTest, WithoutWindowStateChangesButNothingIsPosted) {
   SetupWindowHandle = nullptr;
   SetStatus(L"text");
   PostProgress(40);
-  FailSetup(L"boom");
+  FailSetup(FailureCause::Setup, L"boom");
   EXPECT_EQ(CopyStatusText(), L"text");
   EXPECT_EQ(CopyErrorText(), L"boom");
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
@@ -50,10 +50,11 @@ TEST_F(SetupStateTest, PostProgressClampsToPercentRange) {
   }
 }
 
-TEST_F(SetupStateTest, FailSetupKeepsExactMessageAndClosesWindow) {
-  FailSetup(L"The downloaded installer failed its integrity check.");
+TEST_F(SetupStateTest, FailSetupKeepsExactMessageAndCauseAndClosesWindow) {
+  FailSetup(FailureCause::PackageCheck, L"The downloaded installer failed its integrity check.");
   EXPECT_EQ(CopyErrorText(), L"The downloaded installer failed its integrity check.");
   EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+  EXPECT_EQ(SetupFailureCause.load(), FailureCause::PackageCheck);
   EXPECT_FALSE(SetupBusy.load());
   EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, WM_SETUP_CLOSE, 0}}));
   EXPECT_EQ(StatesAtPosts(), (std::vector<StateAtPost>{{Outcome::Failed, false}}));
@@ -64,14 +65,19 @@ TEST_F(SetupStateTest, FinalReportsStoreOutcomeClearBusyAndPostTheirMessage) {
     void (*report)(Outcome);
     Outcome outcome;
     std::uint32_t message;
+    FailureCause cause;
   };
-  for (const Case& c : {Case{FinishSetup, Outcome::UpToDate, WM_SETUP_FINISH},
-                        Case{FinishSetup, Outcome::Installed, WM_SETUP_FINISH},
-                        Case{CloseSetup, Outcome::InstallFailed, WM_SETUP_CLOSE},
-                        Case{CloseSetup, Outcome::Cancelled, WM_SETUP_CLOSE}}) {
+  const auto closeBusy = [](Outcome outcome) { CloseSetup(outcome, FailureCause::AnotherInstallRunning); };
+  const auto close = [](Outcome outcome) { CloseSetup(outcome); };
+  for (const Case& c :
+       {Case{FinishSetup, Outcome::UpToDate, WM_SETUP_FINISH, FailureCause::None},
+        Case{FinishSetup, Outcome::Installed, WM_SETUP_FINISH, FailureCause::None},
+        Case{closeBusy, Outcome::InstallFailed, WM_SETUP_CLOSE, FailureCause::AnotherInstallRunning},
+        Case{close, Outcome::Cancelled, WM_SETUP_CLOSE, FailureCause::None}}) {
     ResetSetupState(kWindow);
     c.report(c.outcome);
     EXPECT_EQ(SetupOutcome.load(), c.outcome);
+    EXPECT_EQ(SetupFailureCause.load(), c.cause);
     EXPECT_FALSE(SetupBusy.load());
     EXPECT_TRUE(ErrorText.empty());
     EXPECT_EQ(RecordedPosts(), (std::vector<RecordedPost>{{kWindow, c.message, 0}}));

@@ -121,8 +121,10 @@ class InstallStrategyTest : public ::testing::Test {
           exitCode = uninstallCode;
           return IsUninstallSuccessCode(exitCode);
         },
-        [this](const std::wstring& text) {
-          seen.push_back({L"box " + text, CopyStatusText()});
+        [this](const Notice& notice) {
+          EXPECT_EQ(notice.icon, NoticeIcon::Error);
+          EXPECT_EQ(notice.owner, nullptr);
+          seen.push_back({L"box " + notice.text, CopyStatusText()});
         },
         [this, kept](std::wstring& path) {
           seen.push_back({L"previous", CopyStatusText()});
@@ -324,6 +326,31 @@ TEST_F(InstallStrategyTest, NeitherOperationNorOutcomeIsTouched) {
   EXPECT_EQ(SetupOutcome.load(), Outcome::Pending);
   EXPECT_TRUE(SetupBusy.load());
   EXPECT_EQ(CopyStatusText(), L"Installing the latest Velmora...");
+}
+
+// The code the worker turns into the run's cause and restart request: always the last step's.
+TEST_F(InstallStrategyTest, LastExitCodeIsThatOfTheLastStepMade) {
+  const struct {
+    bool removeFirst;
+    std::deque<std::uint32_t> installCodes;
+    std::uint32_t uninstallCode;
+    std::uint32_t last;
+  } cases[] = {
+      {false, {3010}, 0, 3010},
+      {false, {kFailed, 1641}, 0, 1641},
+      {false, {kCancel}, 0, kCancel},
+      {true, {kFailed}, kBusyCode, kBusyCode},
+      {false, {kFailed, kFailed}, 0, kFailed},
+      {true, {kBusyCode}, 0, kBusyCode},
+  };
+  for (const auto& c : cases) {
+    std::deque<std::uint32_t> installCodes = c.installCodes;
+    std::uint32_t last = 0;
+    const InstallResult result =
+        RunInstallStrategy(kPackage, c.removeFirst, {}, Recording(installCodes, c.uninstallCode), &last);
+    EXPECT_EQ(last, c.last);
+    EXPECT_EQ(result == InstallResult::Installed, IsInstallSuccessCode(c.last));
+  }
 }
 
 }  // namespace

@@ -23,6 +23,8 @@ void ResetSetupState(WindowHandle window) {
   SetupOperation = Operation::None;
   SetupOutcome = Outcome::Pending;
   SetupBusy = true;
+  SetupFailureCause = FailureCause::None;
+  RestartRequired = false;
   SetupWindowHandle = window;
   ProgressPercent = 0;
   ForceFallbackManifest = false;

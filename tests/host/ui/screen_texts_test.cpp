@@ -20,18 +20,35 @@ TEST(FinishHeading, NamesWhatTheWorkerDid) {
   }
 }
 
-TEST(FinishBody, CarriesTheWarningOnALineOfItsOwnOnlyWhenTheRuntimeIsMissing) {
-  EXPECT_EQ(FinishBody(false), L"Choose what happens when you click Finish.");
-  EXPECT_EQ(FinishBody(true),
-            L"Choose what happens when you click Finish.\nMicrosoft Edge WebView2 Runtime is not "
-            L"installed. Web sign-in may be unavailable until it is installed.");
+TEST(FinishBody, PutsTheRestartLineFirstAndTheWarningLastEachOnALineOfItsOwn) {
+  const std::wstring prompt = L"Choose what happens when you click Finish.";
+  const std::wstring warning =
+      L"Microsoft Edge WebView2 Runtime is not installed. Web sign-in may be unavailable until it is "
+      L"installed.";
+  const std::wstring restart = L"Restart your computer to finish installing Velmora.";
+  const struct {
+    bool webView2Missing;
+    bool restartRequired;
+    std::wstring body;
+  } cases[] = {
+      {false, false, prompt},
+      {true, false, prompt + L"\n" + warning},
+      {false, true, restart + L"\n" + prompt},
+      {true, true, restart + L"\n" + prompt + L"\n" + warning},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FinishBody(c.webView2Missing, c.restartRequired, true), c.body)
+        << c.webView2Missing << " " << c.restartRequired;
+  }
 }
 
-TEST(FinishBody, WithoutTheOptionsPointsToTheStartMenuAndKeepsTheWarning) {
-  EXPECT_EQ(FinishBody(false, false), L"Open Velmora from the Start menu.");
-  EXPECT_EQ(FinishBody(true, false),
+TEST(FinishBody, WithoutTheOptionsPointsToTheStartMenuAndKeepsTheOtherLines) {
+  EXPECT_EQ(FinishBody(false, false, false), L"Open Velmora from the Start menu.");
+  EXPECT_EQ(FinishBody(true, false, false),
             L"Open Velmora from the Start menu.\nMicrosoft Edge WebView2 Runtime is not "
             L"installed. Web sign-in may be unavailable until it is installed.");
+  EXPECT_EQ(FinishBody(false, true, false),
+            L"Restart your computer to finish installing Velmora.\nOpen Velmora from the Start menu.");
 }
 
 TEST(FinishButtonLabel, ShowsTheBusyLabelOnlyWhileFinishing) {

@@ -134,7 +134,9 @@ WorkerCalls FakeMachine::Calls() {
   };
   p.runInstallStrategy = [this](const std::wstring& path, const std::wstring& logFolder, bool removeFirst,
                                 const InstallVersions& versions,
-                                const std::function<bool(std::wstring & path)>& previousPackage) {
+                                const std::function<bool(std::wstring & path)>& previousPackage,
+                                std::uint32_t& lastExitCode) {
+    lastExitCode = installExitCode;
     events.push_back("install");
     cancelAtInstall = SetupCancel.load();
     strategyCalls.emplace_back(path, removeFirst);

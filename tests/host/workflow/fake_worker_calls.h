@@ -35,6 +35,7 @@ struct FakeMachine {
   // What the strategy ends with. An installed package writes its version into the registry; a
   // restored result first asks for the previous package, as the real strategy does.
   InstallResult strategyResult = InstallResult::Installed;
+  std::uint32_t installExitCode = 0;           // the strategy's last msiexec exit code
   std::map<std::string, std::string> digests;  // file content -> digest text
   // The manifest signing keys of the profile; none by default, as the sandbox's. The fake
   // signature check accepts a signature over signedText whose r begins with the key's first

@@ -294,7 +294,7 @@ TEST_F(WorkerWithFakeMachineTest, ManifestServerFailingTwiceIsRetriedAfterPauses
   Run();
   ASSERT_GE(Log().size(), 4u);
   EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Update server returned HTTP 500.");
-  EXPECT_EQ(Log()[2], "Manifest download attempt 2 failed: Could not reach the update server..");
+  EXPECT_EQ(Log()[2], "Manifest download attempt 2 failed: Could not reach the update server.");
   EXPECT_EQ(Log()[3], kManifestLine);
   EXPECT_EQ(std::vector<std::string>(machine.events.begin(), machine.events.begin() + 5),
             (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536", "sleep 600",
@@ -361,7 +361,7 @@ TEST_F(WorkerWithFakeMachineTest, UnreadableManifestFileCountsAsAFailedAttempt) 
   ServeManifest();
   ServePackage();
   RunSetup(calls);
-  EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Could not read the installer manifest..");
+  EXPECT_EQ(Log()[1], "Manifest download attempt 1 failed: Could not read the installer manifest.");
   EXPECT_EQ(Log()[2], kManifestLine);
 }
 
@@ -376,13 +376,19 @@ TEST_F(WorkerWithFakeMachineTest, NoRunFolderFailsAtOnce) {
 }
 
 TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessage) {
+  // Each log line quoting an error ends with one full stop, whether or not the error had one.
   struct Case {
     std::string systemError;
     std::wstring shown;
+    std::string systemLine;
+    std::string failedLine;
   };
   for (const Case& c :
-       {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005)."},
-        Case{"", L"Update server returned HTTP 404"}}) {
+       {Case{"Windows downloader failed (0x800C0005).", L"Windows downloader failed (0x800C0005).",
+             "Windows downloader failed: Windows downloader failed (0x800C0005).",
+             "Installer download failed: Windows downloader failed (0x800C0005)."},
+        Case{"", L"Update server returned HTTP 404", "Windows downloader failed: .",
+             "Installer download failed: Update server returned HTTP 404."}}) {
     SetUp();
     machine = FakeMachine();
     machine.systemDownload.error = c.systemError;
@@ -393,9 +399,8 @@ TEST_F(WorkerWithFakeMachineTest, BothDownloadersFailingEndWithTheDownloadMessag
     const std::vector<std::string> tail(Log().end() - 4, Log().end());
     EXPECT_EQ(tail, (std::vector<std::string>{
                         "Installer download attempt 1 failed: Update server returned HTTP 404.",
-                        "Installer download attempt 2 failed: Update server returned HTTP 404.",
-                        "Windows downloader failed: " + c.systemError + ".",
-                        "Installer download failed: " + std::string(c.shown.begin(), c.shown.end()) + "."}));
+                        "Installer download attempt 2 failed: Update server returned HTTP 404.", c.systemLine,
+                        c.failedLine}));
     EXPECT_EQ(CopyErrorText(), kFailurePrefix + c.shown);
     EXPECT_EQ(CopyStatusText(), L"Downloading with Windows network settings...");
     EXPECT_EQ(machine.events.back(), "system " + kPackageUrl);
@@ -488,6 +493,7 @@ TEST_F(WorkerWithFakeMachineTest, PackageNotSignedByThePublisherIsRefusedOnBothD
     EXPECT_EQ(Log().back(), "Downloaded MSI publisher check failed: the package is not signed (0x800B0100).");
     EXPECT_EQ(CopyErrorText(), L"The downloaded installer is not signed by its publisher.");
     EXPECT_EQ(SetupOutcome.load(), Outcome::Failed);
+    EXPECT_EQ(SetupFailureCause.load(), FailureCause::PackageCheck);  // the package failed its check
     EXPECT_TRUE(machine.strategyCalls.empty());
     EXPECT_EQ(machine.events.back(), "publisher");
     ExpectNoTemporaryFilesLeft();
@@ -516,6 +522,59 @@ TEST_F(WorkerWithFakeMachineTest, FailedInstallStrategyClosesWithInstallFailed) 
   EXPECT_EQ(CopyStatusText(), L"Download complete. Starting the Velmora installer...");
   EXPECT_EQ(FinalMessages(), std::vector<std::uint32_t>{WM_SETUP_CLOSE});
   ExpectNoTemporaryFilesLeft();
+}
+
+// What the exit code of an unattended run is made from: each ending keeps its cause, and only
+// an install that Windows Installer finished with 3010 or 1641 asks for a restart.
+TEST_F(WorkerWithFakeMachineTest, EachEndingKeepsItsCauseAndTheRestartRequest) {
+  const struct {
+    const char* name;
+    std::string package;  // empty: both downloaders fail
+    InstallResult result;
+    std::uint32_t installExitCode;
+    Outcome outcome;
+    FailureCause cause;
+    bool restart;
+  } cases[] = {
+      {"installed", kMsi, InstallResult::Installed, 0, Outcome::Installed, FailureCause::None, false},
+      {"installed, restart required", kMsi, InstallResult::Installed, 3010, Outcome::Installed,
+       FailureCause::None, true},
+      {"installed, restart started", kMsi, InstallResult::Installed, 1641, Outcome::Installed,
+       FailureCause::None, true},
+      {"download failed", "", InstallResult::Installed, 0, Outcome::Failed, FailureCause::Download, false},
+      {"not a package", "<html></html>", InstallResult::Installed, 0, Outcome::Failed,
+       FailureCause::PackageCheck, false},
+      {"wrong digest", kMsi + "x", InstallResult::Installed, 0, Outcome::Failed, FailureCause::PackageCheck,
+       false},
+      {"installer failed", kMsi, InstallResult::Failed, 1603, Outcome::InstallFailed, FailureCause::Installer,
+       false},
+      {"cancelled", kMsi, InstallResult::Failed, 1602, Outcome::InstallFailed,
+       FailureCause::InstallerCancelled, false},
+      {"busy", kMsi, InstallResult::Failed, 1618, Outcome::InstallFailed, FailureCause::AnotherInstallRunning,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    machine = FakeMachine();
+    machine.digests[kMsi] = kDigest;
+    machine.strategyResult = c.result;
+    machine.installExitCode = c.installExitCode;
+    ServeManifest();
+    if (c.package.empty()) {
+      FailDownload("Update server returned HTTP 404");
+      FailDownload("Update server returned HTTP 404");
+    } else {
+      ServePackage(c.package);
+    }
+    Run();
+    EXPECT_EQ(SetupOutcome.load(), c.outcome);
+    EXPECT_EQ(SetupFailureCause.load(), c.cause);
+    EXPECT_EQ(RestartRequired.load(), c.restart);
+    EXPECT_EQ(Logged("Windows Installer asked for a restart of the computer (exit code " +
+                     std::to_string(c.installExitCode) + ") to finish the install."),
+              c.restart);
+  }
 }
 
 const std::string kOldMsi = std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + "1.1.7 package bytes";
@@ -697,8 +756,9 @@ TEST_F(PackageCacheTest, PackageNotKeptStillFinishesInstalled) {
     const auto strategy = calls.runInstallStrategy;
     calls.runInstallStrategy = [&](const std::wstring& path, const std::wstring& folder, bool removeFirst,
                                    const InstallVersions& versions,
-                                   const std::function<bool(std::wstring&)>& previous) {
-      const InstallResult result = strategy(path, folder, removeFirst, versions, previous);
+                                   const std::function<bool(std::wstring&)>& previous,
+                                   std::uint32_t& lastExitCode) {
+      const InstallResult result = strategy(path, folder, removeFirst, versions, previous, lastExitCode);
       machine.registry[L"Version"] = c.versionAfter;
       return result;
     };

@@ -1,5 +1,7 @@
 #include "setup_driver.h"
 
+#include <memory>
+
 #include "win_test_support.h"
 
 namespace velmora::test {
@@ -100,7 +102,16 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
   std::wstring command = L"\"" + (options.program.empty() ? SetupProgramPath() : options.program) + L"\"";
   if (!options.arguments.empty()) command += L" " + options.arguments;
   ScopedProcessInformation child;
-  if (!StartChild({L"", command}, child)) return result;
+  if (!StartChild({L"", command, L"", options.recordWindows ? static_cast<DWORD>(CREATE_SUSPENDED) : 0u},
+                  child)) {
+    return result;
+  }
+  // Watching before the program's first instruction, so that no window can come before it.
+  std::unique_ptr<WindowRecorder> recorder;
+  if (options.recordWindows) {
+    recorder = std::make_unique<WindowRecorder>(child.ProcessId());
+    ResumeThread(child.Thread());
+  }
   const HANDLE process = child.Process();
   const DWORD started = GetTickCount();
   bool progressShot = options.screenshotPrefix.empty();
@@ -109,6 +120,7 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
   while (GetTickCount() - started < options.timeoutMilliseconds) {
     if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0) {
       result.exited = GetExitCodeProcess(process, &result.exitCode) != FALSE;
+      result.milliseconds = GetTickCount() - started;
       break;
     }
     const HWND box = FindProcessWindow(child.ProcessId(), L"#32770", nullptr);
@@ -119,6 +131,10 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
       std::vector<std::wstring> texts;
       EnumChildWindows(box, CollectEveryText, reinterpret_cast<LPARAM>(&texts));
       result.dialogTexts.push_back(texts);
+      if (!options.screenshotPrefix.empty()) {
+        SaveScreenshot(options.screenshotPrefix + L"-box" + std::to_wstring(result.messageBoxes.size()) +
+                       L".png");
+      }
       // The WebView2 task dialog has its own buttons; every other box is answered with OK.
       const bool taskDialog = GetDlgItem(box, options.taskDialogButton) != nullptr;
       PostMessageW(box, WM_COMMAND, taskDialog ? options.taskDialogButton : IDOK, 0);
@@ -149,6 +165,7 @@ SetupRunResult RunSetupProgram(const SetupRunOptions& options) {
   }
   if (!result.exited) TerminateProcess(process, 99);
   WaitForSingleObject(process, 5000);
+  if (recorder) result.windows = recorder->Finish();
   return result;
 }
 

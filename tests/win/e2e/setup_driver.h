@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "window_recorder.h"
+
 namespace velmora::test {
 
 struct SetupRunOptions {
@@ -14,10 +16,11 @@ struct SetupRunOptions {
   bool pressFinish = true;        // press Enter on the finish screen
   bool unselectLaunch = false;    // click the launch option off first
   bool unselectShortcut = false;  // click the shortcut option off first
-  std::wstring screenshotPrefix;  // when set: <prefix>-progress.png and <prefix>-finish.png
+  std::wstring screenshotPrefix;  // when set: <prefix>-progress.png, -finish.png and -boxN.png
   int taskDialogButton = 101;     // the button chosen in a task dialog ("Not now")
   DWORD timeoutMilliseconds = 120000;
-  std::wstring program;  // the program to start; empty: SetupProgramPath()
+  std::wstring program;        // the program to start; empty: SetupProgramPath()
+  bool recordWindows = false;  // record every top-level window of the run (started suspended for it)
 };
 
 struct SetupRunResult {
@@ -28,6 +31,8 @@ struct SetupRunResult {
   std::vector<std::wstring> messageBoxes;  // each box's text, in order
   std::vector<std::wstring> messageBoxCaptions;
   std::vector<std::vector<std::wstring>> dialogTexts;  // every control's text, per box
+  std::vector<SeenWindow> windows;                     // with recordWindows
+  DWORD milliseconds = 0;                              // from start to exit
 };
 
 // The built program, beside the test binaries' folder.

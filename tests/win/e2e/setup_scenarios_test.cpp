@@ -23,170 +23,26 @@
 #include "sandbox_docroot.h"
 #include "scenario_support.h"
 #include "setup_driver.h"
+#include "setup_scenario.h"
 #include "win_test_support.h"
 
 namespace velmora {
 namespace {
 
+using test::ArtifactsFolder;
+using test::CloseSampleWindows;
+using test::DesktopShortcutPath;
 using test::InOrder;
+using test::InstalledExePath;
+using test::Manifest;
+using test::RegistryValue;
 using test::RunSetupProgram;
 using test::ScopedEnvironmentVariable;
 using test::SetupRunOptions;
 using test::SetupRunResult;
+using test::SetupScenario;
 using test::TempFolder;
-
-std::string Manifest(const std::string& version, const std::string& url, const std::string& digest,
-                     std::uint64_t exeSize) {
-  return test::ManifestText(version, url, "sha256:" + digest, exeSize);
-}
-
-DWORD RunMsiexec(const std::wstring& arguments) {
-  wchar_t system[MAX_PATH] = {};
-  GetSystemDirectoryW(system, MAX_PATH);
-  const std::wstring program = std::wstring(system) + L"\\msiexec.exe";
-  ScopedProcessInformation child;
-  if (!test::StartChild({program, L"msiexec.exe " + arguments}, child)) return 0xFFFFFFFF;
-  WaitForSingleObject(child.Process(), 300000);
-  DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(child.Process(), &code);
-  return code;
-}
-
-std::wstring RegistryValue(const wchar_t* name) {
-  wchar_t data[1024] = {};
-  DWORD bytes = sizeof data;
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Velmora\\Installer", name,
-                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, data, &bytes) != ERROR_SUCCESS) {
-    return {};
-  }
-  return data;
-}
-
-std::wstring DesktopShortcutPath() {
-  PWSTR desktop = nullptr;
-  if (FAILED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &desktop))) return {};
-  std::wstring path = std::wstring(desktop) + L"\\Velmora.lnk";
-  CoTaskMemFree(desktop);
-  return path;
-}
-
-std::wstring InstalledExePath() {
-  const std::wstring folder = RegistryValue(L"InstallFolder");
-  std::wstring path = folder.empty() ? L"C:\\Program Files\\Velmora\\" : folder;
-  if (path.back() != L'\\') path += L'\\';
-  return path + L"Velmora.exe";
-}
-
-// Log lines without their time stamps.
-std::vector<std::string> LogMessages(const std::wstring& path) {
-  std::istringstream text(test::ReadWholeFile(path));
-  std::vector<std::string> messages;
-  std::string line;
-  while (std::getline(text, line)) messages.push_back(line.size() > 20 ? line.substr(20) : line);
-  return messages;
-}
-
-struct WindowClose {
-  const wchar_t* title;
-  int closed;
-};
-
-BOOL CALLBACK CloseByTitle(HWND window, LPARAM context) {
-  auto* close = reinterpret_cast<WindowClose*>(context);
-  wchar_t title[64] = {};
-  wchar_t className[64] = {};
-  GetWindowTextW(window, title, 64);
-  GetClassNameW(window, className, 64);
-  if (wcscmp(title, close->title) == 0 && wcscmp(className, L"VelmoraNativeClass") == 0) {
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    ++close->closed;
-  }
-  return TRUE;
-}
-
-// Closes every running sample application window; returns how many there were.
-int CloseSampleWindows() {
-  WindowClose close{L"Velmora", 0};
-  EnumWindows(CloseByTitle, reinterpret_cast<LPARAM>(&close));
-  if (close.closed > 0) Sleep(500);
-  return close.closed;
-}
-
-bool WaitForSampleWindow(DWORD milliseconds) {
-  for (DWORD waited = 0; waited < milliseconds; waited += 100) {
-    if (FindWindowW(L"VelmoraNativeClass", L"Velmora") != nullptr) return true;
-    Sleep(100);
-  }
-  return false;
-}
-
-class SetupScenario : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_FALSE(test::SandboxDocroot().empty()) << "run inside tools/sandbox/with_sandbox.sh";
-    ASSERT_TRUE(test::PathExists(test::SetupProgramPath()));
-    ASSERT_TRUE(shell->Ready());
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    Uninstall();
-    DeleteFileW(DesktopShortcutPath().c_str());
-    // The WebView2 runtime is present unless a scenario removes it.
-    const std::wstring runtime =
-        webView2Root.Path() + L"\\Microsoft\\EdgeWebView\\Application\\120.0.2210.91";
-    std::filesystem::create_directories(runtime);
-    test::WriteWholeFile(runtime + L"\\msedgewebview2.exe", "MZ");
-  }
-
-  void TearDown() override {
-    CloseSampleWindows();
-    Uninstall();
-    DeleteFileW(DesktopShortcutPath().c_str());
-    test::UnpublishFile(L"installer\\manifest.json");
-    test::UnpublishFile(L"installer\\manifest.json.sig");
-    test::SetServerBehaviour("");
-    test::SetServerChains("");
-    for (const std::wstring& name : published) test::UnpublishFile(name);
-    CoUninitialize();
-  }
-
-  static void Uninstall() {
-    const std::wstring code = RegistryValue(L"ProductCode");
-    if (!code.empty()) RunMsiexec(L"/x " + code + L" /qn /norestart");
-  }
-
-  void PreInstall(const std::string& version) {
-    ASSERT_EQ(RunMsiexec(L"/i \"" + test::SamplePackageOf(version).path + L"\" /qn /norestart"), 0u);
-    ASSERT_EQ(RegistryValue(L"Version"), test::Widen(version));
-  }
-
-  // Publishes a sample package at /downloads/<name> and returns its URL.
-  std::string PublishPackage(const std::string& version, const std::string& host = "cdn.velmora.test") {
-    const std::wstring relative = L"downloads\\Velmora-Setup-" + test::Widen(version) + L"-x64.msi";
-    EXPECT_TRUE(test::PublishCopy(relative, test::SamplePackageOf(version).path));
-    published.push_back(relative);
-    return "https://" + host + "/downloads/Velmora-Setup-" + version + "-x64.msi";
-  }
-
-  void PublishManifest(const std::string& text) {
-    ASSERT_TRUE(test::PublishFile(L"installer\\manifest.json", text));
-  }
-
-  SetupRunResult Run(SetupRunOptions options = {}) { return RunSetupProgram(options); }
-
-  std::vector<std::string> Log() const { return LogMessages(programData.LogPath()); }
-
-  void ExpectOnlyMsiexecLogsLeft() const { test::ExpectOnlyMsiexecLogsLeft(runFolders, temp.Path()); }
-
-  test::OwnMachineDataFolder programData;
-  TempFolder temp;
-  TempFolder webView2Root;
-  ScopedEnvironmentVariable tmpVariable{L"TMP", temp.Path()};
-  ScopedEnvironmentVariable tempVariable{L"TEMP", temp.Path()};
-  ScopedEnvironmentVariable runtimeVariable{L"ProgramFiles(x86)", webView2Root.Path()};
-  test::NewRunFolders runFolders;
-  std::vector<std::wstring> published;
-  // A desktop shell, as on a signed-in desktop, unless a scenario ends it.
-  std::optional<test::ShellWindowOwner> shell{std::in_place};
-};
+using test::WaitForSampleWindow;
 
 TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) {
   const test::SamplePackageFile package = test::SamplePackageOf("1.1.8");
@@ -206,12 +62,6 @@ TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) 
   EXPECT_TRUE(test::PathExists(DesktopShortcutPath()));
   EXPECT_TRUE(WaitForSampleWindow(10000));
   ExpectOnlyMsiexecLogsLeft();
-}
-
-std::wstring ArtifactsFolder() {
-  const std::wstring folder = test::TestBinaryFolder() + L"\\..\\artifacts";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  return folder;
 }
 
 TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
@@ -375,14 +225,15 @@ TEST_F(SetupScenario, RepairReplacesAMismatchingExecutable) {
 }
 
 TEST_F(SetupScenario, FallbackSwitchMakesNoManifestRequest) {
-  for (const wchar_t* argument : {L"--fallback-manifest", L"--fallback-manifest=1"}) {
-    SCOPED_TRACE(test::Narrow(argument));
+  // Matched as a whole argument, wherever it stands among the others.
+  for (const wchar_t* arguments : {L"--fallback-manifest", L"/norestart --fallback-manifest"}) {
+    SCOPED_TRACE(test::Narrow(arguments));
     Uninstall();
     const std::string builtInUrl = PublishPackage("1.1.7", "downloads.velmora.test");
     ASSERT_EQ(builtInUrl, BuiltInPackageUrl());
     const std::string before = test::ServerRequestLog();
     SetupRunOptions options;
-    options.arguments = argument;
+    options.arguments = arguments;
     options.unselectLaunch = true;
     const SetupRunResult run = Run(options);
     ASSERT_TRUE(run.exited);
@@ -1131,17 +982,22 @@ TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
   EXPECT_EQ(code, 0u);
 }
 
-TEST_F(SetupScenario, SecondCopyWithoutAWindowToFindSaysItIsAlreadyRunning) {
+// Nothing was installed, so the run does not report success; the log says why it ended.
+TEST_F(SetupScenario, SecondCopyWithoutAWindowToFindSaysItIsAlreadyRunningAndExitsWith1) {
   // This test holds the single-instance mutex as a first copy would before its window exists.
   const HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\VelmoraSetup_SingleInstance");
   ASSERT_NE(mutex, nullptr);
   const SetupRunResult run = Run();
   CloseHandle(mutex);
   ASSERT_TRUE(run.exited);
-  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_EQ(run.exitCode, 1u);
   ASSERT_EQ(run.messageBoxes.size(), 1u);
   EXPECT_EQ(run.messageBoxes[0], L"Velmora Setup is already running.");
-  EXPECT_TRUE(Log().empty()) << "the second copy starts nothing";
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 1u) << "the second copy starts nothing";
+  EXPECT_TRUE(std::regex_match(
+      log[0], std::regex(R"(Velmora Setup is already running \(PID \d+ ends with exit code 1\)\.)")))
+      << log[0];
 }
 
 // A first copy's window that shows itself only after a delay, minimised, and is serviced on its

@@ -15,7 +15,6 @@
 namespace velmora {
 namespace {
 
-using test::RecordedBox;
 using test::SampleInstall;
 using test::ScopedEnvironmentVariable;
 using test::ShellWindowOwner;
@@ -87,7 +86,7 @@ class LaunchInstalledAppTest : public ::testing::Test {
     EXPECT_EQ(boxes[0].owner, nullptr);
     EXPECT_EQ(boxes[0].text, text);
     EXPECT_EQ(boxes[0].caption, L"Velmora");
-    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(boxes[0].icon, NoticeIcon::Warning);
   }
 
   // The sample reported exactly the quoted path as its command line, in the install folder,
@@ -102,7 +101,7 @@ class LaunchInstalledAppTest : public ::testing::Test {
 
   SetupLogCapture log;
   SampleInstall install;
-  std::vector<RecordedBox> boxes;
+  std::vector<Notice> boxes;
   std::optional<ShellWindowOwner> shell;
 };
 
@@ -303,7 +302,7 @@ struct StartPath {
 
 void PrintTo(const StartPath& path, std::ostream* out) { *out << path.name; }
 
-LaunchCalls WatchedCalls(const StartPath& path, std::vector<RecordedBox>& boxes,
+LaunchCalls WatchedCalls(const StartPath& path, std::vector<Notice>& boxes,
                          std::vector<TokenAttempt>& attempts) {
   LaunchCalls calls = test::RecordingBoxes(boxes);
   if (path.environmentFails) {

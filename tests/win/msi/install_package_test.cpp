@@ -158,7 +158,7 @@ TEST_F(InstallPackageTest, WithoutSystemFolderOnlyTheErrorBoxIsShownAtSeam) {
       return length;
     };
     std::vector<std::wstring> boxes;
-    host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
+    host.notify = [&boxes](const Notice& notice) { boxes.push_back(notice.text); };
 
     EXPECT_FALSE(InstallPackage(L"C:\\x.msi", TemporaryFolderPath(), host));
 

@@ -38,7 +38,7 @@ class InstallStrategyTest : public MsiexecTest {
  protected:
   void SetUp() override {
     host = watch.Calls();
-    host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+    host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
   }
 
   // previousPackage stands for the package cache: the tests of the cache itself are the
@@ -203,7 +203,7 @@ TEST_F(InstallStrategyTest, RealNothingRegisteredSkipsTheUninstall) {
 TEST_F(InstallStrategyTest, FreshInstallFailingOnceIsInstalledAgainAtSeam) {
   const MsiexecStandIn standIn(L"1603,0");
   MsiexecCalls standInHost = standIn.Calls();
-  standInHost.showError = host.showError;
+  standInHost.notify = host.notify;
   EXPECT_EQ(RunInstallStrategy(
                 L"C:\\Temp\\Velmora-Setup-42.msi", TemporaryFolderPath(), false, {},
                 [](std::wstring&) { return false; }, standInHost),
@@ -283,7 +283,7 @@ TEST_F(InstallStrategyTest, CancelBusyOrTimeOutFromStandInEndsTheSequence) {
     boxes.clear();
     const MsiexecStandIn standIn(c.plan);
     MsiexecCalls standInHost = standIn.Calls();
-    standInHost.showError = host.showError;
+    standInHost.notify = host.notify;
     standInHost.waitForProcess = [](HANDLE process, DWORD milliseconds) {
       return WaitForSingleObject(process, milliseconds == kMsiexecTimeoutMilliseconds ? 3000 : milliseconds);
     };
@@ -331,7 +331,7 @@ TEST_F(InstallStrategyTest, RealCopyStartedDuringARunDoesNotSurviveIntoTheNext) 
     }
   };
   host = watch.Calls();
-  host.showError = [this](const std::wstring& text) { boxes.push_back(text); };
+  host.notify = [this](const Notice& notice) { boxes.push_back(notice.text); };
 
   EXPECT_EQ(Run(SamplePackage(L"1.1.7"), false), InstallResult::Installed);
 

@@ -19,14 +19,16 @@ class MsiexecRunnerTest : public ::testing::Test {
 
 // 1605 would read as 69 through an 8-bit process status.
 TEST_F(MsiexecRunnerTest, RealMsiexecGivesItsWholeExitCode) {
-  const std::wstring commandLine = UninstallCommandLine(kNotInstalledCode, work / L"runner.log");
+  const std::wstring commandLine =
+      UninstallCommandLine(kNotInstalledCode, work / L"runner.log", RunMode::Interactive);
   EXPECT_EQ(RunMsiexec(MsiexecPath(system), system, commandLine), 1605u);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"Starting Windows Installer: " + Narrow(commandLine),
                                                       "Windows Installer exit code: 1605."}));
 }
 
 TEST_F(MsiexecRunnerTest, ProgramThatCannotStartGivesNoExitCode) {
-  const std::wstring commandLine = UninstallCommandLine(kNotInstalledCode, work / L"runner.log");
+  const std::wstring commandLine =
+      UninstallCommandLine(kNotInstalledCode, work / L"runner.log", RunMode::Interactive);
   EXPECT_EQ(RunMsiexec(work / L"msiexec.exe", system, commandLine), 0xFFFFFFFFu);
   EXPECT_EQ(log.Messages(), (std::vector<std::string>{"Starting Windows Installer: " + Narrow(commandLine),
                                                       "CreateProcessW(msiexec) failed: 2."}));
@@ -35,7 +37,8 @@ TEST_F(MsiexecRunnerTest, ProgramThatCannotStartGivesNoExitCode) {
 TEST_F(MsiexecRunnerTest, ChildGetsTheCommandLineWholeAndRunsInTheSystemFolderAtSeam) {
   const MsiexecStandIn standIn(L"0");
   const std::wstring commandLine =
-      InstallCommandLine(L"C:\\Some Folder\\Velmora Setup 1.1.7.msi", L"C:\\Temp Folder\\Velmora-MSI-1.log");
+      InstallCommandLine(L"C:\\Some Folder\\Velmora Setup 1.1.7.msi", L"C:\\Temp Folder\\Velmora-MSI-1.log",
+                         RunMode::Interactive);
   EXPECT_EQ(RunMsiexec(standIn.Program(), system, commandLine), 0u);
   const auto runs = standIn.Runs();
   ASSERT_EQ(runs.size(), 1u);

@@ -165,7 +165,7 @@ TEST_F(UninstallProductTest, WithoutSystemFolderNothingHappensAtSeam) {
   for (UINT length : {0u, 260u}) {
     MsiexecCalls host = standIn.Calls();
     host.getSystemDirectory = [length](LPWSTR, UINT) { return length; };
-    host.showError = [&boxes](const std::wstring& text) { boxes.push_back(text); };
+    host.notify = [&boxes](const Notice& notice) { boxes.push_back(notice.text); };
     EXPECT_FALSE(UninstallProduct(TemporaryFolderPath(), host)) << length;
   }
   EXPECT_TRUE(log.Messages().empty());

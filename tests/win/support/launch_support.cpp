@@ -115,12 +115,9 @@ ShellWindowOwner::~ShellWindowOwner() {
   }
 }
 
-LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes) {
+LaunchCalls RecordingBoxes(std::vector<Notice>& boxes) {
   LaunchCalls calls;
-  calls.messageBox = [&boxes](HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-    boxes.push_back({owner, text, caption, style});
-    return IDOK;
-  };
+  calls.notify = [&boxes](const Notice& notice) { boxes.push_back(notice); };
   return calls;
 }
 

@@ -58,16 +58,8 @@ class ShellWindowOwner {
   bool ready_ = false;
 };
 
-// What one message box of the launch would have shown.
-struct RecordedBox {
-  HWND owner = nullptr;
-  std::wstring text;
-  std::wstring caption;
-  UINT style = 0;
-};
-
-// Launch calls whose message boxes are recorded instead of shown (answered with IDOK).
-LaunchCalls RecordingBoxes(std::vector<RecordedBox>& boxes);
+// Launch calls whose notices are recorded instead of shown.
+LaunchCalls RecordingBoxes(std::vector<Notice>& boxes);
 
 // A .lnk file as Debian's lnkinfo reads it: each "name : value" line of its output, and the
 // whole text for failure messages. False with `error` when lnkinfo could not be run.

@@ -308,7 +308,8 @@ DWORD RunProgram(const std::wstring& program, const std::wstring& commandLine) {
 
 std::string StartLine(const std::wstring& msiPath) {
   return "Starting Windows Installer: " +
-         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId())));
+         Narrow(InstallCommandLine(msiPath, InstallLogPath(TemporaryFolderPath(), GetCurrentProcessId()),
+                                   RunMode::Interactive));
 }
 
 std::string UninstallingLine(const std::wstring& productCode) {

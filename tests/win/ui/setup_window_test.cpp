@@ -181,7 +181,7 @@ TEST_F(SetupWindowTest, YesAfterTheDownloadEndedIsDeclinedAndLaterClosesAskNothi
 }
 
 TEST_F(SetupWindowTest, WorkerCloseAfterFailSetupClosesWithoutUserAction) {
-  std::thread worker([] { FailSetup(L"The package could not be verified."); });
+  std::thread worker([] { FailSetup(FailureCause::PackageCheck, L"The package could not be verified."); });
   worker.join();
   const std::optional<int> quit = test::PumpMessages();
   EXPECT_FALSE(window_.Alive());

@@ -150,9 +150,11 @@ TEST_F(WorkerScenario, CheckedPackageIsLockedUntilMsiexecIsDone) {
   DWORD after = 0xFF;
   calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
                                  const InstallVersions& versions,
-                                 const std::function<bool(std::wstring&)>& previousPackage) {
+                                 const std::function<bool(std::wstring&)>& previousPackage,
+                                 std::uint32_t& lastExitCode) {
     before = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
-    const InstallResult result = strategy(package, folder, removeFirst, versions, previousPackage);
+    const InstallResult result =
+        strategy(package, folder, removeFirst, versions, previousPackage, lastExitCode);
     after = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + package + L"\"");
     return result;
   };
@@ -193,17 +195,18 @@ TEST_F(WorkerScenario, FailedUpdateRestoresTheKeptPackageHeldAgainstChange) {
   DWORD tampered = 0xFF;
   std::vector<std::wstring> boxes;
   MsiexecCalls host;
-  host.showError = [&](const std::wstring& text) { boxes.push_back(text); };
+  host.notify = [&](const Notice& notice) { boxes.push_back(notice.text); };
   WorkerCalls calls = SystemWorkerCalls();
   calls.runInstallStrategy = [&](const std::wstring& package, const std::wstring& folder, bool removeFirst,
                                  const InstallVersions& versions,
-                                 const std::function<bool(std::wstring&)>& previousPackage) {
+                                 const std::function<bool(std::wstring&)>& previousPackage,
+                                 std::uint32_t& lastExitCode) {
     const auto heldPrevious = [&](std::wstring& path) {
       const bool found = previousPackage(path);
       if (found) tampered = test::msi::RunProgram(tamper, L"win_tamper_file.exe \"" + path + L"\"");
       return found;
     };
-    return RunInstallStrategy(package, folder, removeFirst, versions, heldPrevious, host);
+    return RunInstallStrategy(package, folder, removeFirst, versions, heldPrevious, host, &lastExitCode);
   };
   RunSetup(calls);
   test::UnpublishFile(L"downloads\\Velmora-Setup-1.1.9-x64.msi");
