@@ -27,22 +27,13 @@ std::string StoppedReason(WatchdogAbort abort, const MinimumRate& rate) {
   return {};
 }
 
-// How long the cached copy of an aborted download may stay open after the binding has ended.
-constexpr ULONGLONG kCacheReleaseWaitMilliseconds = 5000;
-
 // The destination and the cached copy of a download that failed. urlmon keeps what it fetches
 // in the internet cache as well, and Wine's fills it before it reports any progress, an
 // endless body by the gigabyte. The cache file is deleted only when it is the file itself,
-// never through a link. The internet layer closes it a moment after an aborted binding
-// returns, so a file still in use is tried again for a few seconds.
+// never through a link.
 void RemoveFailedDownload(const std::wstring& cacheFile, const std::wstring& destinationPath) {
   DeleteFileW(destinationPath.c_str());
-  if (cacheFile.empty()) return;
-  const ULONGLONG start = GetTickCount64();
-  while (!DeleteUnlinkedFile(cacheFile) && GetLastError() == ERROR_SHARING_VIOLATION &&
-         GetTickCount64() - start < kCacheReleaseWaitMilliseconds) {
-    Sleep(50);
-  }
+  if (!cacheFile.empty()) (void)DeleteUnlinkedFile(cacheFile);
 }
 
 }  // namespace
