@@ -60,6 +60,20 @@ class WorkerWithFakeMachineTest : public ::testing::Test {
     }
     return messages;
   }
+  // The log and the machine's steps of a fresh install of 1.1.8 that keeps its package.
+  void ExpectFreshInstallLogAndSteps() const {
+    const std::vector<std::string> expected = {
+        "Setup started (PID 4242).",
+        kManifestLine,
+        "Installed version= expected_exe_size=4096 app_matches=1.",
+        "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
+        "Kept the package of Velmora 1.1.8 in the package cache.",
+    };
+    EXPECT_EQ(Log(), expected);
+    EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
+                                                        "https " + kPackageUrl + " 536870912", "install",
+                                                        "keep 1.1.8 " + kDigest}));
+  }
   void ExpectNoTemporaryFilesLeft() const {
     EXPECT_EQ(machine.files.count(machine.ManifestPath()), 0u);
     EXPECT_EQ(machine.files.count(machine.PackagePath()), 0u);
@@ -72,17 +86,7 @@ TEST_F(WorkerWithFakeMachineTest, FreshInstallRunsEveryStepAndFinishesInstalled)
   ServeManifest();
   ServePackage();
   Run();
-  const std::vector<std::string> expected = {
-      "Setup started (PID 4242).",
-      kManifestLine,
-      "Installed version= expected_exe_size=4096 app_matches=1.",
-      "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
-      "Kept the package of Velmora 1.1.8 in the package cache.",
-  };
-  EXPECT_EQ(Log(), expected);
-  EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
-                                                      "https " + kPackageUrl + " 536870912", "install",
-                                                      "keep 1.1.8 " + kDigest}));
+  ExpectFreshInstallLogAndSteps();
   ASSERT_EQ(machine.strategyCalls.size(), 1u);
   EXPECT_EQ(machine.strategyCalls[0], (std::pair<std::wstring, bool>{machine.PackagePath(), false}));
   EXPECT_TRUE(machine.packagePresentAtInstall);
@@ -107,17 +111,7 @@ TEST_F(WorkerWithFakeMachineTest, WithoutSigningKeysExpiresIsPassedOverAndNoSign
       ManifestText("1.1.8", kPackageUrl, kDigest, R"(, "exeSize": 4096, "expires": "2001-01-01T00:00:00Z")"));
   ServePackage();
   Run();
-  const std::vector<std::string> expected = {
-      "Setup started (PID 4242).",
-      kManifestLine,
-      "Installed version= expected_exe_size=4096 app_matches=1.",
-      "Installer downloaded to C:\\Temp\\Velmora-Setup-4242.msi.",
-      "Kept the package of Velmora 1.1.8 in the package cache.",
-  };
-  EXPECT_EQ(Log(), expected);
-  EXPECT_EQ(machine.events, (std::vector<std::string>{"https " + DefaultManifestUrl() + " 65536",
-                                                      "https " + kPackageUrl + " 536870912", "install",
-                                                      "keep 1.1.8 " + kDigest}));
+  ExpectFreshInstallLogAndSteps();
   EXPECT_EQ(SetupOutcome.load(), Outcome::Installed);
 }
 

@@ -97,6 +97,13 @@ class SetupScenario : public ::testing::Test {
     ASSERT_TRUE(PublishFile(L"installer\\manifest.json", text));
   }
 
+  // The manifest offers the sample 1.1.8 package; returns the package's URL.
+  std::string Offer118() {
+    const std::string url = PublishPackage("1.1.8");
+    PublishManifest(Manifest("1.1.8", url, SamplePackageOf("1.1.8").sha256, 0));
+    return url;
+  }
+
   SetupRunResult Run(SetupRunOptions options = {}) { return RunSetupProgram(options); }
 
   std::vector<std::string> Log() const { return LogMessages(programData.LogPath()); }

@@ -66,7 +66,7 @@ TEST_F(SetupScenario, FreshInstallInstallsCreatesTheShortcutAndLaunchesVelmora) 
 
 TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
   PreInstall("1.0.0");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-update";
@@ -83,7 +83,7 @@ TEST_F(SetupScenario, UpdateFrom100ShowsTheUpdatedFinishScreen) {
 
 TEST_F(SetupScenario, UpToDateWith118InstalledDownloadsNothing) {
   PreInstall("1.1.8");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.unselectShortcut = true;
@@ -114,7 +114,7 @@ TEST_F(SetupScenario, NoShellWindowNeitherLaunchesNorWritesTheShortcut) {
   ASSERT_EQ(GetShellWindow(), nullptr);
   const test::RedirectedDesktop intoSystem(SystemFolder());
   PreInstall("1.1.8");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-no-shell";
   const SetupRunResult run = Run(options);
@@ -138,7 +138,7 @@ TEST_F(SetupScenario, ProgramDataVariableLinkedIntoTheSystemFolderGetsNothingCre
   ASSERT_TRUE(test::MakeUnixSymlink(SystemFolder(), intoSystem));
   ASSERT_FALSE(test::PathExists(SystemFolder() + L"\\Velmora"));
   PreInstall("1.1.8");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.unselectShortcut = true;
@@ -178,7 +178,7 @@ TEST_F(SetupScenario, UpdateAsksTheOpenAppToCloseAndLeavesAnotherFoldersCopyRunn
   ASSERT_TRUE(CopyFileW(installedExe.c_str(), (elsewhere / L"Velmora.exe").c_str(), FALSE));
   const ScopedProcessInformation other = StartSampleWindow(elsewhere / L"Velmora.exe");
   ASSERT_TRUE(installed.Valid() && other.Valid());
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.unselectShortcut = true;
@@ -457,7 +457,7 @@ TEST_F(SetupScenario, WithoutSigningKeysExpiryAndSignatureChangeNothingInTheLog)
 // the digest lets it install.
 TEST_F(SetupScenario, InterceptorIsNamedInTheLogAndItsRedirectOrStaleDateIsThePinFailure) {
   PublishPackage("1.1.7", "downloads.velmora.test");
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   ASSERT_TRUE(test::SetServerChains(R"({"downloads.velmora.test": "interceptor"})"));
   ASSERT_TRUE(test::SetServerBehaviour(
       R"({"/installer/manifest.json": "status=302", "/downloads/Velmora-Setup-1.1.7-x64.msi": "date=-3600"})"));
@@ -800,7 +800,7 @@ class FailedUpdateScenario : public SetupScenario {
   std::wstring Cache() const { return programData / L"Velmora\\Setup\\Cache"; }
 
   void Install118() {
-    PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+    Offer118();
     SetupRunOptions options;
     options.unselectLaunch = true;
     options.unselectShortcut = true;
@@ -930,7 +930,7 @@ TEST_F(FailedUpdateScenario, RepairOfTheKeptVersionDownloadsNothing) {
 
 TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
   ScopedEnvironmentVariable noRuntime(L"ProgramFiles(x86)", temp.Path());
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   SetupRunOptions options;
   options.unselectLaunch = true;
   options.screenshotPrefix = ArtifactsFolder() + L"\\e2e-webview2-missing";
@@ -949,7 +949,7 @@ TEST_F(SetupScenario, MissingWebView2RuntimeIsOfferedAndWarnedAbout) {
 }
 
 TEST_F(SetupScenario, SecondCopyBringsTheFirstWindowForwardAndExitsWith0) {
-  PublishManifest(Manifest("1.1.8", PublishPackage("1.1.8"), test::SamplePackageOf("1.1.8").sha256, 0));
+  Offer118();
   ASSERT_TRUE(test::SetServerBehaviour(R"({"/installer/manifest.json": "delay=4"})"));
   ScopedProcessInformation first;
   ASSERT_TRUE(test::StartChild({L"", L"\"" + test::SetupProgramPath() + L"\""}, first));

@@ -37,12 +37,6 @@ class UnattendedScenario : public SetupScenario {
     EXPECT_TRUE(run.messageBoxes.empty());
     EXPECT_FALSE(run.finishScreenSeen);
   }
-
-  std::string Offer118() {
-    const std::string url = PublishPackage("1.1.8");
-    PublishManifest(Manifest("1.1.8", url, test::SamplePackageOf("1.1.8").sha256, 0));
-    return url;
-  }
 };
 
 TEST_F(UnattendedScenario, QuietRunsEndWithTheirExitCodeAndShowNoWindow) {
